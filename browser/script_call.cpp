@@ -1,0 +1,212 @@
+#include "browser/script_call.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+namespace standin {
+namespace {
+
+struct Failure {
+    size_t at;
+    std::string message;
+};
+
+class Parser {
+public:
+    Parser(std::string_view text, bool numbersAsDoubles)
+        : text_(text), numbersAsDoubles_(numbersAsDoubles) {}
+
+    ScriptCall Call() {
+        SkipBlanks();
+        ScriptCall call;
+        call.method = Identifier();
+        if (call.method.empty()) Fail("expected a method name");
+        SkipBlanks();
+        Expect('(');
+        SkipBlanks();
+        if (!Peek(')')) {
+            for (;;) {
+                call.args.push_back(Literal());
+                SkipBlanks();
+                if (Peek(',')) {
+                    ++pos_;
+                    SkipBlanks();
+                    continue;
+                }
+                break;
+            }
+        }
+        Expect(')');
+        SkipBlanks();
+        if (Peek(';')) ++pos_;
+        SkipBlanks();
+        if (pos_ != text_.size()) Fail("unexpected text after the call");
+        return call;
+    }
+
+private:
+    [[noreturn]] void Fail(std::string message) { throw Failure{pos_, std::move(message)}; }
+
+    bool Peek(char c) const { return pos_ < text_.size() && text_[pos_] == c; }
+
+    void Expect(char c) {
+        if (!Peek(c)) Fail(std::string("expected '") + c + "'");
+        ++pos_;
+    }
+
+    void SkipBlanks() {
+        while (pos_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[pos_]))) {
+            ++pos_;
+        }
+    }
+
+    static bool IsWordChar(char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$';
+    }
+
+    std::string Identifier() {
+        const size_t start = pos_;
+        if (pos_ < text_.size() && std::isdigit(static_cast<unsigned char>(text_[pos_]))) return {};
+        while (pos_ < text_.size() && IsWordChar(text_[pos_])) ++pos_;
+        return std::string(text_.substr(start, pos_ - start));
+    }
+
+    Value Literal() {
+        if (pos_ >= text_.size()) Fail("expected an argument");
+        const char c = text_[pos_];
+        if (c == '"' || c == '\'') return String(c);
+        if (c == '-' || c == '+' || c == '.' || std::isdigit(static_cast<unsigned char>(c))) {
+            return Number();
+        }
+        const size_t start = pos_;
+        const std::string word = Identifier();
+        if (word == "true") return true;
+        if (word == "false") return false;
+        if (word == "null") return Null{};
+        if (word == "undefined") return Undefined{};
+        if (word == "NaN") return std::nan("");
+        if (word == "Infinity") return HUGE_VAL;
+        pos_ = start;
+        Fail(word.empty() ? "expected a literal argument"
+                          : "'" + word + "' is not a literal (strings need quotes)");
+    }
+
+    Value Number() {
+        const std::string rest(text_.substr(pos_));
+        char* end = nullptr;
+        const double value = std::strtod(rest.c_str(), &end);
+        const size_t used = end - rest.c_str();
+        if (used == 0) Fail("expected a number");
+        const bool integral = rest.find_first_of(".eE") >= used && std::isfinite(value) &&
+                              value >= INT32_MIN && value <= INT32_MAX && !(value == 0 && std::signbit(value));
+        pos_ += used;
+        if (integral && !numbersAsDoubles_) return static_cast<int32_t>(value);
+        return value;
+    }
+
+    int HexDigits(size_t count) {
+        int value = 0;
+        for (size_t i = 0; i < count; ++i, ++pos_) {
+            if (pos_ >= text_.size() || !std::isxdigit(static_cast<unsigned char>(text_[pos_]))) {
+                Fail("bad hexadecimal escape");
+            }
+            const char h = static_cast<char>(std::tolower(static_cast<unsigned char>(text_[pos_])));
+            value = value * 16 + (h <= '9' ? h - '0' : h - 'a' + 10);
+        }
+        return value;
+    }
+
+    static void AppendUtf8(std::string& out, uint32_t cp) {
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+
+    uint32_t UnicodeEscape() {
+        if (Peek('{')) {
+            ++pos_;
+            uint32_t cp = 0;
+            size_t digits = 0;
+            while (!Peek('}')) {
+                cp = cp * 16 + HexDigits(1);
+                if (++digits > 6 || cp > 0x10FFFF) Fail("bad unicode escape");
+            }
+            ++pos_;
+            if (digits == 0) Fail("bad unicode escape");
+            return cp;
+        }
+        uint32_t cp = HexDigits(4);
+        // A surrogate pair written as two escapes is one character.
+        if (cp >= 0xD800 && cp < 0xDC00 && text_.substr(pos_, 2) == "\\u") {
+            const size_t back = pos_;
+            pos_ += 2;
+            const uint32_t low = HexDigits(4);
+            if (low >= 0xDC00 && low < 0xE000) return 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+            pos_ = back;
+        }
+        return cp;
+    }
+
+    std::string String(char quote) {
+        ++pos_;
+        std::string out;
+        for (;;) {
+            if (pos_ >= text_.size()) Fail("unterminated string");
+            const char c = text_[pos_++];
+            if (c == quote) return out;
+            if (c != '\\') {
+                out += c;
+                continue;
+            }
+            if (pos_ >= text_.size()) Fail("unterminated string");
+            const char e = text_[pos_++];
+            switch (e) {
+                case 'n': out += '\n'; break;
+                case 'r': out += '\r'; break;
+                case 't': out += '\t'; break;
+                case 'b': out += '\b'; break;
+                case 'f': out += '\f'; break;
+                case 'v': out += '\v'; break;
+                case '0': out += '\0'; break;
+                case 'x': AppendUtf8(out, HexDigits(2)); break;
+                case 'u': AppendUtf8(out, UnicodeEscape()); break;
+                default: out += e;  // \\, \', \" and any other character stand for themselves
+            }
+        }
+    }
+
+    std::string_view text_;
+    bool numbersAsDoubles_;
+    size_t pos_ = 0;
+};
+
+}  // namespace
+
+std::variant<ScriptCall, ParseError> ParseScriptCall(std::string_view line, bool numbersAsDoubles) {
+    try {
+        return Parser(line, numbersAsDoubles).Call();
+    } catch (const Failure& failure) {
+        return ParseError{failure.at + 1, failure.message};
+    }
+}
+
+bool IsBlankOrComment(std::string_view line) {
+    const size_t start = line.find_first_not_of(" \t\r\n");
+    return start == std::string_view::npos || line.substr(start, 2) == "//";
+}
+
+}  // namespace standin

@@ -1,0 +1,67 @@
+#include "browser/script_value.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace standin {
+namespace {
+
+std::string ShowNumber(double number) {
+    if (std::isnan(number)) return "NaN";
+    if (std::isinf(number)) return number > 0 ? "Infinity" : "-Infinity";
+    // The shortest text that reads back as the same number.
+    char text[40];
+    for (int precision = 1; precision <= 17; ++precision) {
+        std::snprintf(text, sizeof text, "%.*g", precision, number);
+        if (std::strtod(text, nullptr) == number) break;
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+            case '"': quoted += "\\\""; break;
+            case '\\': quoted += "\\\\"; break;
+            case '\n': quoted += "\\n"; break;
+            case '\r': quoted += "\\r"; break;
+            case '\t': quoted += "\\t"; break;
+            default:
+                if (c < 0x20 || c == 0x7f) {
+                    char escape[8];
+                    std::snprintf(escape, sizeof escape, "\\x%02x", c);
+                    quoted += escape;
+                } else {
+                    quoted += static_cast<char>(c);
+                }
+        }
+    }
+    return quoted + "\"";
+}
+
+std::string Show(const Value& value) {
+    struct Visitor {
+        std::string operator()(Undefined) const { return "undefined"; }
+        std::string operator()(Null) const { return "null"; }
+        std::string operator()(bool b) const { return b ? "true" : "false"; }
+        std::string operator()(int32_t i) const { return std::to_string(i); }
+        std::string operator()(double d) const { return ShowNumber(d); }
+        std::string operator()(const std::string& s) const { return Quote(s); }
+        std::string operator()(ObjectRef) const { return "[object Object]"; }
+        std::string operator()(const RawString& s) const {
+            return Quote(s.bytes.substr(0, s.length));
+        }
+    };
+    return std::visit(Visitor{}, value);
+}
+
+std::string Show(const CallOutcome& outcome) {
+    if (outcome.exception) return "exception: " + *outcome.exception;
+    return Show(outcome.value);
+}
+
+}  // namespace standin

@@ -1,0 +1,48 @@
+// Page-script values as the browser stand-in passes them to the plug-in and
+// shows what comes back.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+
+namespace standin {
+
+struct Undefined {
+    bool operator==(const Undefined&) const = default;
+};
+struct Null {
+    bool operator==(const Null&) const = default;
+};
+// A script object (the stand-in passes a plain object of its own).
+struct ObjectRef {
+    bool operator==(const ObjectRef&) const = default;
+};
+
+// A string argument as the browser hands it over: `bytes` fill the buffer,
+// `length` is the UTF8Length the browser declares (at most the byte count).
+struct RawString {
+    std::string bytes;
+    uint32_t length;
+    bool operator==(const RawString&) const = default;
+};
+
+using Value = std::variant<Undefined, Null, bool, int32_t, double, std::string, ObjectRef,
+                           RawString>;
+
+// What page script receives from one method call.
+struct CallOutcome {
+    Value value;                           // undefined unless the result was set
+    std::optional<std::string> exception;  // set when the call threw
+};
+
+// A value written the way the console shows it: "text" with escapes, true,
+// false, numbers, null, undefined.
+std::string Show(const Value& value);
+std::string Show(const CallOutcome& outcome);
+
+// A JavaScript string literal of `text`, double-quoted.
+std::string Quote(const std::string& text);
+
+}  // namespace standin

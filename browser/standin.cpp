@@ -1,0 +1,361 @@
+#include "browser/standin.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+namespace standin {
+namespace {
+
+Browser* current = nullptr;
+
+// A plain script object of the page, handed to the plug-in as an Object
+// argument.
+NPClass pageObjectClass = [] {
+    NPClass c{};
+    c.structVersion = NP_CLASS_STRUCT_VERSION_CTOR;
+    return c;
+}();
+NPObject pageObject{&pageObjectClass, 1};
+
+// The browser functions a browser gives every plug-in.
+void* NPAPI_CALLBACK NpnMemAlloc(uint32_t size) { return Browser::Current().Allocate(size, false); }
+void NPAPI_CALLBACK NpnMemFree(void* buffer) { Browser::Current().Free(buffer, true); }
+
+NPIdentifier NPAPI_CALLBACK NpnGetStringIdentifier(const NPUTF8* name) {
+    return name ? Browser::Current().StringIdentifier(name) : nullptr;
+}
+NPIdentifier NPAPI_CALLBACK NpnGetIntIdentifier(int32_t value) {
+    return Browser::Current().IntIdentifier(value);
+}
+bool NPAPI_CALLBACK NpnIdentifierIsString(NPIdentifier identifier) {
+    return Browser::Current().IdentifierName(identifier) != nullptr;
+}
+NPUTF8* NPAPI_CALLBACK NpnUTF8FromIdentifier(NPIdentifier identifier) {
+    Browser& browser = Browser::Current();
+    const std::string* name = browser.IdentifierName(identifier);
+    if (!name) return nullptr;
+    // The caller owns the copy and frees it with NPN_MemFree.
+    auto* copy = static_cast<char*>(browser.Allocate(name->size() + 1, true));
+    if (copy) std::memcpy(copy, name->c_str(), name->size() + 1);
+    return copy;
+}
+int32_t NPAPI_CALLBACK NpnIntFromIdentifier(NPIdentifier identifier) {
+    return Browser::Current().IdentifierInt(identifier).value_or(INT32_MIN);
+}
+NPObject* NPAPI_CALLBACK NpnCreateObject(NPP npp, NPClass* objectClass) {
+    return Browser::Current().CreateObject(npp, objectClass);
+}
+NPObject* NPAPI_CALLBACK NpnRetainObject(NPObject* object) {
+    return Browser::Current().Retain(object);
+}
+void NPAPI_CALLBACK NpnReleaseObject(NPObject* object) { Browser::Current().Release(object); }
+void NPAPI_CALLBACK NpnSetException(NPObject* /*object*/, const NPUTF8* message) {
+    Browser::Current().pendingException = message ? message : "";
+}
+
+// Every other entry: the plug-in has no business calling it.
+#define STANDIN_UNUSED_ENTRIES(X)                                                             \
+    X(geturl) X(posturl) X(requestread) X(newstream) X(write) X(destroystream) X(status)     \
+    X(uagent) X(memflush) X(reloadplugins) X(getJavaEnv) X(getJavaPeer) X(geturlnotify)      \
+    X(posturlnotify) X(getvalue) X(setvalue) X(invalidaterect) X(invalidateregion)           \
+    X(forceredraw) X(getstringidentifiers) X(invoke) X(invokeDefault) X(evaluate)            \
+    X(getproperty) X(setproperty) X(removeproperty) X(hasproperty) X(hasmethod)              \
+    X(releasevariantvalue) X(pushpopupsenabledstate) X(poppopupsenabledstate) X(enumerate)  \
+    X(pluginthreadasynccall) X(construct) X(getvalueforurl) X(setvalueforurl)                \
+    X(getauthenticationinfo)
+
+#define STANDIN_UNEXPECTED(entry)                               \
+    void NPAPI_CALLBACK Unexpected_##entry() {                   \
+        Browser::Current().unexpectedCalls.push_back(#entry);    \
+    }
+STANDIN_UNUSED_ENTRIES(STANDIN_UNEXPECTED)
+#undef STANDIN_UNEXPECTED
+
+// Holds the bytes of a string argument; deliberately not NUL-terminated, so
+// that a plug-in that looks past UTF8Length reads filler, not a terminator.
+std::unique_ptr<char[]> ArgumentBuffer(const std::string& bytes) {
+    auto buffer = std::make_unique<char[]>(bytes.size() + 8);
+    std::memcpy(buffer.get(), bytes.data(), bytes.size());
+    std::memset(buffer.get() + bytes.size(), '#', 8);
+    return buffer;
+}
+
+}  // namespace
+
+std::wstring DefaultPluginPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    path.resize(path.find_last_of(L"\\/") + 1);
+    return path + L"npDravenilFileAccessPlugin.dll";
+}
+
+Browser::Browser(BrowserOptions options) {
+    if (current) throw std::logic_error("one browser stand-in at a time");
+    const std::wstring path = options.pluginPath.empty() ? DefaultPluginPath() : options.pluginPath;
+    module_ = LoadLibraryW(path.c_str());
+    if (!module_) throw std::runtime_error("cannot load the plug-in DLL");
+    current = this;
+    getEntryPoints = reinterpret_cast<NP_GetEntryPointsFunc>(Export("NP_GetEntryPoints"));
+    initialize = reinterpret_cast<NP_InitializeFunc>(Export("NP_Initialize"));
+    shutdown = reinterpret_cast<NP_ShutdownFunc>(Export("NP_Shutdown"));
+    getMimeDescription =
+        reinterpret_cast<NP_GetMIMEDescriptionFunc>(Export("NP_GetMIMEDescription"));
+    FillFunctionTable(options);
+    if (options.initialize && getEntryPoints && initialize) {
+        pluginFuncs.size = sizeof(NPPluginFuncs);
+        getEntryPoints(&pluginFuncs);
+        initializeResult = initialize(&browserFuncs);
+    }
+}
+
+Browser::~Browser() {
+    if (shutdown) shutdown();
+    FreeLibrary(static_cast<HMODULE>(module_));
+    for (auto& [buffer, size] : buffers_) std::free(buffer);
+    current = nullptr;
+}
+
+Browser& Browser::Current() {
+    if (!current) std::abort();
+    return *current;
+}
+
+void* Browser::Export(const char* name) const {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module_), name));
+}
+
+void Browser::FillFunctionTable(const BrowserOptions& options) {
+    NPNetscapeFuncs& f = browserFuncs;
+    f.size = options.tableSize;
+    f.version = options.tableVersion;
+    f.memalloc = NpnMemAlloc;
+    f.memfree = NpnMemFree;
+    f.getstringidentifier = NpnGetStringIdentifier;
+    f.getintidentifier = NpnGetIntIdentifier;
+    f.identifierisstring = NpnIdentifierIsString;
+    f.utf8fromidentifier = NpnUTF8FromIdentifier;
+    f.intfromidentifier = NpnIntFromIdentifier;
+    f.createobject = NpnCreateObject;
+    f.retainobject = NpnRetainObject;
+    f.releaseobject = NpnReleaseObject;
+    f.setexception = NpnSetException;
+#define STANDIN_FILL(entry) f.entry = Unexpected_##entry;
+    STANDIN_UNUSED_ENTRIES(STANDIN_FILL)
+#undef STANDIN_FILL
+}
+
+NPIdentifier Browser::StringIdentifier(const std::string& name) {
+    auto& slot = stringIds_[name];
+    if (!slot) slot.reset(new Identifier{true, name, 0});
+    return slot.get();
+}
+
+NPIdentifier Browser::IntIdentifier(int32_t value) {
+    auto& slot = intIds_[value];
+    if (!slot) slot.reset(new Identifier{false, {}, value});
+    return slot.get();
+}
+
+const std::string* Browser::IdentifierName(NPIdentifier identifier) const {
+    const auto* id = static_cast<const Identifier*>(identifier);
+    return id && id->isString ? &id->name : nullptr;
+}
+
+std::optional<int32_t> Browser::IdentifierInt(NPIdentifier identifier) const {
+    const auto* id = static_cast<const Identifier*>(identifier);
+    if (!id || id->isString) return std::nullopt;
+    return id->value;
+}
+
+void* Browser::Allocate(uint32_t size, bool forPlugin) {
+    if (!forPlugin) {
+        allocationSizes.push_back(size);
+        if (failAllocations) return nullptr;
+    }
+    void* buffer = std::malloc(size ? size : 1);
+    if (buffer) buffers_[buffer] = size;
+    return buffer;
+}
+
+void Browser::Free(void* buffer, bool byPlugin) {
+    if (!buffer) return;
+    if (byPlugin) ++pluginFrees;
+    const auto it = buffers_.find(buffer);
+    if (it == buffers_.end()) {
+        faults.push_back(byPlugin ? "NPN_MemFree of a buffer that is not allocated"
+                                  : "a result buffer that is not allocated");
+        return;
+    }
+    buffers_.erase(it);
+    std::free(buffer);
+}
+
+NPObject* Browser::CreateObject(NPP npp, NPClass* objectClass) {
+    if (failObjectCreation || !objectClass) return nullptr;
+    NPObject* object = objectClass->allocate
+                           ? objectClass->allocate(npp, objectClass)
+                           : static_cast<NPObject*>(std::malloc(sizeof(NPObject)));
+    if (!object) return nullptr;
+    object->_class = objectClass;
+    object->referenceCount = 1;
+    objects_.insert(object);
+    return object;
+}
+
+NPObject* Browser::Retain(NPObject* object) {
+    if (object) ++object->referenceCount;
+    return object;
+}
+
+void Browser::Release(NPObject* object) {
+    if (!object) return;
+    if (!objects_.count(object) || object->referenceCount == 0) {
+        faults.push_back("NPN_ReleaseObject of an object that is not alive");
+        return;
+    }
+    if (--object->referenceCount > 0) return;
+    objects_.erase(object);
+    if (object->_class->deallocate) {
+        object->_class->deallocate(object);
+    } else {
+        std::free(object);
+    }
+}
+
+std::string Browser::TakeStringResult(const NPVariant& result) {
+    const NPString& s = result.value.stringValue;
+    auto* buffer = const_cast<char*>(s.UTF8Characters);
+    const auto it = buffers_.find(buffer);
+    if (!buffer || it == buffers_.end()) {
+        faults.push_back("a string result whose buffer is not from NPN_MemAlloc");
+        return {};
+    }
+    if (s.UTF8Length >= it->second || buffer[s.UTF8Length] != '\0' ||
+        std::memchr(buffer, '\0', s.UTF8Length)) {
+        faults.push_back("a string result whose length does not end at its NUL");
+    }
+    std::string text(buffer, s.UTF8Length < it->second ? s.UTF8Length : it->second);
+    Free(buffer, false);
+    return text;
+}
+
+Embed::Embed(Browser& browser, int16_t argc, char* argn[], char* argv[]) : browser_(browser) {
+    char mimeType[] = "application/x-dravenilfileaccessplugin";
+    newResult = browser_.pluginFuncs.newp
+                    ? browser_.pluginFuncs.newp(mimeType, &instance_, 1 /* embedded */, argc,
+                                                argn, argv, nullptr)
+                    : NPERR_INVALID_FUNCTABLE_ERROR;
+}
+
+Embed::~Embed() { Destroy(); }
+
+NPError Embed::GetValue(NPPVariable variable, void* value) {
+    return browser_.pluginFuncs.getvalue(&instance_, variable, value);
+}
+
+NPObject* Embed::ScriptableObject() {
+    if (object_) return object_;
+    NPObject* object = nullptr;
+    if (GetValue(NPPVpluginScriptableNPObject, &object) != NPERR_NO_ERROR || !object) {
+        return nullptr;
+    }
+    object_ = object;
+    pageReferences_ = 1;
+    return object_;
+}
+
+CallOutcome Embed::Call(const std::string& method, const std::vector<Value>& args) {
+    return Call(browser_.StringIdentifier(method), args);
+}
+
+CallOutcome Embed::Call(NPIdentifier name, const std::vector<Value>& args) {
+    NPObject* object = ScriptableObject();
+    if (!object) return {Undefined{}, "the plug-in gave no scriptable object"};
+
+    std::vector<std::unique_ptr<char[]>> buffers;
+    std::vector<NPVariant> variants(args.size());
+    for (size_t i = 0; i < args.size(); ++i) {
+        NPVariant& v = variants[i];
+        struct Convert {
+            NPVariant& v;
+            std::vector<std::unique_ptr<char[]>>& buffers;
+            void operator()(Undefined) { v.type = NPVariantType_Void; }
+            void operator()(Null) { v.type = NPVariantType_Null; }
+            void operator()(bool b) {
+                v.type = NPVariantType_Bool;
+                v.value.boolValue = b;
+            }
+            void operator()(int32_t n) {
+                v.type = NPVariantType_Int32;
+                v.value.intValue = n;
+            }
+            void operator()(double d) {
+                v.type = NPVariantType_Double;
+                v.value.doubleValue = d;
+            }
+            void operator()(const std::string& s) { (*this)(RawString{s, uint32_t(s.size())}); }
+            void operator()(const RawString& s) {
+                buffers.push_back(ArgumentBuffer(s.bytes));
+                v.type = NPVariantType_String;
+                v.value.stringValue = {buffers.back().get(), s.length};
+            }
+            void operator()(ObjectRef) {
+                v.type = NPVariantType_Object;
+                v.value.objectValue = &pageObject;
+            }
+        };
+        std::visit(Convert{v, buffers}, args[i]);
+    }
+
+    browser_.pendingException.reset();
+    NPVariant result{};
+    result.type = NPVariantType_Void;
+    const bool ok = object->_class->invoke(object, name, variants.data(),
+                                           static_cast<uint32_t>(variants.size()), &result);
+    CallOutcome outcome{Undefined{}, std::nullopt};
+    if (!ok) {
+        outcome.exception = browser_.pendingException.value_or("Error calling method on NPObject");
+    }
+    switch (result.type) {
+        case NPVariantType_Void: break;
+        case NPVariantType_Null: outcome.value = Null{}; break;
+        case NPVariantType_Bool: outcome.value = result.value.boolValue; break;
+        case NPVariantType_Int32: outcome.value = result.value.intValue; break;
+        case NPVariantType_Double: outcome.value = result.value.doubleValue; break;
+        case NPVariantType_String: outcome.value = browser_.TakeStringResult(result); break;
+        case NPVariantType_Object:
+            outcome.value = ObjectRef{};
+            browser_.Release(result.value.objectValue);
+            break;
+        default: browser_.faults.push_back("a result of an unknown type");
+    }
+    if (!ok && result.type != NPVariantType_Void) {
+        browser_.faults.push_back("a result set by a call that threw");
+    }
+    if (browser_.LiveBuffers() != 0) {
+        browser_.faults.push_back("buffers still allocated after a call");
+    }
+    browser_.pendingException.reset();
+    return outcome;
+}
+
+NPError Embed::Destroy() {
+    if (destroyed_) return NPERR_NO_ERROR;
+    destroyed_ = true;
+    for (; pageReferences_ > 0; --pageReferences_) browser_.Release(object_);
+    if (newResult != NPERR_NO_ERROR || !browser_.pluginFuncs.destroy) return NPERR_NO_ERROR;
+    NPSavedData* saved = nullptr;
+    return browser_.pluginFuncs.destroy(&instance_, &saved);
+}
+
+}  // namespace standin

@@ -1,0 +1,127 @@
+// A browser stand-in: it treats the plug-in exactly as an NPAPI browser does
+// and reaches it only through the module's exports. It loads the DLL, calls
+// NP_GetEntryPoints then NP_Initialize, creates instances, asks each for its
+// scriptable object and invokes methods through the class record. It keeps
+// account of every buffer and object it hands out or is handed, so that a
+// test can see that each was freed once by its rightful owner.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "browser/script_value.h"
+#include "shell/npapi.h"
+
+namespace standin {
+
+struct BrowserOptions {
+    std::wstring pluginPath;  // empty: the plug-in beside the running program
+    // What the browser's function table declares of itself.
+    uint16_t tableSize = sizeof(NPNetscapeFuncs);
+    uint16_t tableVersion = NP_VERSION_MINOR;
+    bool initialize = true;  // call NP_GetEntryPoints and NP_Initialize
+};
+
+class Browser {
+public:
+    explicit Browser(BrowserOptions options = {});
+    ~Browser();
+    Browser(const Browser&) = delete;
+    Browser& operator=(const Browser&) = delete;
+
+    // The module's exports, found by their plain names.
+    NP_GetEntryPointsFunc getEntryPoints = nullptr;
+    NP_InitializeFunc initialize = nullptr;
+    NP_ShutdownFunc shutdown = nullptr;
+    NP_GetMIMEDescriptionFunc getMimeDescription = nullptr;
+    void* Export(const char* name) const;
+
+    NPError initializeResult = NPERR_GENERIC_ERROR;
+    NPPluginFuncs pluginFuncs{};      // filled by NP_GetEntryPoints
+    NPNetscapeFuncs browserFuncs{};   // handed to NP_Initialize
+
+    NPIdentifier StringIdentifier(const std::string& name);
+    NPIdentifier IntIdentifier(int32_t value);
+
+    // Fault switches.
+    bool failAllocations = false;    // NPN_MemAlloc gives no buffer
+    bool failObjectCreation = false;  // NPN_CreateObject gives no object
+
+    // Accounts.
+    size_t LiveBuffers() const { return buffers_.size(); }
+    size_t LiveObjects() const { return objects_.size(); }
+    std::vector<uint32_t> allocationSizes;  // every NPN_MemAlloc request, in order
+    size_t pluginFrees = 0;                 // NPN_MemFree calls with a buffer
+    std::vector<std::string> unexpectedCalls;  // browser functions the plug-in must not use
+    std::vector<std::string> faults;  // bad frees, leaks, malformed results
+    std::optional<std::string> pendingException;  // set by NPN_SetException
+
+    // Frees a string result as a browser does once it has read it; records a
+    // fault when the buffer is not a live NPN_MemAlloc buffer holding the text
+    // and a NUL.
+    std::string TakeStringResult(const NPVariant& result);
+
+    // For the browser function table's entries.
+    static Browser& Current();
+    void* Allocate(uint32_t size, bool forPlugin);
+    void Free(void* buffer, bool byPlugin);
+    NPObject* CreateObject(NPP npp, NPClass* objectClass);
+    NPObject* Retain(NPObject* object);
+    void Release(NPObject* object);
+    const std::string* IdentifierName(NPIdentifier identifier) const;
+    std::optional<int32_t> IdentifierInt(NPIdentifier identifier) const;
+
+private:
+    struct Identifier {
+        bool isString;
+        std::string name;
+        int32_t value;
+    };
+    void FillFunctionTable(const BrowserOptions& options);
+
+    void* module_ = nullptr;
+    std::map<void*, uint32_t> buffers_;
+    std::set<NPObject*> objects_;
+    std::map<std::string, std::unique_ptr<Identifier>> stringIds_;
+    std::map<int32_t, std::unique_ptr<Identifier>> intIds_;
+};
+
+// One embedded object on a page.
+class Embed {
+public:
+    explicit Embed(Browser& browser, int16_t argc = 0, char* argn[] = nullptr,
+                   char* argv[] = nullptr);
+    ~Embed();
+    Embed(const Embed&) = delete;
+    Embed& operator=(const Embed&) = delete;
+
+    NPError newResult;
+    NPP npp() { return &instance_; }
+
+    // NPP_GetValue for the scriptable object; the page keeps the reference
+    // it is given until the embed goes away.
+    NPObject* ScriptableObject();
+    NPError GetValue(NPPVariable variable, void* value);
+
+    CallOutcome Call(const std::string& method, const std::vector<Value>& args = {});
+    CallOutcome Call(NPIdentifier name, const std::vector<Value>& args = {});
+
+    // Drops the page's references and calls NPP_Destroy.
+    NPError Destroy();
+
+private:
+    Browser& browser_;
+    NPP_t instance_{};
+    NPObject* object_ = nullptr;
+    uint32_t pageReferences_ = 0;
+    bool destroyed_ = false;
+};
+
+std::wstring DefaultPluginPath();
+
+}  // namespace standin

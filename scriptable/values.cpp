@@ -1,0 +1,62 @@
+#include "scriptable/values.h"
+
+#include <cstring>
+
+#include "scriptable/browser_functions.h"
+
+namespace scriptable {
+namespace {
+
+// Copies `length` bytes of `text` into a browser buffer of `capacity` bytes
+// (capacity > length) and hands it to the result.
+void SetStringBuffer(NPVariant& result, const char* text, uint32_t length, uint32_t capacity) {
+    auto* buffer = static_cast<char*>(BrowserMemAlloc(capacity));
+    if (!buffer) return;
+    std::memcpy(buffer, text, length);
+    std::memset(buffer + length, 0, capacity - length);
+    result.type = NPVariantType_String;
+    result.value.stringValue.UTF8Characters = buffer;
+    result.value.stringValue.UTF8Length = static_cast<uint32_t>(std::strlen(buffer));
+}
+
+}  // namespace
+
+std::string TextArgument(const NPVariant& argument) {
+    const NPString& s = argument.value.stringValue;
+    if (!s.UTF8Characters) return {};
+    const void* nul = std::memchr(s.UTF8Characters, '\0', s.UTF8Length);
+    const size_t length = nul ? static_cast<const char*>(nul) - s.UTF8Characters : s.UTF8Length;
+    return std::string(s.UTF8Characters, length);
+}
+
+bool FlagArgument(const NPVariant& argument) {
+    // Read the byte itself: a browser may hand over any non-zero value.
+    unsigned char byte = 0;
+    std::memcpy(&byte, &argument.value, 1);
+    return byte != 0;
+}
+
+void SetResult(NPVariant& result, bool value) {
+    result.type = NPVariantType_Bool;
+    result.value.boolValue = value;
+}
+
+void SetResult(NPVariant& result, double value) {
+    result.type = NPVariantType_Double;
+    result.value.doubleValue = value;
+}
+
+void SetResult(NPVariant& result, const std::string& text) {
+    if (text.size() >= UINT32_MAX) return;
+    const auto length = static_cast<uint32_t>(text.size());
+    SetStringBuffer(result, text.data(), length, length + 1);
+}
+
+void SetResult(NPVariant& result, const FixedCapacityText& text) {
+    if (text.capacity == 0) return;
+    const auto length = static_cast<uint32_t>(
+        text.text.size() < text.capacity ? text.text.size() : text.capacity - 1);
+    SetStringBuffer(result, text.text.data(), length, text.capacity);
+}
+
+}  // namespace scriptable

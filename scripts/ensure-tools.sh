@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what building and testing the plug-in needs on Debian 12, when it is
+# missing: the 32-bit mingw-w64 cross compiler (posix threads), CMake, Ninja,
+# the GoogleTest sources and Wine with its 32-bit half. Safe to run again.
+set -euo pipefail
+
+need=()
+command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686)
+command -v cmake >/dev/null || need+=(cmake)
+command -v ninja >/dev/null || need+=(ninja-build)
+[ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
+command -v wine >/dev/null || need+=(wine)
+dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
+
+[ ${#need[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
+echo "Installing: ${need[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${need[@]}"

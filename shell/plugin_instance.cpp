@@ -1,0 +1,78 @@
+#include "shell/plugin_instance.h"
+
+#include "scriptable/scriptable_object.h"
+#include "shell/identity.h"
+#include "shell/trace.h"
+
+namespace shell {
+namespace {
+
+// Copies the entry at `offset` when the browser's record reaches that far.
+template <class Entry>
+void CopyEntry(const NPNetscapeFuncs& from, NPNetscapeFuncs& to, Entry NPNetscapeFuncs::*entry) {
+    const size_t offset = reinterpret_cast<const char*>(&(from.*entry)) -
+                          reinterpret_cast<const char*>(&from);
+    if (offset + sizeof(Entry) <= from.size) to.*entry = from.*entry;
+}
+
+}  // namespace
+
+NPNetscapeFuncs CopyBrowserFunctions(const NPNetscapeFuncs& browser) {
+    NPNetscapeFuncs copy{};
+    copy.size = browser.size;
+    copy.version = browser.version;
+    // Entries geturl through reloadplugins, then geturlnotify through
+    // construct: everything but the Java entries and the later additions.
+#define COPY(entry) CopyEntry(browser, copy, &NPNetscapeFuncs::entry)
+    COPY(geturl), COPY(posturl), COPY(requestread), COPY(newstream), COPY(write);
+    COPY(destroystream), COPY(status), COPY(uagent), COPY(memalloc), COPY(memfree);
+    COPY(memflush), COPY(reloadplugins);
+    COPY(geturlnotify), COPY(posturlnotify), COPY(getvalue), COPY(setvalue);
+    COPY(invalidaterect), COPY(invalidateregion), COPY(forceredraw), COPY(getstringidentifier);
+    COPY(getstringidentifiers), COPY(getintidentifier), COPY(identifierisstring);
+    COPY(utf8fromidentifier), COPY(intfromidentifier), COPY(createobject), COPY(retainobject);
+    COPY(releaseobject), COPY(invoke), COPY(invokeDefault), COPY(evaluate), COPY(getproperty);
+    COPY(setproperty), COPY(removeproperty), COPY(hasproperty), COPY(hasmethod);
+    COPY(releasevariantvalue), COPY(setexception), COPY(pushpopupsenabledstate);
+    COPY(poppopupsenabledstate), COPY(enumerate), COPY(pluginthreadasynccall), COPY(construct);
+#undef COPY
+    return copy;
+}
+
+PluginInstance::PluginInstance(NPP npp) : npp_(npp) {}
+
+NPError PluginInstance::NpapiNew(NPMIMEType /*pluginType*/, uint16_t /*mode*/, int16_t /*argc*/,
+                                 char* /*argn*/[], char* /*argv*/[], NPSavedData* /*saved*/) {
+    Trace("PluginInstance::NpapiNew");
+    return NPERR_NO_ERROR;
+}
+
+NPError PluginInstance::NpapiDestroy(NPSavedData** /*save*/) {
+    TraceScope trace("PluginInstance::NpapiDestroy");
+    if (scriptableObject_ && functions_.releaseobject) functions_.releaseobject(scriptableObject_);
+    scriptableObject_ = nullptr;
+    return NPERR_NO_ERROR;
+}
+
+NPError PluginInstance::NpapiGetValue(NPPVariable variable, void* value) {
+    switch (variable) {
+        case NPPVpluginNameString:
+            *static_cast<const char**>(value) = PLUGIN_NAME;
+            return NPERR_NO_ERROR;
+        case NPPVpluginDescriptionString:
+            *static_cast<const char**>(value) = PLUGIN_DESCRIPTION;
+            return NPERR_NO_ERROR;
+        case NPPVpluginScriptableNPObject:
+            *static_cast<NPObject**>(value) = GetScriptableObject();
+            return NPERR_NO_ERROR;
+    }
+    return NPERR_GENERIC_ERROR;
+}
+
+NPObject* PluginInstance::GetScriptableObject() {
+    if (!scriptableObject_) scriptableObject_ = scriptable::NewObject(npp_, functions_);
+    if (scriptableObject_ && functions_.retainobject) functions_.retainobject(scriptableObject_);
+    return scriptableObject_;
+}
+
+}  // namespace shell

@@ -1,0 +1,123 @@
+// plugin-console: loads the plug-in through the browser stand-in, creates one
+// embed and runs page-script calls against its scriptable object, printing
+// what page script would receive.
+//
+//   plugin-console [--plugin DLL] [--doubles] [--quiet] [CALL ...]
+//   plugin-console [options] --file CALLS.js
+//   plugin-console [options]            (calls from standard input)
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "browser/script_call.h"
+#include "browser/standin.h"
+
+namespace {
+
+void Usage() {
+    std::cerr << "usage: plugin-console [--plugin DLL] [--doubles] [--quiet] [--file FILE | CALL ...]\n"
+                 "  Each CALL is page script such as getWorkspaceList(\"a\", \"b\").\n"
+                 "  Without calls or --file, calls are read from standard input, one per line.\n"
+                 "  --doubles passes every number as a Double, as some browsers do.\n"
+                 "  --quiet prints only the results, not the calls.\n";
+}
+
+std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+struct Session {
+    standin::Embed& embed;
+    bool numbersAsDoubles;
+    bool echo;
+    int failures = 0;
+
+    void Run(const std::string& rawLine, const std::string& where) {
+        std::string line = rawLine;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (standin::IsBlankOrComment(line)) return;
+        if (echo) std::cout << "> " << line << "\n";
+        const auto parsed = standin::ParseScriptCall(line, numbersAsDoubles);
+        if (const auto* error = std::get_if<standin::ParseError>(&parsed)) {
+            std::cout << "cannot read " << where << ", column " << error->column << ": "
+                      << error->message << "\n";
+            ++failures;
+            return;
+        }
+        const auto& call = std::get<standin::ScriptCall>(parsed);
+        std::cout << standin::Show(embed.Call(call.method, call.args)) << std::endl;
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string pluginPath, file;
+    bool doubles = false, quiet = false;
+    std::vector<std::string> calls;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--plugin" && i + 1 < argc) {
+            pluginPath = argv[++i];
+        } else if (arg == "--file" && i + 1 < argc) {
+            file = argv[++i];
+        } else if (arg == "--doubles") {
+            doubles = true;
+        } else if (arg == "--quiet") {
+            quiet = true;
+        } else if (arg == "--help" || arg == "-h") {
+            Usage();
+            return 0;
+        } else if (arg.rfind("--", 0) == 0) {
+            Usage();
+            return 2;
+        } else {
+            calls.push_back(arg);
+        }
+    }
+
+    try {
+        standin::BrowserOptions options;
+        options.pluginPath = Widen(pluginPath);
+        standin::Browser browser(options);
+        if (browser.initializeResult != NPERR_NO_ERROR) {
+            std::cerr << "NP_Initialize failed with " << browser.initializeResult << "\n";
+            return 1;
+        }
+        standin::Embed embed(browser);
+        if (embed.newResult != NPERR_NO_ERROR || !embed.ScriptableObject()) {
+            std::cerr << "the plug-in created no scriptable object\n";
+            return 1;
+        }
+        Session session{embed, doubles, !quiet};
+        if (!calls.empty()) {
+            for (size_t i = 0; i < calls.size(); ++i) {
+                session.Run(calls[i], "argument " + std::to_string(i + 1));
+            }
+        } else {
+            std::ifstream in;
+            if (!file.empty()) {
+                in.open(file, std::ios::binary);
+                if (!in) {
+                    std::cerr << "cannot open " << file << "\n";
+                    return 1;
+                }
+            }
+            std::istream& source = file.empty() ? std::cin : in;
+            std::string line;
+            for (int number = 1; std::getline(source, line); ++number) {
+                session.Run(line, "line " + std::to_string(number));
+            }
+        }
+        for (const std::string& fault : browser.faults) std::cerr << "browser fault: " << fault << "\n";
+        for (const std::string& call : browser.unexpectedCalls) {
+            std::cerr << "unexpected browser call: " << call << "\n";
+        }
+        return session.failures == 0 && browser.faults.empty() ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::cerr << "plugin-console: " << e.what() << "\n";
+        return 1;
+    }
+}
