@@ -74,7 +74,7 @@ private:
     }
 
     Value Literal() {
-        if (pos_ >= text_.size()) Fail("expected an argument");
+        if (pos_ >= text_.size() || text_[pos_] == ')') Fail("expected an argument");
         const char c = text_[pos_];
         if (c == '"' || c == '\'') return String(c);
         if (c == '-' || c == '+' || c == '.' || std::isdigit(static_cast<unsigned char>(c))) {

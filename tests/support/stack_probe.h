@@ -1,0 +1,18 @@
+// Calls a function the way a browser calls a __stdcall export and measures
+// what the call did to the stack pointer: 0 when the callee removed its own
+// arguments, as __stdcall requires.
+#pragma once
+
+#include <cstdint>
+
+namespace testing_support {
+
+struct ProbedCall {
+    int32_t stackChange;  // bytes the stack pointer moved across the call
+    uint32_t returned;    // EAX
+};
+
+ProbedCall CallWithOneArgument(void* function, void* argument);
+ProbedCall CallWithNoArgument(void* function);
+
+}  // namespace testing_support
