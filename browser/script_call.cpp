@@ -14,7 +14,7 @@ struct Failure {
 };
 
 class Parser {
-public:
+  public:
     Parser(std::string_view text, bool numbersAsDoubles)
         : text_(text), numbersAsDoubles_(numbersAsDoubles) {}
 
@@ -46,7 +46,7 @@ public:
         return call;
     }
 
-private:
+  private:
     [[noreturn]] void Fail(std::string message) { throw Failure{pos_, std::move(message)}; }
 
     bool Peek(char c) const { return pos_ < text_.size() && text_[pos_] == c; }
@@ -100,7 +100,8 @@ private:
         const size_t used = end - rest.c_str();
         if (used == 0) Fail("expected a number");
         const bool integral = rest.find_first_of(".eE") >= used && std::isfinite(value) &&
-                              value >= INT32_MIN && value <= INT32_MAX && !(value == 0 && std::signbit(value));
+                              value >= INT32_MIN && value <= INT32_MAX &&
+                              !(value == 0 && std::signbit(value));
         pos_ += used;
         if (integral && !numbersAsDoubles_) return static_cast<int32_t>(value);
         return value;
@@ -155,7 +156,8 @@ private:
             const size_t back = pos_;
             pos_ += 2;
             const uint32_t low = HexDigits(4);
-            if (low >= 0xDC00 && low < 0xE000) return 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+            if (low >= 0xDC00 && low < 0xE000)
+                return 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
             pos_ = back;
         }
         return cp;
@@ -175,16 +177,35 @@ private:
             if (pos_ >= text_.size()) Fail("unterminated string");
             const char e = text_[pos_++];
             switch (e) {
-                case 'n': out += '\n'; break;
-                case 'r': out += '\r'; break;
-                case 't': out += '\t'; break;
-                case 'b': out += '\b'; break;
-                case 'f': out += '\f'; break;
-                case 'v': out += '\v'; break;
-                case '0': out += '\0'; break;
-                case 'x': AppendUtf8(out, HexDigits(2)); break;
-                case 'u': AppendUtf8(out, UnicodeEscape()); break;
-                default: out += e;  // \\, \', \" and any other character stand for themselves
+                case 'n':
+                    out += '\n';
+                    break;
+                case 'r':
+                    out += '\r';
+                    break;
+                case 't':
+                    out += '\t';
+                    break;
+                case 'b':
+                    out += '\b';
+                    break;
+                case 'f':
+                    out += '\f';
+                    break;
+                case 'v':
+                    out += '\v';
+                    break;
+                case '0':
+                    out += '\0';
+                    break;
+                case 'x':
+                    AppendUtf8(out, HexDigits(2));
+                    break;
+                case 'u':
+                    AppendUtf8(out, UnicodeEscape());
+                    break;
+                default:
+                    out += e;  // \\, \', \" and any other character stand for themselves
             }
         }
     }

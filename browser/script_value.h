@@ -28,8 +28,8 @@ struct RawString {
     bool operator==(const RawString&) const = default;
 };
 
-using Value = std::variant<Undefined, Null, bool, int32_t, double, std::string, ObjectRef,
-                           RawString>;
+using Value =
+    std::variant<Undefined, Null, bool, int32_t, double, std::string, ObjectRef, RawString>;
 
 // What page script receives from one method call.
 struct CallOutcome {

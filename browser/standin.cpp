@@ -57,19 +57,20 @@ void NPAPI_CALLBACK NpnSetException(NPObject* /*object*/, const NPUTF8* message)
 }
 
 // Every other entry: the plug-in has no business calling it.
-#define STANDIN_UNUSED_ENTRIES(X)                                                             \
-    X(geturl) X(posturl) X(requestread) X(newstream) X(write) X(destroystream) X(status)     \
-    X(uagent) X(memflush) X(reloadplugins) X(getJavaEnv) X(getJavaPeer) X(geturlnotify)      \
-    X(posturlnotify) X(getvalue) X(setvalue) X(invalidaterect) X(invalidateregion)           \
-    X(forceredraw) X(getstringidentifiers) X(invoke) X(invokeDefault) X(evaluate)            \
-    X(getproperty) X(setproperty) X(removeproperty) X(hasproperty) X(hasmethod)              \
-    X(releasevariantvalue) X(pushpopupsenabledstate) X(poppopupsenabledstate) X(enumerate)  \
-    X(pluginthreadasynccall) X(construct) X(getvalueforurl) X(setvalueforurl)                \
-    X(getauthenticationinfo)
+#define STANDIN_UNUSED_ENTRIES(X)                                                                  \
+    X(geturl)                                                                                      \
+    X(posturl) X(requestread) X(newstream) X(write) X(destroystream) X(status) X(uagent)           \
+        X(memflush) X(reloadplugins) X(getJavaEnv) X(getJavaPeer) X(geturlnotify) X(posturlnotify) \
+            X(getvalue) X(setvalue) X(invalidaterect) X(invalidateregion) X(forceredraw)           \
+                X(getstringidentifiers) X(invoke) X(invokeDefault) X(evaluate) X(getproperty)      \
+                    X(setproperty) X(removeproperty) X(hasproperty) X(hasmethod)                   \
+                        X(releasevariantvalue) X(pushpopupsenabledstate) X(poppopupsenabledstate)  \
+                            X(enumerate) X(pluginthreadasynccall) X(construct) X(getvalueforurl)   \
+                                X(setvalueforurl) X(getauthenticationinfo)
 
-#define STANDIN_UNEXPECTED(entry)                               \
-    void NPAPI_CALLBACK Unexpected_##entry() {                   \
-        Browser::Current().unexpectedCalls.push_back(#entry);    \
+#define STANDIN_UNEXPECTED(entry)                             \
+    void NPAPI_CALLBACK Unexpected_##entry() {                \
+        Browser::Current().unexpectedCalls.push_back(#entry); \
     }
 STANDIN_UNUSED_ENTRIES(STANDIN_UNEXPECTED)
 #undef STANDIN_UNEXPECTED
@@ -252,8 +253,8 @@ std::string Browser::TakeStringResult(const NPVariant& result) {
 Embed::Embed(Browser& browser, int16_t argc, char* argn[], char* argv[]) : browser_(browser) {
     char mimeType[] = "application/x-dravenilfileaccessplugin";
     newResult = browser_.pluginFuncs.newp
-                    ? browser_.pluginFuncs.newp(mimeType, &instance_, 1 /* embedded */, argc,
-                                                argn, argv, nullptr)
+                    ? browser_.pluginFuncs.newp(mimeType, &instance_, 1 /* embedded */, argc, argn,
+                                                argv, nullptr)
                     : NPERR_INVALID_FUNCTABLE_ERROR;
 }
 
@@ -327,17 +328,29 @@ CallOutcome Embed::Call(NPIdentifier name, const std::vector<Value>& args) {
         outcome.exception = browser_.pendingException.value_or("Error calling method on NPObject");
     }
     switch (result.type) {
-        case NPVariantType_Void: break;
-        case NPVariantType_Null: outcome.value = Null{}; break;
-        case NPVariantType_Bool: outcome.value = result.value.boolValue; break;
-        case NPVariantType_Int32: outcome.value = result.value.intValue; break;
-        case NPVariantType_Double: outcome.value = result.value.doubleValue; break;
-        case NPVariantType_String: outcome.value = browser_.TakeStringResult(result); break;
+        case NPVariantType_Void:
+            break;
+        case NPVariantType_Null:
+            outcome.value = Null{};
+            break;
+        case NPVariantType_Bool:
+            outcome.value = result.value.boolValue;
+            break;
+        case NPVariantType_Int32:
+            outcome.value = result.value.intValue;
+            break;
+        case NPVariantType_Double:
+            outcome.value = result.value.doubleValue;
+            break;
+        case NPVariantType_String:
+            outcome.value = browser_.TakeStringResult(result);
+            break;
         case NPVariantType_Object:
             outcome.value = ObjectRef{};
             browser_.Release(result.value.objectValue);
             break;
-        default: browser_.faults.push_back("a result of an unknown type");
+        default:
+            browser_.faults.push_back("a result of an unknown type");
     }
     if (!ok && result.type != NPVariantType_Void) {
         browser_.faults.push_back("a result set by a call that threw");

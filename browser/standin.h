@@ -28,7 +28,7 @@ struct BrowserOptions {
 };
 
 class Browser {
-public:
+  public:
     explicit Browser(BrowserOptions options = {});
     ~Browser();
     Browser(const Browser&) = delete;
@@ -42,23 +42,23 @@ public:
     void* Export(const char* name) const;
 
     NPError initializeResult = NPERR_GENERIC_ERROR;
-    NPPluginFuncs pluginFuncs{};      // filled by NP_GetEntryPoints
-    NPNetscapeFuncs browserFuncs{};   // handed to NP_Initialize
+    NPPluginFuncs pluginFuncs{};     // filled by NP_GetEntryPoints
+    NPNetscapeFuncs browserFuncs{};  // handed to NP_Initialize
 
     NPIdentifier StringIdentifier(const std::string& name);
     NPIdentifier IntIdentifier(int32_t value);
 
     // Fault switches.
-    bool failAllocations = false;    // NPN_MemAlloc gives no buffer
+    bool failAllocations = false;     // NPN_MemAlloc gives no buffer
     bool failObjectCreation = false;  // NPN_CreateObject gives no object
 
     // Accounts.
     size_t LiveBuffers() const { return buffers_.size(); }
     size_t LiveObjects() const { return objects_.size(); }
-    std::vector<uint32_t> allocationSizes;  // every NPN_MemAlloc request, in order
-    size_t pluginFrees = 0;                 // NPN_MemFree calls with a buffer
-    std::vector<std::string> unexpectedCalls;  // browser functions the plug-in must not use
-    std::vector<std::string> faults;  // bad frees, leaks, malformed results
+    std::vector<uint32_t> allocationSizes;        // every NPN_MemAlloc request, in order
+    size_t pluginFrees = 0;                       // NPN_MemFree calls with a buffer
+    std::vector<std::string> unexpectedCalls;     // browser functions the plug-in must not use
+    std::vector<std::string> faults;              // bad frees, leaks, malformed results
     std::optional<std::string> pendingException;  // set by NPN_SetException
 
     // Frees a string result as a browser does once it has read it; records a
@@ -76,7 +76,7 @@ public:
     const std::string* IdentifierName(NPIdentifier identifier) const;
     std::optional<int32_t> IdentifierInt(NPIdentifier identifier) const;
 
-private:
+  private:
     struct Identifier {
         bool isString;
         std::string name;
@@ -93,7 +93,7 @@ private:
 
 // One embedded object on a page.
 class Embed {
-public:
+  public:
     explicit Embed(Browser& browser, int16_t argc = 0, char* argn[] = nullptr,
                    char* argv[] = nullptr);
     ~Embed();
@@ -114,7 +114,7 @@ public:
     // Drops the page's references and calls NPP_Destroy.
     NPError Destroy();
 
-private:
+  private:
     Browser& browser_;
     NPP_t instance_{};
     NPObject* object_ = nullptr;

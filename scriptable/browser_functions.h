@@ -22,7 +22,7 @@ void BrowserSetException(NPObject* object, const char* message);
 // Owns the text of an identifier (from NPN_UTF8FromIdentifier) and hands it
 // back with NPN_MemFree however the owner is left.
 class IdentifierText {
-public:
+  public:
     explicit IdentifierText(NPIdentifier identifier);
     ~IdentifierText();
     IdentifierText(const IdentifierText&) = delete;
@@ -31,7 +31,7 @@ public:
     bool HasText() const { return text_ != nullptr; }
     std::string_view View() const { return text_ ? std::string_view(text_) : std::string_view(); }
 
-private:
+  private:
     char* text_;
 };
 

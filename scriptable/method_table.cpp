@@ -1,5 +1,6 @@
 #include "scriptable/method_table.h"
 
+#include "exchange/replay_control.h"
 #include "scriptable/operation_binding.h"
 
 namespace scriptable {
@@ -10,15 +11,15 @@ constexpr ArgType S = ArgType::String;
 
 // In the order names are compared.
 constexpr MethodRow kMethods[] = {
-    Pending("readCurrentReplayPos", {B, S}),
-    Pending("checkReplayUpdate", {B, S}),
-    Pending("setReplayPos", {S, B, S}),
-    Pending("startPlayback", {B}),
-    Pending("stopPlayback", {B, S}),
-    Pending("resetSync", {S}),
+    Method<exchange::readCurrentReplayPos>("readCurrentReplayPos", {B, S}),
+    Method<exchange::checkReplayUpdate>("checkReplayUpdate", {B, S}),
+    Method<exchange::setReplayPos>("setReplayPos", {S, B, S}),
+    Method<exchange::startPlayback>("startPlayback", {B}),
+    Method<exchange::stopPlayback>("stopPlayback", {B, S}),
+    Method<exchange::resetSync>("resetSync", {S}),
     Pending("checkAccessRights", {S}),
     Pending("getTimelineVols", {S, S, S}),
-    Pending("getCurrentCallID", {B}),
+    Method<exchange::getCurrentCallID>("getCurrentCallID", {B}),
     Pending("fileExists", {S}),
     Pending("getWorkspaceList", {S, S}),
     Pending("getCallDetailsForWorkspace", {S, S, S}),

@@ -23,8 +23,7 @@ enum class ArgType : int32_t {
 constexpr size_t kMaxArguments = 5;
 
 // Reads the checked arguments, runs the operation and sets its result.
-using Operation = void (*)(MyScriptableNPObject& object, const NPVariant* args,
-                           NPVariant& result);
+using Operation = void (*)(MyScriptableNPObject& object, const NPVariant* args, NPVariant& result);
 
 struct MethodRow {
     const char* name;

@@ -116,8 +116,7 @@ consteval MethodRow Method(const char* name, std::initializer_list<ArgType> type
 // A row whose operation is not built yet: the call is accepted and leaves
 // the result void.
 consteval MethodRow Pending(const char* name, std::initializer_list<ArgType> types) {
-    return MethodRow{name, static_cast<uint32_t>(types.size()), Signature(types),
-                     &LeaveResultVoid};
+    return MethodRow{name, static_cast<uint32_t>(types.size()), Signature(types), &LeaveResultVoid};
 }
 
 }  // namespace scriptable

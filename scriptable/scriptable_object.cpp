@@ -59,8 +59,7 @@ bool NPAPI_CALLBACK SetProperty(NPObject* /*object*/, NPIdentifier /*name*/,
 
 bool NPAPI_CALLBACK RemoveProperty(NPObject* /*object*/, NPIdentifier /*name*/) { return false; }
 
-bool NPAPI_CALLBACK Enumerate(NPObject* /*object*/, NPIdentifier** /*names*/,
-                              uint32_t* /*count*/) {
+bool NPAPI_CALLBACK Enumerate(NPObject* /*object*/, NPIdentifier** /*names*/, uint32_t* /*count*/) {
     return false;
 }
 

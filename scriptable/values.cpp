@@ -54,8 +54,8 @@ void SetResult(NPVariant& result, const std::string& text) {
 
 void SetResult(NPVariant& result, const FixedCapacityText& text) {
     if (text.capacity == 0) return;
-    const auto length = static_cast<uint32_t>(
-        text.text.size() < text.capacity ? text.text.size() : text.capacity - 1);
+    const auto length = static_cast<uint32_t>(text.text.size() < text.capacity ? text.text.size()
+                                                                               : text.capacity - 1);
     SetStringBuffer(result, text.text.data(), length, text.capacity);
 }
 

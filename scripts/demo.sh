@@ -1,8 +1,29 @@
 #!/usr/bin/env bash
-# Builds the plug-in and runs a short page-script session against it through
-# the browser stand-in's console.
+# Builds the plug-in and runs a page-script session against it through the
+# browser stand-in's console, with the desktop-player simulator serving the
+# exchange folder alongside.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 build_plugin
 start_wine
 bin=build/windows/bin
-wine "$bin/plugin-console.exe" --file scripts/demo.js
+
+folder=$(mktemp -d /tmp/exchange-demo.XXXXXX)
+winfolder=$(winepath -w "$folder" 2>/dev/null)
+cleanup() {
+  [ -n "${simulator:-}" ] && kill "$simulator" 2>/dev/null
+  rm -rf "$folder"
+  wineserver -k >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+
+echo "== desktop-player simulator serving $winfolder"
+wine "$bin/player-simulator.exe" "$winfolder" CALL-0042 --interval 50 </dev/null &
+simulator=$!
+sleep 1
+
+echo "== page script, through the browser stand-in"
+escaped=${winfolder//\\/\\\\\\\\}
+sed "s|EXCHANGE|$escaped|g" scripts/demo.js | wine "$bin/plugin-console.exe"
+touch "$folder/PlayerSimulator.stop"
+wait "$simulator" || true
+simulator=

@@ -16,7 +16,6 @@
 #define PLUGIN_VERSION_TEXT "5.3.0.39, 0, 0, 0"
 
 /* type:.extension:description, as NP_GetMIMEDescription hands it out. */
-#define PLUGIN_MIME_DESCRIPTION \
-    PLUGIN_MIME_TYPE ":." PLUGIN_FILE_EXTENSION ":" PLUGIN_PRODUCT_NAME
+#define PLUGIN_MIME_DESCRIPTION PLUGIN_MIME_TYPE ":." PLUGIN_FILE_EXTENSION ":" PLUGIN_PRODUCT_NAME
 
 #endif

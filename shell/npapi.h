@@ -104,9 +104,9 @@ struct NPClass {
 };
 
 // Functions the plug-in hands the browser.
-using NPP_NewProcPtr = NPError(NPAPI_CALLBACK*)(NPMIMEType pluginType, NPP instance,
-                                                uint16_t mode, int16_t argc, char* argn[],
-                                                char* argv[], NPSavedData* saved);
+using NPP_NewProcPtr = NPError(NPAPI_CALLBACK*)(NPMIMEType pluginType, NPP instance, uint16_t mode,
+                                                int16_t argc, char* argn[], char* argv[],
+                                                NPSavedData* saved);
 using NPP_DestroyProcPtr = NPError(NPAPI_CALLBACK*)(NPP instance, NPSavedData** save);
 using NPP_SetWindowProcPtr = NPError(NPAPI_CALLBACK*)(NPP instance, NPWindow* window);
 using NPP_HandleEventProcPtr = int16_t(NPAPI_CALLBACK*)(NPP instance, void* event);
@@ -241,7 +241,8 @@ static_assert(offsetof(NPPluginFuncs, setvalue) == 56);
 
 static_assert(sizeof(NPNetscapeFuncs) == 196);
 static_assert(offsetof(NPNetscapeFuncs, version) == 2 && offsetof(NPNetscapeFuncs, geturl) == 4);
-static_assert(offsetof(NPNetscapeFuncs, memalloc) == 36 && offsetof(NPNetscapeFuncs, memfree) == 40);
+static_assert(offsetof(NPNetscapeFuncs, memalloc) == 36 &&
+              offsetof(NPNetscapeFuncs, memfree) == 40);
 static_assert(offsetof(NPNetscapeFuncs, reloadplugins) == 48);
 static_assert(offsetof(NPNetscapeFuncs, getJavaEnv) == 52);
 static_assert(offsetof(NPNetscapeFuncs, getJavaPeer) == 56);

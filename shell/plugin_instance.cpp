@@ -10,8 +10,8 @@ namespace {
 // Copies the entry at `offset` when the browser's record reaches that far.
 template <class Entry>
 void CopyEntry(const NPNetscapeFuncs& from, NPNetscapeFuncs& to, Entry NPNetscapeFuncs::*entry) {
-    const size_t offset = reinterpret_cast<const char*>(&(from.*entry)) -
-                          reinterpret_cast<const char*>(&from);
+    const size_t offset =
+        reinterpret_cast<const char*>(&(from.*entry)) - reinterpret_cast<const char*>(&from);
     if (offset + sizeof(Entry) <= from.size) to.*entry = from.*entry;
 }
 

@@ -12,13 +12,13 @@ namespace shell {
 NPNetscapeFuncs CopyBrowserFunctions(const NPNetscapeFuncs& browser);
 
 class PluginInstance {
-public:
+  public:
     explicit PluginInstance(NPP npp);
     PluginInstance(const PluginInstance&) = delete;
     PluginInstance& operator=(const PluginInstance&) = delete;
 
-    NPError NpapiNew(NPMIMEType pluginType, uint16_t mode, int16_t argc, char* argn[],
-                     char* argv[], NPSavedData* saved);
+    NPError NpapiNew(NPMIMEType pluginType, uint16_t mode, int16_t argc, char* argn[], char* argv[],
+                     NPSavedData* saved);
     NPError NpapiDestroy(NPSavedData** save);
     NPError NpapiGetValue(NPPVariable variable, void* value);
 
@@ -29,7 +29,7 @@ public:
 
     void SetBrowserFunctions(const NPNetscapeFuncs& functions) { functions_ = functions; }
 
-private:
+  private:
     NPNetscapeFuncs functions_{};
     NPObject* scriptableObject_ = nullptr;
     NPP npp_;

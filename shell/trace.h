@@ -7,12 +7,12 @@ void Trace(const char* text);
 
 // Traces `name` on construction and `name - end` when the scope is left.
 class TraceScope {
-public:
+  public:
     explicit TraceScope(const char* name);
     ~TraceScope();
     TraceScope(const TraceScope&) = delete;
     TraceScope& operator=(const TraceScope&) = delete;
 
-private:
+  private:
     const char* name_;
 };

@@ -91,7 +91,7 @@ const Signature kApi[] = {
 };
 
 class Dispatch : public PluginTest {
-protected:
+  protected:
     void SetUp() override {
         PluginTest::SetUp();
         embed.emplace(*browser);
@@ -148,8 +148,9 @@ TEST_F(Dispatch, EveryMethodRefusesEachWrongTypeInEachPosition) {
         const std::string types = m.types;
         for (size_t position = 0; position < types.size(); ++position) {
             const Value swapped = types[position] == 'B' ? Good('S') : Value(true);
-            const std::vector<Value> wrong = {int32_t{5}, int32_t{0}, 2.5, 1.0, standin::Null{},
-                                              standin::Undefined{}, standin::ObjectRef{}, swapped};
+            const std::vector<Value> wrong = {
+                int32_t{5},           int32_t{0},           2.5,    1.0, standin::Null{},
+                standin::Undefined{}, standin::ObjectRef{}, swapped};
             for (const Value& bad : wrong) {
                 std::vector<Value> args = GoodArgs(types);
                 args[position] = bad;
@@ -183,9 +184,9 @@ TEST_F(Dispatch, IntegerIdentifiersRaiseTheInvocationException) {
 
 TEST_F(Dispatch, TheMethodNameIsFreedOnEveryPath) {
     const size_t before = browser->pluginFrees;
-    embed->Call("NoSuchMethod");                           // refused name
-    embed->Call("fileExists", {});                         // wrong count
-    embed->Call("fileExists", {int32_t{1}});               // wrong type
+    embed->Call("NoSuchMethod");                              // refused name
+    embed->Call("fileExists", {});                            // wrong count
+    embed->Call("fileExists", {int32_t{1}});                  // wrong type
     embed->Call("getWorkspaceList", {Good('S'), Good('S')});  // fits
     EXPECT_EQ(browser->pluginFrees - before, 4u);
     EXPECT_EQ(browser->LiveBuffers(), 0u);
@@ -196,8 +197,8 @@ TEST_F(Dispatch, ARefusedNameLeavesTheResultAsTheBrowserPassedIt) {
     NPVariant result{};
     result.type = NPVariantType_Int32;
     result.value.intValue = 7;
-    EXPECT_FALSE(object->_class->invoke(object, browser->StringIdentifier("nope"), nullptr, 0,
-                                        &result));
+    EXPECT_FALSE(
+        object->_class->invoke(object, browser->StringIdentifier("nope"), nullptr, 0, &result));
     EXPECT_EQ(result.type, NPVariantType_Int32);
     EXPECT_EQ(result.value.intValue, 7);
     browser->pendingException.reset();
@@ -207,8 +208,8 @@ TEST_F(Dispatch, ACallWithNullArgumentsButACountIsRefused) {
     NPObject* object = embed->ScriptableObject();
     NPVariant result{};
     result.type = NPVariantType_Void;
-    EXPECT_TRUE(object->_class->invoke(object, browser->StringIdentifier("fileExists"), nullptr,
-                                       1, &result));
+    EXPECT_TRUE(object->_class->invoke(object, browser->StringIdentifier("fileExists"), nullptr, 1,
+                                       &result));
     EXPECT_EQ(result.type, NPVariantType_Void);
 }
 

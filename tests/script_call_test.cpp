@@ -32,9 +32,9 @@ TEST(ScriptCalls, ReadLiteralsOfEveryKind) {
     const ScriptCall call =
         Parsed(R"(  m ( "a" , 'b', true,false, null, undefined, 42, -7, 2.5, 1e3 ) ; )");
     EXPECT_EQ(call.method, "m");
-    const std::vector<Value> expected = {std::string("a"), std::string("b"), true, false,
-                                         standin::Null{}, standin::Undefined{}, int32_t{42},
-                                         int32_t{-7}, 2.5, 1000.0};
+    const std::vector<Value> expected = {
+        std::string("a"),     std::string("b"), true,        false, standin::Null{},
+        standin::Undefined{}, int32_t{42},      int32_t{-7}, 2.5,   1000.0};
     EXPECT_EQ(call.args, expected);
     EXPECT_TRUE(Parsed("noArgs()").args.empty());
 }
@@ -45,13 +45,16 @@ TEST(ScriptCalls, CanPassEveryNumberAsADouble) {
 }
 
 TEST(ScriptCalls, DecodeStringEscapesToUtf8) {
-    const ScriptCall call = Parsed(R"(m("C:\\a\\b", 'it\'s', "q\"", "\n\r\t\0", "\u00e9\x41", "\u{1F600}", "\ud83d\ude00"))");
+    const ScriptCall call = Parsed(
+        R"(m("C:\\a\\b", 'it\'s', "q\"", "\n\r\t\0", "\u00e9\x41", "\u{1F600}", "\ud83d\ude00"))");
     ASSERT_EQ(call.args.size(), 7u);
     EXPECT_EQ(std::get<std::string>(call.args[0]), "C:\\a\\b");
     EXPECT_EQ(std::get<std::string>(call.args[1]), "it's");
     EXPECT_EQ(std::get<std::string>(call.args[2]), "q\"");
     EXPECT_EQ(std::get<std::string>(call.args[3]), std::string("\n\r\t\0", 4));
-    EXPECT_EQ(std::get<std::string>(call.args[4]), "\xC3\xA9" "A");
+    EXPECT_EQ(std::get<std::string>(call.args[4]),
+              "\xC3\xA9"
+              "A");
     EXPECT_EQ(std::get<std::string>(call.args[5]), "\xF0\x9F\x98\x80");
     EXPECT_EQ(std::get<std::string>(call.args[6]), "\xF0\x9F\x98\x80");
 }

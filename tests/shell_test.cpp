@@ -42,8 +42,8 @@ TEST(Exports, StdcallEntryPointsLeaveTheStackBalanced) {
     Browser browser(Uninitialised());
     NPPluginFuncs pluginFuncs{};
     pluginFuncs.size = sizeof pluginFuncs;
-    auto call = testing_support::CallWithOneArgument(browser.Export("NP_GetEntryPoints"),
-                                                     &pluginFuncs);
+    auto call =
+        testing_support::CallWithOneArgument(browser.Export("NP_GetEntryPoints"), &pluginFuncs);
     EXPECT_EQ(call.stackChange, 0);
     EXPECT_EQ(call.returned & 0xFFFF, NPERR_NO_ERROR);
 
@@ -69,7 +69,7 @@ TEST(Exports, MimeDescriptionNamesTheTypeAndItsExtension) {
 // ---- Version resource -------------------------------------------------------
 
 class VersionResource : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const std::wstring path = standin::DefaultPluginPath();
         DWORD handle = 0;

@@ -29,7 +29,7 @@ void NPAPI_CALLBACK TestFree(void* p) {
 }
 
 class Values : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         NPNetscapeFuncs table{};
         table.size = sizeof table;

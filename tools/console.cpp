@@ -5,12 +5,15 @@
 //   plugin-console [--plugin DLL] [--doubles] [--quiet] [CALL ...]
 //   plugin-console [options] --file CALLS.js
 //   plugin-console [options]            (calls from standard input)
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "browser/script_call.h"
@@ -19,11 +22,13 @@
 namespace {
 
 void Usage() {
-    std::cerr << "usage: plugin-console [--plugin DLL] [--doubles] [--quiet] [--file FILE | CALL ...]\n"
-                 "  Each CALL is page script such as getWorkspaceList(\"a\", \"b\").\n"
-                 "  Without calls or --file, calls are read from standard input, one per line.\n"
-                 "  --doubles passes every number as a Double, as some browsers do.\n"
-                 "  --quiet prints only the results, not the calls.\n";
+    std::cerr
+        << "usage: plugin-console [--plugin DLL] [--doubles] [--quiet] [--file FILE | CALL ...]\n"
+           "  Each CALL is page script such as getWorkspaceList(\"a\", \"b\").\n"
+           "  Without calls or --file, calls are read from standard input, one per line.\n"
+           "  --doubles passes every number as a Double, as some browsers do.\n"
+           "  --quiet prints only the results, not the calls.\n"
+           "  A line ':sleep MS' pauses the console for MS milliseconds.\n";
 }
 
 std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
@@ -39,6 +44,11 @@ struct Session {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (standin::IsBlankOrComment(line)) return;
         if (echo) std::cout << "> " << line << "\n";
+        if (line.rfind(":sleep ", 0) == 0) {
+            // The console's own pause, for following a program that runs alongside.
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(line.c_str() + 7)));
+            return;
+        }
         const auto parsed = standin::ParseScriptCall(line, numbersAsDoubles);
         if (const auto* error = std::get_if<standin::ParseError>(&parsed)) {
             std::cout << "cannot read " << where << ", column " << error->column << ": "
@@ -111,7 +121,8 @@ int main(int argc, char** argv) {
                 session.Run(line, "line " + std::to_string(number));
             }
         }
-        for (const std::string& fault : browser.faults) std::cerr << "browser fault: " << fault << "\n";
+        for (const std::string& fault : browser.faults)
+            std::cerr << "browser fault: " << fault << "\n";
         for (const std::string& call : browser.unexpectedCalls) {
             std::cerr << "unexpected browser call: " << call << "\n";
         }

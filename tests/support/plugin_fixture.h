@@ -12,7 +12,7 @@
 namespace testing_support {
 
 class PluginTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { browser.emplace(); }
 
     void TearDown() override {

@@ -8,7 +8,7 @@
 namespace testing_support {
 
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
@@ -18,7 +18,7 @@ public:
     // The folder, or a path below it, as the narrow text page script passes.
     std::string Text(const std::string& below = {}) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -1,0 +1,85 @@
+#include "exchange/replay_control.h"
+
+#include "platform/shared_file.h"
+#include "shell/trace.h"
+
+namespace exchange {
+namespace {
+
+using platform::SharedFile;
+
+// The first line of an exchange file, or nothing when it cannot be opened.
+// Reading leaves the file as it is.
+std::optional<std::string> FirstLine(const std::string& path) {
+    SharedFile file = SharedFile::OpenForReading(path);
+    if (!file.IsOpen()) return std::nullopt;
+    return file.ReadLine();
+}
+
+// Replaces the whole file with `content` (no line end follows); true once
+// the file opened, nothing when it could not be.
+std::optional<bool> WriteWholeFile(const std::string& path, const std::string& content) {
+    SharedFile file = SharedFile::OpenForWriting(path);
+    if (!file.IsOpen()) return std::nullopt;
+    file.Write(content);
+    return true;
+}
+
+void RemoveIfPresent(const std::string& path) {
+    if (platform::CanOpenForReading(path)) platform::RemoveFile(path);
+}
+
+}  // namespace
+
+std::optional<std::string> readCurrentReplayPos(ExchangeFiles& files, bool ws,
+                                                const std::string& folder) {
+    files.SetFolder(folder);
+    return FirstLine(files.replayPos.Select(ws));
+}
+
+std::optional<std::string> checkReplayUpdate(ExchangeFiles& files, bool ws,
+                                             const std::string& folder) {
+    files.SetFolder(folder);
+    return FirstLine(files.replayUpdate.Select(ws));
+}
+
+std::optional<bool> setReplayPos(ExchangeFiles& files, const std::string& position, bool ws,
+                                 const std::string& folder) {
+    TraceScope trace("MyScriptableNPObject::setReplayPos");
+    files.SetFolder(folder);
+    // The replay position file is opened, and so emptied, only once the
+    // command file is open: a command that cannot be given changes nothing.
+    SharedFile command = SharedFile::OpenForWriting(files.timelineUpdate.Select(ws));
+    if (!command.IsOpen()) return std::nullopt;
+    SharedFile replayPos = SharedFile::OpenForWriting(files.replayPos.Select(ws));
+    command.Write("rp " + position);
+    replayPos.Write(position);
+    return true;
+}
+
+std::optional<bool> startPlayback(ExchangeFiles& files, bool ws) {
+    TraceScope trace("MyScriptableNPObject::startPlayback");
+    return WriteWholeFile(files.timelineUpdate.Select(ws), "pb");
+}
+
+std::optional<bool> stopPlayback(ExchangeFiles& files, bool ws, const std::string& folder) {
+    TraceScope trace("MyScriptableNPObject::stopPlayback");
+    files.SetFolder(folder);
+    return WriteWholeFile(files.timelineUpdate.Select(ws), "st");
+}
+
+bool resetSync(ExchangeFiles& files, const std::string& folder) {
+    files.SetFolder(folder);
+    for (const FilePair* pair :
+         {&files.timelineUpdate, &files.replayUpdate, &files.replayPos, &files.currentCall}) {
+        RemoveIfPresent(pair->plain);
+        RemoveIfPresent(pair->ws);
+    }
+    return true;
+}
+
+std::optional<std::string> getCurrentCallID(ExchangeFiles& files, bool ws) {
+    return FirstLine(files.currentCall.Select(ws));
+}
+
+}  // namespace exchange
