@@ -1,0 +1,309 @@
+// Replay control through the exchange folder, as page script drives it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "tests/support/child_process.h"
+#include "tests/support/plugin_fixture.h"
+#include "tests/support/temp_folder.h"
+
+namespace fs = std::filesystem;
+using standin::CallOutcome;
+using standin::Embed;
+using standin::Value;
+using testing_support::IsUndefined;
+using testing_support::ListFolder;
+using testing_support::ReadBytes;
+using testing_support::WriteBytes;
+
+namespace {
+
+bool IsTrue(const CallOutcome& o) {
+    return !o.exception && std::holds_alternative<bool>(o.value) && std::get<bool>(o.value);
+}
+
+std::optional<std::string> Text(const CallOutcome& o) {
+    if (o.exception || !std::holds_alternative<std::string>(o.value)) return std::nullopt;
+    return std::get<std::string>(o.value);
+}
+
+class Exchange : public testing_support::PluginTest {
+  protected:
+    void SetUp() override {
+        PluginTest::SetUp();
+        embed.emplace(*browser);
+        ASSERT_NE(embed->ScriptableObject(), nullptr);
+    }
+    void TearDown() override {
+        embed.reset();
+        PluginTest::TearDown();
+    }
+
+    CallOutcome Call(const std::string& method, const std::vector<Value>& args) {
+        return embed->Call(method, args);
+    }
+    fs::path File(const std::string& name) const { return folder.path() / name; }
+    std::string F() const { return folder.Text(); }
+
+    testing_support::TempFolder folder;
+    std::optional<Embed> embed;
+};
+
+// ---- Writes -----------------------------------------------------------------
+
+TEST_F(Exchange, SetReplayPosWritesTheCommandAndThePositionWithoutLineEnds) {
+    EXPECT_TRUE(IsTrue(Call("setReplayPos", {"100", false, F()})));
+    EXPECT_EQ(ReadBytes(File("TimelineUpdate.dat")), "rp 100");
+    EXPECT_EQ(ReadBytes(File("ReplayPos.dat")), "100");
+    EXPECT_EQ(ListFolder(folder.path()), "ReplayPos.dat TimelineUpdate.dat");
+}
+
+TEST_F(Exchange, TheWsFlagSelectsTheWsPairOnly) {
+    WriteBytes(File("ReplayPos.dat"), "plain");
+    EXPECT_TRUE(IsTrue(Call("setReplayPos", {"250", true, F()})));
+    EXPECT_EQ(ReadBytes(File("TimelineUpdateWS.dat")), "rp 250");
+    EXPECT_EQ(ReadBytes(File("ReplayPosWS.dat")), "250");
+    EXPECT_EQ(ReadBytes(File("ReplayPos.dat")), "plain");
+    EXPECT_FALSE(fs::exists(File("TimelineUpdate.dat")));
+    EXPECT_EQ(Text(Call("readCurrentReplayPos", {true, F()})), "250");
+    EXPECT_EQ(Text(Call("readCurrentReplayPos", {false, F()})), "plain");
+}
+
+TEST_F(Exchange, AnEmptyPositionGivesABareCommandAndAnEmptyPositionFile) {
+    EXPECT_TRUE(IsTrue(Call("setReplayPos", {"", false, F()})));
+    EXPECT_EQ(ReadBytes(File("TimelineUpdate.dat")), "rp ");
+    EXPECT_EQ(ReadBytes(File("ReplayPos.dat")), "");
+    EXPECT_EQ(Text(Call("readCurrentReplayPos", {false, F()})), "");
+}
+
+TEST_F(Exchange, PositionBytesPassUnchangedAndALineFeedBecomesCrLf) {
+    const std::string utf8 = "12\xC3\xA9";
+    EXPECT_TRUE(IsTrue(Call("setReplayPos", {utf8, false, F()})));
+    EXPECT_EQ(ReadBytes(File("ReplayPos.dat")), utf8);
+    EXPECT_EQ(Text(Call("readCurrentReplayPos", {false, F()})), utf8);
+    EXPECT_TRUE(IsTrue(Call("setReplayPos", {"1\n2", false, F()})));
+    EXPECT_EQ(ReadBytes(File("TimelineUpdate.dat")), "rp 1\r\n2");
+}
+
+TEST_F(Exchange, EachCommandReplacesThePreviousOne) {
+    EXPECT_TRUE(IsTrue(Call("setReplayPos", {"123456", false, F()})));
+    EXPECT_TRUE(IsTrue(Call("startPlayback", {false})));
+    EXPECT_EQ(ReadBytes(File("TimelineUpdate.dat")), "pb");
+    EXPECT_TRUE(IsTrue(Call("stopPlayback", {false, F()})));
+    EXPECT_EQ(ReadBytes(File("TimelineUpdate.dat")), "st");
+    EXPECT_TRUE(IsTrue(Call("startPlayback", {false})));
+    EXPECT_EQ(ReadBytes(File("TimelineUpdate.dat")), "pb");
+    EXPECT_TRUE(IsTrue(Call("stopPlayback", {true, F()})));
+    EXPECT_EQ(ReadBytes(File("TimelineUpdateWS.dat")), "st");
+    EXPECT_EQ(ReadBytes(File("TimelineUpdate.dat")), "pb");
+}
+
+TEST_F(Exchange, WritesIntoAMissingFolderGiveUndefinedAndCreateNothing) {
+    const std::string missing = folder.Text("missing");
+    EXPECT_TRUE(IsUndefined(Call("setReplayPos", {"1", false, missing})));
+    EXPECT_TRUE(IsUndefined(Call("stopPlayback", {false, missing})));
+    EXPECT_TRUE(IsUndefined(Call("startPlayback", {true})));
+    EXPECT_EQ(ListFolder(folder.path()), "");
+}
+
+TEST_F(Exchange, AFailedCommandLeavesThePreviousPositionInPlace) {
+    WriteBytes(File("ReplayPos.dat"), "777");
+    fs::create_directory(File("TimelineUpdate.dat"));  // the command file cannot be opened
+    EXPECT_TRUE(IsUndefined(Call("setReplayPos", {"100", false, F()})));
+    EXPECT_EQ(ReadBytes(File("ReplayPos.dat")), "777");
+}
+
+TEST_F(Exchange, ANewObjectHasNoFolderSoItsFolderlessCallsDoNothing) {
+    EXPECT_TRUE(IsUndefined(Call("startPlayback", {false})));
+    EXPECT_TRUE(IsUndefined(Call("startPlayback", {true})));
+    EXPECT_TRUE(IsUndefined(Call("getCurrentCallID", {false})));
+    EXPECT_FALSE(fs::exists("C:\\TimelineUpdate.dat"));
+    EXPECT_FALSE(fs::exists("\\TimelineUpdate.dat"));
+}
+
+// ---- Reads -------------------------------------------------------------------
+
+TEST_F(Exchange, AReadGivesTheFirstLineWithoutItsLineEnd) {
+    struct Case {
+        std::string bytes, firstLine;
+    } cases[] = {
+        {"42\r\nmore\r\nlines", "42"},
+        {"42\nmore", "42"},
+        {"a\rb\r\n", "a\rb"},  // a lone carriage return stays
+        {"x\r", "x\r"},
+        {"no line end", "no line end"},
+        {"", ""},
+        {"\r\nsecond", ""},
+        {"caf\xC3\xA9\n", "caf\xC3\xA9"},
+        {std::string(100000, 'p') + "\nq", std::string(100000, 'p')},
+    };
+    for (const Case& c : cases) {
+        WriteBytes(File("ReplayUpdate.dat"), c.bytes);
+        EXPECT_EQ(Text(Call("checkReplayUpdate", {false, F()})), c.firstLine)
+            << testing::PrintToString(c.bytes.substr(0, 20));
+        EXPECT_EQ(ReadBytes(File("ReplayUpdate.dat")), c.bytes) << "reading leaves the file";
+    }
+}
+
+TEST_F(Exchange, ARepeatedReadGivesTheSameUpdate) {
+    WriteBytes(File("ReplayUpdate.dat"), "playing 10\r\n");
+    EXPECT_EQ(Text(Call("checkReplayUpdate", {false, F()})), "playing 10");
+    EXPECT_EQ(Text(Call("checkReplayUpdate", {false, F()})), "playing 10");
+}
+
+TEST_F(Exchange, AMissingFileReadsAsUndefinedEvenWhenTheOtherVariantExists) {
+    WriteBytes(File("ReplayPos.dat"), "5");
+    WriteBytes(File("CurrentCall.dat"), "call");
+    EXPECT_TRUE(IsUndefined(Call("readCurrentReplayPos", {true, F()})));
+    EXPECT_TRUE(IsUndefined(Call("checkReplayUpdate", {false, F()})));
+    EXPECT_TRUE(IsUndefined(Call("getCurrentCallID", {true})));
+    EXPECT_EQ(Text(Call("getCurrentCallID", {false})), "call");
+}
+
+TEST_F(Exchange, TheFolderIsKeptEvenWhenTheFileWorkFails) {
+    const std::string later = folder.Text("later");
+    EXPECT_TRUE(IsUndefined(Call("readCurrentReplayPos", {false, later})));
+    fs::create_directory(later);
+    WriteBytes(fs::path(later) / "CurrentCall.dat", "C-1\r\n");
+    EXPECT_EQ(Text(Call("getCurrentCallID", {false})), "C-1");
+    EXPECT_TRUE(IsTrue(Call("startPlayback", {false})));
+    EXPECT_EQ(ReadBytes(fs::path(later) / "TimelineUpdate.dat"), "pb");
+}
+
+TEST_F(Exchange, AFolderWithATrailingBackslashIsUsedAsGiven) {
+    WriteBytes(File("CurrentCall.dat"), "C-2");
+    EXPECT_TRUE(IsUndefined(Call("checkReplayUpdate", {false, F() + "\\"})));
+    EXPECT_EQ(Text(Call("getCurrentCallID", {false})), "C-2");
+}
+
+TEST_F(Exchange, AWrongWsFlagTypeChangesNothingNotEvenTheFolder) {
+    WriteBytes(File("CurrentCall.dat"), "C-3");
+    EXPECT_TRUE(IsUndefined(Call("checkReplayUpdate", {false, F()})));
+    const std::string other = folder.Text("other");
+    fs::create_directory(other);
+    EXPECT_TRUE(IsUndefined(Call("setReplayPos", {"1", "false", other})));
+    EXPECT_EQ(ListFolder(other), "");
+    EXPECT_EQ(Text(Call("getCurrentCallID", {false})), "C-3");
+}
+
+TEST_F(Exchange, AReadWithoutABufferFromTheBrowserGivesUndefined) {
+    WriteBytes(File("ReplayPos.dat"), "9");
+    browser->failAllocations = true;
+    EXPECT_TRUE(IsUndefined(Call("readCurrentReplayPos", {false, F()})));
+    browser->failAllocations = false;
+    EXPECT_EQ(Text(Call("readCurrentReplayPos", {false, F()})), "9");
+}
+
+// ---- resetSync ----------------------------------------------------------------
+
+TEST_F(Exchange, ResetSyncRemovesTheEightExchangeFilesAndNothingElse) {
+    for (const char* name :
+         {"ReplayPos.dat", "ReplayPosWS.dat", "ReplayUpdate.dat", "ReplayUpdateWS.dat",
+          "CurrentCall.dat", "CurrentCallWS.dat", "TimelineUpdate.dat", "TimelineUpdateWS.dat",
+          "Other.dat", "ReplayPos.txt", "replaypos.dat.bak"}) {
+        WriteBytes(File(name), "x");
+    }
+    fs::create_directory(File("Sub"));
+    WriteBytes(File("Sub") / "ReplayPos.dat", "kept");
+    EXPECT_TRUE(IsTrue(Call("resetSync", {F()})));
+    EXPECT_EQ(ListFolder(folder.path()), "Other.dat ReplayPos.txt Sub replaypos.dat.bak");
+    EXPECT_EQ(ReadBytes(File("Sub") / "ReplayPos.dat"), "kept");
+}
+
+TEST_F(Exchange, ResetSyncReportsTrueWhateverItFinds) {
+    EXPECT_TRUE(IsTrue(Call("resetSync", {F()})));
+    EXPECT_TRUE(IsTrue(Call("resetSync", {folder.Text("missing")})));
+    fs::create_directory(File("CurrentCall.dat"));  // a folder of that name is no file
+    EXPECT_TRUE(IsTrue(Call("resetSync", {F()})));
+    EXPECT_TRUE(fs::is_directory(File("CurrentCall.dat")));
+}
+
+// ---- Files held open by another process ------------------------------------------
+
+class HeldFile {
+  public:
+    HeldFile(const testing_support::TempFolder& folder, const fs::path& file, const char* share)
+        : ready_(folder.path() / "held.ready"),
+          release_(folder.path() / "held.release"),
+          holder_(testing_support::ProgramBeside("test-helper.exe") + " hold \"" + file.string() +
+                  "\" " + share + " \"" + ready_.string() + "\" \"" + release_.string() + "\"") {}
+    ~HeldFile() { Release(); }
+    bool Holding() {
+        return holder_.Started() &&
+               testing_support::WaitUntil([&] { return fs::exists(ready_); }, 10000);
+    }
+    void Release() {
+        if (!fs::exists(release_)) WriteBytes(release_, "go");
+        holder_.WaitForExit(10000);
+        std::error_code ignored;
+        fs::remove(ready_, ignored);
+        fs::remove(release_, ignored);
+    }
+
+  private:
+    fs::path ready_, release_;
+    testing_support::ChildProcess holder_;
+};
+
+TEST_F(Exchange, AFileOpenElsewhereWithSharingIsStillReadAndRewritten) {
+    WriteBytes(File("ReplayPos.dat"), "31\r\n");
+    HeldFile held(folder, File("ReplayPos.dat"), "rw");
+    ASSERT_TRUE(held.Holding());
+    EXPECT_EQ(Text(Call("readCurrentReplayPos", {false, F()})), "31");
+    EXPECT_TRUE(IsTrue(Call("setReplayPos", {"64", false, F()})));
+    held.Release();
+    EXPECT_EQ(ReadBytes(File("ReplayPos.dat")), "64");
+}
+
+TEST_F(Exchange, AFileLockedAgainstWritingIsLeftAlone) {
+    WriteBytes(File("TimelineUpdate.dat"), "st");
+    HeldFile held(folder, File("TimelineUpdate.dat"), "r");
+    ASSERT_TRUE(held.Holding());
+    EXPECT_TRUE(IsUndefined(Call("startPlayback", {false})));
+    EXPECT_TRUE(IsUndefined(Call("stopPlayback", {false, F()})));
+    held.Release();
+    EXPECT_EQ(ReadBytes(File("TimelineUpdate.dat")), "st");
+}
+
+// ---- With the desktop-player simulator -----------------------------------------
+
+TEST_F(Exchange, DrivesAndFollowsTheDesktopPlayer) {
+    testing_support::ChildProcess player(testing_support::ProgramBeside("player-simulator.exe") +
+                                         " \"" + F() + "\" CALL-7 --interval 20");
+    ASSERT_TRUE(player.Started());
+    auto update = [&](bool ws) { return Text(Call("checkReplayUpdate", {ws, F()})); };
+    auto position = [&] {
+        const auto text = Text(Call("readCurrentReplayPos", {false, F()}));
+        return text ? std::atol(text->c_str()) : -1L;
+    };
+
+    EXPECT_TRUE(IsTrue(Call("setReplayPos", {"5000", false, F()})));
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return update(false) == "stopped 5000"; }, 10000))
+        << update(false).value_or("<none>");
+    EXPECT_EQ(Text(Call("getCurrentCallID", {false})), "CALL-7");
+
+    EXPECT_TRUE(IsTrue(Call("startPlayback", {false})));
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return position() > 5100; }, 10000));
+    EXPECT_EQ(update(false)->substr(0, 8), "playing ");
+
+    EXPECT_TRUE(IsTrue(Call("stopPlayback", {false, F()})));
+    EXPECT_TRUE(testing_support::WaitUntil(
+        [&] { return update(false)->substr(0, 8) == "stopped "; }, 10000));
+    const long stoppedAt = position();
+    testing_support::SleepMilliseconds(200);
+    EXPECT_EQ(position(), stoppedAt);
+    EXPECT_EQ(update(true), "stopped 0") << "the WS variant is served on its own";
+
+    // Cleared files come back while the player runs.
+    EXPECT_TRUE(IsTrue(Call("resetSync", {F()})));
+    EXPECT_TRUE(testing_support::WaitUntil(
+        [&] { return Text(Call("getCurrentCallID", {true})) == "CALL-7"; }, 10000));
+
+    WriteBytes(File("PlayerSimulator.stop"), "");
+    EXPECT_TRUE(player.WaitForExit(10000));
+    EXPECT_EQ(player.ExitCode(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,46 @@
+// test-helper: a small program the tests start as a process of its own.
+//
+//   test-helper hold PATH SHARE READY RELEASE
+//       opens PATH for reading and writing, sharing SHARE ("rw": others may
+//       read and write; "r": others may only read), creates READY, and keeps
+//       the file open until RELEASE exists.
+//   test-helper mark MARKER [ARG ...]
+//       writes its own command line into MARKER, as evidence that it ran.
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+void WriteText(const char* path, const char* text) {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
+    CloseHandle(file);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "hold" && argc == 6) {
+        const std::string share = argv[3];
+        const DWORD shareMode =
+            share == "rw" ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
+        HANDLE file = CreateFileA(argv[2], GENERIC_READ | GENERIC_WRITE, shareMode, nullptr,
+                                  OPEN_ALWAYS, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return 3;
+        WriteText(argv[4], "ready");
+        for (int i = 0; i < 3000 && !Exists(argv[5]); ++i) Sleep(10);
+        CloseHandle(file);
+        return 0;
+    }
+    if (mode == "mark" && argc >= 3) {
+        WriteText(argv[2], GetCommandLineA());
+        return 0;
+    }
+    return 2;
+}
