@@ -1,6 +1,7 @@
 #include "scriptable/method_table.h"
 
 #include "exchange/replay_control.h"
+#include "host/host_utilities.h"
 #include "scriptable/operation_binding.h"
 
 namespace scriptable {
@@ -17,10 +18,10 @@ constexpr MethodRow kMethods[] = {
     Method<exchange::startPlayback>("startPlayback", {B}),
     Method<exchange::stopPlayback>("stopPlayback", {B, S}),
     Method<exchange::resetSync>("resetSync", {S}),
-    Pending("checkAccessRights", {S}),
+    Method<host::checkAccessRights>("checkAccessRights", {S}),
     Pending("getTimelineVols", {S, S, S}),
     Method<exchange::getCurrentCallID>("getCurrentCallID", {B}),
-    Pending("fileExists", {S}),
+    Method<host::fileExists>("fileExists", {S}),
     Pending("getWorkspaceList", {S, S}),
     Pending("getCallDetailsForWorkspace", {S, S, S}),
     Pending("createWSFolder", {S, S, S}),
@@ -62,7 +63,7 @@ constexpr MethodRow kMethods[] = {
     Pending("readWSGridLastPage", {S, S, S}),
     Pending("writeWSExtendedCallsOpen", {S, S, S, S}),
     Pending("readWSExtendedCallsOpen", {S, S, S}),
-    Pending("launchExe", {S}),
+    Method<host::launchExe>("launchExe", {S}),
     Pending("deleteWorkspace", {S, S, S}),
     Pending("copyWSFolder", {S, S, S, S}),
     Pending("getWorkspaceUsage", {S, S}),

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/support/child_process.h"
+#include "tests/support/held_file.h"
 #include "tests/support/plugin_fixture.h"
 #include "tests/support/temp_folder.h"
 
@@ -222,34 +223,9 @@ TEST_F(Exchange, ResetSyncReportsTrueWhateverItFinds) {
 
 // ---- Files held open by another process ------------------------------------------
 
-class HeldFile {
-  public:
-    HeldFile(const testing_support::TempFolder& folder, const fs::path& file, const char* share)
-        : ready_(folder.path() / "held.ready"),
-          release_(folder.path() / "held.release"),
-          holder_(testing_support::ProgramBeside("test-helper.exe") + " hold \"" + file.string() +
-                  "\" " + share + " \"" + ready_.string() + "\" \"" + release_.string() + "\"") {}
-    ~HeldFile() { Release(); }
-    bool Holding() {
-        return holder_.Started() &&
-               testing_support::WaitUntil([&] { return fs::exists(ready_); }, 10000);
-    }
-    void Release() {
-        if (!fs::exists(release_)) WriteBytes(release_, "go");
-        holder_.WaitForExit(10000);
-        std::error_code ignored;
-        fs::remove(ready_, ignored);
-        fs::remove(release_, ignored);
-    }
-
-  private:
-    fs::path ready_, release_;
-    testing_support::ChildProcess holder_;
-};
-
 TEST_F(Exchange, AFileOpenElsewhereWithSharingIsStillReadAndRewritten) {
     WriteBytes(File("ReplayPos.dat"), "31\r\n");
-    HeldFile held(folder, File("ReplayPos.dat"), "rw");
+    testing_support::HeldFile held(folder, File("ReplayPos.dat"), "rw");
     ASSERT_TRUE(held.Holding());
     EXPECT_EQ(Text(Call("readCurrentReplayPos", {false, F()})), "31");
     EXPECT_TRUE(IsTrue(Call("setReplayPos", {"64", false, F()})));
@@ -259,7 +235,7 @@ TEST_F(Exchange, AFileOpenElsewhereWithSharingIsStillReadAndRewritten) {
 
 TEST_F(Exchange, AFileLockedAgainstWritingIsLeftAlone) {
     WriteBytes(File("TimelineUpdate.dat"), "st");
-    HeldFile held(folder, File("TimelineUpdate.dat"), "r");
+    testing_support::HeldFile held(folder, File("TimelineUpdate.dat"), "r");
     ASSERT_TRUE(held.Holding());
     EXPECT_TRUE(IsUndefined(Call("startPlayback", {false})));
     EXPECT_TRUE(IsUndefined(Call("stopPlayback", {false, F()})));

@@ -2,7 +2,7 @@
 //
 //   test-helper hold PATH SHARE READY RELEASE
 //       opens PATH for reading and writing, sharing SHARE ("rw": others may
-//       read and write; "r": others may only read), creates READY, and keeps
+//       read and write; "r": others may only read; "none"), creates READY, and keeps
 //       the file open until RELEASE exists.
 //   test-helper mark MARKER [ARG ...]
 //       writes its own command line into MARKER, as evidence that it ran.
@@ -28,8 +28,9 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "hold" && argc == 6) {
         const std::string share = argv[3];
-        const DWORD shareMode =
-            share == "rw" ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
+        const DWORD shareMode = share == "rw"  ? FILE_SHARE_READ | FILE_SHARE_WRITE
+                                : share == "r" ? FILE_SHARE_READ
+                                               : 0;
         HANDLE file = CreateFileA(argv[2], GENERIC_READ | GENERIC_WRITE, shareMode, nullptr,
                                   OPEN_ALWAYS, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE) return 3;

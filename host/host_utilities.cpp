@@ -1,0 +1,73 @@
+#include "host/host_utilities.h"
+
+#include <exception>
+
+#include "platform/file_system.h"
+#include "platform/process.h"
+#include "platform/shared_file.h"
+#include "shell/trace.h"
+
+namespace host {
+namespace {
+
+constexpr char kProbeFile[] = "/TestFile.txt";
+
+void EnsureFolder(const std::string& folder) {
+    // Drive and server names cannot be created; that is no reason to stop.
+    if (!platform::PathExists(folder)) platform::CreateFolder(folder);
+}
+
+}  // namespace
+
+bool fileExists(const std::string& path) {
+    TraceScope trace("MyScriptableNPObject::fileExists");
+    return platform::CanOpenForReading(path);
+}
+
+std::vector<std::string> FolderWalk(const std::string& text) {
+    std::vector<std::string> folders;
+    size_t position = 0;
+    for (;;) {
+        size_t separator = text.find('/', position);
+        if (separator == std::string::npos) separator = text.find('\\', position);
+        if (separator == std::string::npos) break;
+        if (separator != position) folders.push_back(text.substr(0, separator));
+        position = separator + 1;
+    }
+    folders.push_back(text);
+    return folders;
+}
+
+bool checkAccessRights(const std::string& folder) {
+    TraceScope trace("MyScriptableNPObject::checkAccessRights");
+    std::string probe;
+    try {
+        for (const std::string& prefix : FolderWalk(folder)) EnsureFolder(prefix);
+        probe = folder + kProbeFile;
+    } catch (const std::exception&) {
+        return false;
+    }
+    switch (platform::CreateNewFile(probe)) {
+        case platform::NewFileOutcome::Created:
+            platform::RemoveFile(probe);
+            return true;
+        case platform::NewFileOutcome::AlreadyExists:
+            // Someone's file of that name: its content and presence are theirs.
+            return platform::CanOpenForAppending(probe);
+        case platform::NewFileOutcome::Failed:
+            break;
+    }
+    return false;
+}
+
+bool launchExe(const std::string& commandLine) {
+    TraceScope trace("MyScriptableNPObject::launchExe");
+    const auto wide = platform::AnsiToWide(commandLine);
+    // A command line is never cut: one too long for CreateProcessW is refused.
+    if (!wide || wide->size() >= kMaxCommandLineUnits) return false;
+    if (!platform::StartDetachedProcess(*wide)) return false;
+    Trace("MyScriptableNPObject::launchExe - created process");
+    return true;
+}
+
+}  // namespace host

@@ -1,0 +1,33 @@
+#include "platform/file_system.h"
+
+#include <windows.h>
+
+#include "platform/handle.h"
+
+namespace platform {
+
+bool PathExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool CreateFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr); }
+
+NewFileOutcome CreateNewFile(const std::string& path) {
+    const FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.IsValid()) return NewFileOutcome::Created;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
+               ? NewFileOutcome::AlreadyExists
+               : NewFileOutcome::Failed;
+}
+
+bool CanOpenForAppending(const std::string& path) {
+    const FileHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.IsValid();
+}
+
+}  // namespace platform

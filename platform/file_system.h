@@ -1,0 +1,23 @@
+// Folders and file probes by narrow path, the bytes passed on unchanged.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Whether a file or folder of that name exists.
+bool PathExists(const std::string& path);
+
+// Creates one folder with default security; false when it was not created.
+bool CreateFolder(const std::string& path);
+
+enum class NewFileOutcome { Created, AlreadyExists, Failed };
+
+// Creates an empty file only when none of that name exists, and closes it.
+NewFileOutcome CreateNewFile(const std::string& path);
+
+// Whether an existing file can be opened for appending; the file is closed
+// again without a byte written, so it stays exactly as it was.
+bool CanOpenForAppending(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,41 @@
+#include "platform/process.h"
+
+#include <windows.h>
+
+#include <climits>
+#include <vector>
+
+#include "platform/handle.h"
+
+namespace platform {
+
+std::optional<std::wstring> AnsiToWide(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    if (text.size() > INT_MAX) return std::nullopt;
+    const int length = static_cast<int>(text.size());
+    const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+    if (units <= 0) return std::nullopt;
+    std::wstring wide(static_cast<size_t>(units), L'\0');
+    if (MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), units) != units) {
+        return std::nullopt;
+    }
+    return wide;
+}
+
+bool StartDetachedProcess(const std::wstring& commandLine) {
+    // CreateProcessW may write into the command line: hand it a terminated copy.
+    std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back(L'\0');
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                        nullptr, &startup, &info)) {
+        return false;
+    }
+    const KernelHandle process(info.hProcess);
+    const KernelHandle thread(info.hThread);
+    return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,36 @@
+// The folder walk of the write probe: which prefixes it ensures, in order.
+#include <gtest/gtest.h>
+
+#include "host/host_utilities.h"
+
+namespace {
+
+using host::FolderWalk;
+using Folders = std::vector<std::string>;
+
+TEST(FolderWalk, EnsuresEachPrefixThenTheWholeText) {
+    EXPECT_EQ(FolderWalk("D:\\Data\\Rec\\Ws"),
+              (Folders{"D:", "D:\\Data", "D:\\Data\\Rec", "D:\\Data\\Rec\\Ws"}));
+    EXPECT_EQ(FolderWalk("D:/Data/Rec"), (Folders{"D:", "D:/Data", "D:/Data/Rec"}));
+}
+
+TEST(FolderWalk, KeepsATrailingSeparatorOnTheWholeText) {
+    EXPECT_EQ(FolderWalk("D:\\Data\\"), (Folders{"D:", "D:\\Data", "D:\\Data\\"}));
+}
+
+TEST(FolderWalk, SkipsLeadingAndDoubledSeparators) {
+    EXPECT_EQ(FolderWalk("\\\\server\\share"), (Folders{"\\\\server", "\\\\server\\share"}));
+    EXPECT_EQ(FolderWalk("/a//b"), (Folders{"/a", "/a//b"}));
+}
+
+TEST(FolderWalk, StopsAtBackslashesOnlyOnceNoSlashRemains) {
+    EXPECT_EQ(FolderWalk("D:\\A\\B/E"), (Folders{"D:\\A\\B", "D:\\A\\B/E"}));
+    EXPECT_EQ(FolderWalk("a/b\\c\\d"), (Folders{"a", "a/b", "a/b\\c", "a/b\\c\\d"}));
+}
+
+TEST(FolderWalk, OfTheEmptyTextIsTheEmptyText) {
+    EXPECT_EQ(FolderWalk(""), (Folders{""}));
+    EXPECT_EQ(FolderWalk("Ws"), (Folders{"Ws"}));
+}
+
+}  // namespace

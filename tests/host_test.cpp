@@ -1,0 +1,179 @@
+// File probes and program launch, as page script calls them.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "tests/support/child_process.h"
+#include "tests/support/held_file.h"
+#include "tests/support/plugin_fixture.h"
+#include "tests/support/temp_folder.h"
+
+namespace fs = std::filesystem;
+using standin::CallOutcome;
+using standin::Embed;
+using testing_support::ListFolder;
+using testing_support::ReadBytes;
+using testing_support::WriteBytes;
+
+namespace {
+
+std::optional<bool> Flag(const CallOutcome& o) {
+    if (o.exception || !std::holds_alternative<bool>(o.value)) return std::nullopt;
+    return std::get<bool>(o.value);
+}
+
+class Host : public testing_support::PluginTest {
+  protected:
+    void SetUp() override {
+        PluginTest::SetUp();
+        embed.emplace(*browser);
+        ASSERT_NE(embed->ScriptableObject(), nullptr);
+    }
+    void TearDown() override {
+        embed.reset();
+        PluginTest::TearDown();
+    }
+
+    std::optional<bool> Call(const std::string& method, const std::string& text) {
+        return Flag(embed->Call(method, {text}));
+    }
+    fs::path Path(const std::string& below) const { return folder.path() / below; }
+
+    testing_support::TempFolder folder;
+    std::optional<Embed> embed;
+};
+
+// ---- fileExists --------------------------------------------------------------
+
+TEST_F(Host, FileExistsIsTrueForAReadableFileAndLeavesItAlone) {
+    WriteBytes(Path("call.wav"), "RIFF....");
+    const auto modified = fs::last_write_time(Path("call.wav"));
+    EXPECT_EQ(Call("fileExists", folder.Text("call.wav")), true);
+    EXPECT_EQ(ReadBytes(Path("call.wav")), "RIFF....");
+    EXPECT_EQ(fs::last_write_time(Path("call.wav")), modified);
+}
+
+TEST_F(Host, FileExistsIsFalseForFoldersMissingFilesAndEmptyPaths) {
+    EXPECT_EQ(Call("fileExists", folder.Text()), false);
+    EXPECT_EQ(Call("fileExists", folder.Text("missing.wav")), false);
+    EXPECT_EQ(Call("fileExists", folder.Text("missing\\deeper.wav")), false);
+    EXPECT_EQ(Call("fileExists", ""), false);
+}
+
+TEST_F(Host, FileExistsIsFalseForAFileLockedAgainstReading) {
+    WriteBytes(Path("locked.dat"), "x");
+    testing_support::HeldFile held(folder, Path("locked.dat"), "none");
+    ASSERT_TRUE(held.Holding());
+    EXPECT_EQ(Call("fileExists", folder.Text("locked.dat")), false);
+    held.Release();
+    EXPECT_EQ(Call("fileExists", folder.Text("locked.dat")), true);
+}
+
+// ---- checkAccessRights -----------------------------------------------------------
+
+TEST_F(Host, CheckAccessRightsCreatesAMissingChainAndRemovesItsProbe) {
+    EXPECT_EQ(Call("checkAccessRights", folder.Text("Rec\\2026\\Ws")), true);
+    EXPECT_TRUE(fs::is_directory(Path("Rec") / "2026" / "Ws"));
+    EXPECT_EQ(ListFolder(Path("Rec") / "2026" / "Ws"), "");
+    EXPECT_EQ(ListFolder(folder.path()), "Rec");
+}
+
+TEST_F(Host, CheckAccessRightsTakesATrailingBackslash) {
+    EXPECT_EQ(Call("checkAccessRights", folder.Text("Data") + "\\"), true);
+    EXPECT_TRUE(fs::is_directory(Path("Data")));
+    EXPECT_EQ(ListFolder(Path("Data")), "");
+}
+
+TEST_F(Host, CheckAccessRightsEnsuresOnlyThePrefixesItsWalkReaches) {
+    // Before a "/", backslashes are not stopping points: A is never ensured,
+    // so A\B cannot be made and the probe fails.
+    EXPECT_EQ(Call("checkAccessRights", folder.Text("A\\B/E")), false);
+    EXPECT_FALSE(fs::exists(Path("A")));
+
+    fs::create_directory(Path("A"));
+    EXPECT_EQ(Call("checkAccessRights", folder.Text("A\\B/E")), true);
+    EXPECT_TRUE(fs::is_directory(Path("A") / "B" / "E"));
+    EXPECT_EQ(ListFolder(Path("A") / "B" / "E"), "");
+}
+
+TEST_F(Host, CheckAccessRightsIsFalseWhereNoFileCanBeMade) {
+    WriteBytes(Path("plain.txt"), "a file, not a folder");
+    EXPECT_EQ(Call("checkAccessRights", folder.Text("plain.txt\\sub")), false);
+    EXPECT_EQ(ReadBytes(Path("plain.txt")), "a file, not a folder");
+    EXPECT_EQ(ListFolder(folder.path()), "plain.txt");
+}
+
+TEST_F(Host, CheckAccessRightsLeavesAnExistingTestFileAsItWas) {
+    WriteBytes(Path("TestFile.txt"), "someone's notes");
+    const auto modified = fs::last_write_time(Path("TestFile.txt"));
+    EXPECT_EQ(Call("checkAccessRights", folder.Text()), true);
+    EXPECT_EQ(ReadBytes(Path("TestFile.txt")), "someone's notes");
+    EXPECT_EQ(fs::last_write_time(Path("TestFile.txt")), modified);
+}
+
+TEST_F(Host, CheckAccessRightsIsFalseWhenTheExistingTestFileCannotBeWritten) {
+    WriteBytes(Path("TestFile.txt"), "held");
+    testing_support::HeldFile held(folder, Path("TestFile.txt"), "r");
+    ASSERT_TRUE(held.Holding());
+    EXPECT_EQ(Call("checkAccessRights", folder.Text()), false);
+    held.Release();
+    EXPECT_EQ(ReadBytes(Path("TestFile.txt")), "held");
+}
+
+// ---- launchExe ------------------------------------------------------------------
+
+class Launch : public Host {
+  protected:
+    // Runs the test helper through launchExe; it writes its command line into
+    // the marker file.
+    std::optional<bool> LaunchMarker(const std::string& extra) {
+        return Call("launchExe", "\"" + testing_support::ProgramBeside("test-helper.exe") +
+                                     "\" mark \"" + folder.Text("marker.txt") + "\"" + extra);
+    }
+    std::string Marker() {
+        testing_support::WaitUntil([&] { return fs::exists(Path("marker.txt")); }, 10000);
+        std::string text;
+        testing_support::WaitUntil(
+            [&] {
+                try {
+                    text = ReadBytes(Path("marker.txt"));
+                } catch (...) {
+                }
+                return !text.empty();
+            },
+            5000);
+        return text;
+    }
+};
+
+TEST_F(Launch, StartsTheNamedProgram) {
+    EXPECT_EQ(LaunchMarker(" first second"), true);
+    const std::string seen = Marker();
+    EXPECT_NE(seen.find("test-helper.exe"), std::string::npos) << seen;
+    EXPECT_NE(seen.find(" first second"), std::string::npos) << seen;
+}
+
+TEST_F(Launch, PassesALongCommandLineWhole) {
+    const std::string tail = " " + std::string(400, 'x') + " end-of-line";
+    EXPECT_EQ(LaunchMarker(tail), true);
+    const std::string seen = Marker();
+    EXPECT_NE(seen.find(tail), std::string::npos) << seen.size() << " bytes: " << seen;
+}
+
+TEST_F(Launch, IsFalseForAProgramThatCannotBeStarted) {
+    EXPECT_EQ(Call("launchExe", folder.Text("no-such-program.exe")), false);
+    EXPECT_EQ(Call("launchExe", "no-such-program-anywhere-7c1f.exe"), false);
+    EXPECT_EQ(Call("launchExe", ""), false);
+}
+
+TEST_F(Launch, RefusesACommandLineLongerThanWindowsTakes) {
+    const std::string tooLong = "\"" + testing_support::ProgramBeside("test-helper.exe") +
+                                "\" mark \"" + folder.Text("marker.txt") + "\" ";
+    EXPECT_EQ(Call("launchExe", tooLong + std::string(32767 - tooLong.size(), 'y')), false);
+    testing_support::SleepMilliseconds(300);
+    EXPECT_FALSE(fs::exists(Path("marker.txt")));
+}
+
+}  // namespace
