@@ -4,6 +4,10 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${MODULE}")
 endif()
 
+if(NOT dump MATCHES "file format pei-i386")
+  message(FATAL_ERROR "${MODULE} is not a 32-bit (i386) PE module")
+endif()
+
 string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
 set(allowed "KERNEL32.dll;msvcrt.dll;USER32.dll;SHELL32.dll;ADVAPI32.dll")
 foreach(line IN LISTS imports)
