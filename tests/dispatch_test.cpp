@@ -11,10 +11,8 @@
 #include "tests/support/temp_folder.h"
 
 using standin::CallOutcome;
-using standin::Embed;
 using standin::Value;
 using testing_support::IsUndefined;
-using testing_support::PluginTest;
 
 namespace {
 
@@ -90,18 +88,12 @@ const Signature kApi[] = {
     {"hasWorkspaceChanged", "SSS"},
 };
 
-class Dispatch : public PluginTest {
+class Dispatch : public testing_support::ScriptTest {
   protected:
-    void SetUp() override {
-        PluginTest::SetUp();
-        embed.emplace(*browser);
-        ASSERT_NE(embed->ScriptableObject(), nullptr);
-    }
     void TearDown() override {
-        embed.reset();
         // Nothing a refused call could have done may show in the folder.
         EXPECT_EQ(testing_support::ListFolder(scratch.path()), "");
-        PluginTest::TearDown();
+        ScriptTest::TearDown();
     }
 
     // A well-typed value for `type`; strings name a harmless path in the
@@ -118,7 +110,6 @@ class Dispatch : public PluginTest {
     }
 
     testing_support::TempFolder scratch;
-    std::optional<Embed> embed;
 };
 
 TEST_F(Dispatch, TheApiHasSixtyThreeDistinctMethods) {

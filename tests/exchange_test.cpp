@@ -12,44 +12,23 @@
 
 namespace fs = std::filesystem;
 using standin::CallOutcome;
-using standin::Embed;
 using standin::Value;
 using testing_support::IsUndefined;
 using testing_support::ListFolder;
 using testing_support::ReadBytes;
+using testing_support::TextOf;
 using testing_support::WriteBytes;
 
 namespace {
 
-bool IsTrue(const CallOutcome& o) {
-    return !o.exception && std::holds_alternative<bool>(o.value) && std::get<bool>(o.value);
-}
+bool IsTrue(const CallOutcome& o) { return testing_support::FlagOf(o) == true; }
 
-std::optional<std::string> Text(const CallOutcome& o) {
-    if (o.exception || !std::holds_alternative<std::string>(o.value)) return std::nullopt;
-    return std::get<std::string>(o.value);
-}
-
-class Exchange : public testing_support::PluginTest {
+class Exchange : public testing_support::ScriptTest {
   protected:
-    void SetUp() override {
-        PluginTest::SetUp();
-        embed.emplace(*browser);
-        ASSERT_NE(embed->ScriptableObject(), nullptr);
-    }
-    void TearDown() override {
-        embed.reset();
-        PluginTest::TearDown();
-    }
-
-    CallOutcome Call(const std::string& method, const std::vector<Value>& args) {
-        return embed->Call(method, args);
-    }
     fs::path File(const std::string& name) const { return folder.path() / name; }
     std::string F() const { return folder.Text(); }
 
     testing_support::TempFolder folder;
-    std::optional<Embed> embed;
 };
 
 // ---- Writes -----------------------------------------------------------------
@@ -68,22 +47,22 @@ TEST_F(Exchange, TheWsFlagSelectsTheWsPairOnly) {
     EXPECT_EQ(ReadBytes(File("ReplayPosWS.dat")), "250");
     EXPECT_EQ(ReadBytes(File("ReplayPos.dat")), "plain");
     EXPECT_FALSE(fs::exists(File("TimelineUpdate.dat")));
-    EXPECT_EQ(Text(Call("readCurrentReplayPos", {true, F()})), "250");
-    EXPECT_EQ(Text(Call("readCurrentReplayPos", {false, F()})), "plain");
+    EXPECT_EQ(TextOf(Call("readCurrentReplayPos", {true, F()})), "250");
+    EXPECT_EQ(TextOf(Call("readCurrentReplayPos", {false, F()})), "plain");
 }
 
 TEST_F(Exchange, AnEmptyPositionGivesABareCommandAndAnEmptyPositionFile) {
     EXPECT_TRUE(IsTrue(Call("setReplayPos", {"", false, F()})));
     EXPECT_EQ(ReadBytes(File("TimelineUpdate.dat")), "rp ");
     EXPECT_EQ(ReadBytes(File("ReplayPos.dat")), "");
-    EXPECT_EQ(Text(Call("readCurrentReplayPos", {false, F()})), "");
+    EXPECT_EQ(TextOf(Call("readCurrentReplayPos", {false, F()})), "");
 }
 
 TEST_F(Exchange, PositionBytesPassUnchangedAndALineFeedBecomesCrLf) {
     const std::string utf8 = "12\xC3\xA9";
     EXPECT_TRUE(IsTrue(Call("setReplayPos", {utf8, false, F()})));
     EXPECT_EQ(ReadBytes(File("ReplayPos.dat")), utf8);
-    EXPECT_EQ(Text(Call("readCurrentReplayPos", {false, F()})), utf8);
+    EXPECT_EQ(TextOf(Call("readCurrentReplayPos", {false, F()})), utf8);
     EXPECT_TRUE(IsTrue(Call("setReplayPos", {"1\n2", false, F()})));
     EXPECT_EQ(ReadBytes(File("TimelineUpdate.dat")), "rp 1\r\n2");
 }
@@ -142,7 +121,7 @@ TEST_F(Exchange, AReadGivesTheFirstLineWithoutItsLineEnd) {
     };
     for (const Case& c : cases) {
         WriteBytes(File("ReplayUpdate.dat"), c.bytes);
-        EXPECT_EQ(Text(Call("checkReplayUpdate", {false, F()})), c.firstLine)
+        EXPECT_EQ(TextOf(Call("checkReplayUpdate", {false, F()})), c.firstLine)
             << testing::PrintToString(c.bytes.substr(0, 20));
         EXPECT_EQ(ReadBytes(File("ReplayUpdate.dat")), c.bytes) << "reading leaves the file";
     }
@@ -150,8 +129,8 @@ TEST_F(Exchange, AReadGivesTheFirstLineWithoutItsLineEnd) {
 
 TEST_F(Exchange, ARepeatedReadGivesTheSameUpdate) {
     WriteBytes(File("ReplayUpdate.dat"), "playing 10\r\n");
-    EXPECT_EQ(Text(Call("checkReplayUpdate", {false, F()})), "playing 10");
-    EXPECT_EQ(Text(Call("checkReplayUpdate", {false, F()})), "playing 10");
+    EXPECT_EQ(TextOf(Call("checkReplayUpdate", {false, F()})), "playing 10");
+    EXPECT_EQ(TextOf(Call("checkReplayUpdate", {false, F()})), "playing 10");
 }
 
 TEST_F(Exchange, AMissingFileReadsAsUndefinedEvenWhenTheOtherVariantExists) {
@@ -160,7 +139,7 @@ TEST_F(Exchange, AMissingFileReadsAsUndefinedEvenWhenTheOtherVariantExists) {
     EXPECT_TRUE(IsUndefined(Call("readCurrentReplayPos", {true, F()})));
     EXPECT_TRUE(IsUndefined(Call("checkReplayUpdate", {false, F()})));
     EXPECT_TRUE(IsUndefined(Call("getCurrentCallID", {true})));
-    EXPECT_EQ(Text(Call("getCurrentCallID", {false})), "call");
+    EXPECT_EQ(TextOf(Call("getCurrentCallID", {false})), "call");
 }
 
 TEST_F(Exchange, TheFolderIsKeptEvenWhenTheFileWorkFails) {
@@ -168,7 +147,7 @@ TEST_F(Exchange, TheFolderIsKeptEvenWhenTheFileWorkFails) {
     EXPECT_TRUE(IsUndefined(Call("readCurrentReplayPos", {false, later})));
     fs::create_directory(later);
     WriteBytes(fs::path(later) / "CurrentCall.dat", "C-1\r\n");
-    EXPECT_EQ(Text(Call("getCurrentCallID", {false})), "C-1");
+    EXPECT_EQ(TextOf(Call("getCurrentCallID", {false})), "C-1");
     EXPECT_TRUE(IsTrue(Call("startPlayback", {false})));
     EXPECT_EQ(ReadBytes(fs::path(later) / "TimelineUpdate.dat"), "pb");
 }
@@ -176,7 +155,7 @@ TEST_F(Exchange, TheFolderIsKeptEvenWhenTheFileWorkFails) {
 TEST_F(Exchange, AFolderWithATrailingBackslashIsUsedAsGiven) {
     WriteBytes(File("CurrentCall.dat"), "C-2");
     EXPECT_TRUE(IsUndefined(Call("checkReplayUpdate", {false, F() + "\\"})));
-    EXPECT_EQ(Text(Call("getCurrentCallID", {false})), "C-2");
+    EXPECT_EQ(TextOf(Call("getCurrentCallID", {false})), "C-2");
 }
 
 TEST_F(Exchange, AWrongWsFlagTypeChangesNothingNotEvenTheFolder) {
@@ -186,7 +165,7 @@ TEST_F(Exchange, AWrongWsFlagTypeChangesNothingNotEvenTheFolder) {
     fs::create_directory(other);
     EXPECT_TRUE(IsUndefined(Call("setReplayPos", {"1", "false", other})));
     EXPECT_EQ(ListFolder(other), "");
-    EXPECT_EQ(Text(Call("getCurrentCallID", {false})), "C-3");
+    EXPECT_EQ(TextOf(Call("getCurrentCallID", {false})), "C-3");
 }
 
 TEST_F(Exchange, AReadWithoutABufferFromTheBrowserGivesUndefined) {
@@ -194,7 +173,7 @@ TEST_F(Exchange, AReadWithoutABufferFromTheBrowserGivesUndefined) {
     browser->failAllocations = true;
     EXPECT_TRUE(IsUndefined(Call("readCurrentReplayPos", {false, F()})));
     browser->failAllocations = false;
-    EXPECT_EQ(Text(Call("readCurrentReplayPos", {false, F()})), "9");
+    EXPECT_EQ(TextOf(Call("readCurrentReplayPos", {false, F()})), "9");
 }
 
 // ---- resetSync ----------------------------------------------------------------
@@ -227,7 +206,7 @@ TEST_F(Exchange, AFileOpenElsewhereWithSharingIsStillReadAndRewritten) {
     WriteBytes(File("ReplayPos.dat"), "31\r\n");
     testing_support::HeldFile held(folder, File("ReplayPos.dat"), "rw");
     ASSERT_TRUE(held.Holding());
-    EXPECT_EQ(Text(Call("readCurrentReplayPos", {false, F()})), "31");
+    EXPECT_EQ(TextOf(Call("readCurrentReplayPos", {false, F()})), "31");
     EXPECT_TRUE(IsTrue(Call("setReplayPos", {"64", false, F()})));
     held.Release();
     EXPECT_EQ(ReadBytes(File("ReplayPos.dat")), "64");
@@ -249,16 +228,16 @@ TEST_F(Exchange, DrivesAndFollowsTheDesktopPlayer) {
     testing_support::ChildProcess player(testing_support::ProgramBeside("player-simulator.exe") +
                                          " \"" + F() + "\" CALL-7 --interval 20");
     ASSERT_TRUE(player.Started());
-    auto update = [&](bool ws) { return Text(Call("checkReplayUpdate", {ws, F()})); };
+    auto update = [&](bool ws) { return TextOf(Call("checkReplayUpdate", {ws, F()})); };
     auto position = [&] {
-        const auto text = Text(Call("readCurrentReplayPos", {false, F()}));
+        const auto text = TextOf(Call("readCurrentReplayPos", {false, F()}));
         return text ? std::atol(text->c_str()) : -1L;
     };
 
     EXPECT_TRUE(IsTrue(Call("setReplayPos", {"5000", false, F()})));
     EXPECT_TRUE(testing_support::WaitUntil([&] { return update(false) == "stopped 5000"; }, 10000))
         << update(false).value_or("<none>");
-    EXPECT_EQ(Text(Call("getCurrentCallID", {false})), "CALL-7");
+    EXPECT_EQ(TextOf(Call("getCurrentCallID", {false})), "CALL-7");
 
     EXPECT_TRUE(IsTrue(Call("startPlayback", {false})));
     EXPECT_TRUE(testing_support::WaitUntil([&] { return position() > 5100; }, 10000));
@@ -275,7 +254,7 @@ TEST_F(Exchange, DrivesAndFollowsTheDesktopPlayer) {
     // Cleared files come back while the player runs.
     EXPECT_TRUE(IsTrue(Call("resetSync", {F()})));
     EXPECT_TRUE(testing_support::WaitUntil(
-        [&] { return Text(Call("getCurrentCallID", {true})) == "CALL-7"; }, 10000));
+        [&] { return TextOf(Call("getCurrentCallID", {true})) == "CALL-7"; }, 10000));
 
     WriteBytes(File("PlayerSimulator.stop"), "");
     EXPECT_TRUE(player.WaitForExit(10000));

@@ -11,38 +11,20 @@
 #include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
-using standin::CallOutcome;
-using standin::Embed;
 using testing_support::ListFolder;
 using testing_support::ReadBytes;
 using testing_support::WriteBytes;
 
 namespace {
 
-std::optional<bool> Flag(const CallOutcome& o) {
-    if (o.exception || !std::holds_alternative<bool>(o.value)) return std::nullopt;
-    return std::get<bool>(o.value);
-}
-
-class Host : public testing_support::PluginTest {
+class Host : public testing_support::ScriptTest {
   protected:
-    void SetUp() override {
-        PluginTest::SetUp();
-        embed.emplace(*browser);
-        ASSERT_NE(embed->ScriptableObject(), nullptr);
-    }
-    void TearDown() override {
-        embed.reset();
-        PluginTest::TearDown();
-    }
-
     std::optional<bool> Call(const std::string& method, const std::string& text) {
-        return Flag(embed->Call(method, {text}));
+        return testing_support::FlagOf(embed->Call(method, {text}));
     }
     fs::path Path(const std::string& below) const { return folder.path() / below; }
 
     testing_support::TempFolder folder;
-    std::optional<Embed> embed;
 };
 
 // ---- fileExists --------------------------------------------------------------

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "browser/standin.h"
 
@@ -30,9 +32,41 @@ class PluginTest : public ::testing::Test {
     std::optional<standin::Browser> browser;
 };
 
-// Matchers for what page script receives.
+// A page with one embed whose scriptable object the test calls.
+class ScriptTest : public PluginTest {
+  protected:
+    void SetUp() override {
+        PluginTest::SetUp();
+        embed.emplace(*browser);
+        ASSERT_NE(embed->ScriptableObject(), nullptr);
+    }
+    void TearDown() override {
+        embed.reset();
+        PluginTest::TearDown();
+    }
+
+    standin::CallOutcome Call(const std::string& method,
+                              const std::vector<standin::Value>& args = {}) {
+        return embed->Call(method, args);
+    }
+
+    std::optional<standin::Embed> embed;
+};
+
+// What page script received, read as one kind of value: nothing when it
+// threw or received another kind.
 inline bool IsUndefined(const standin::CallOutcome& o) {
     return !o.exception && std::holds_alternative<standin::Undefined>(o.value);
+}
+
+inline std::optional<bool> FlagOf(const standin::CallOutcome& o) {
+    if (o.exception || !std::holds_alternative<bool>(o.value)) return std::nullopt;
+    return std::get<bool>(o.value);
+}
+
+inline std::optional<std::string> TextOf(const standin::CallOutcome& o) {
+    if (o.exception || !std::holds_alternative<std::string>(o.value)) return std::nullopt;
+    return std::get<std::string>(o.value);
 }
 
 }  // namespace testing_support
