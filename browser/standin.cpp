@@ -57,16 +57,17 @@ void NPAPI_CALLBACK NpnSetException(NPObject* /*object*/, const NPUTF8* message)
 }
 
 // Every other entry: the plug-in has no business calling it.
-#define STANDIN_UNUSED_ENTRIES(X)                                                                  \
-    X(geturl)                                                                                      \
-    X(posturl) X(requestread) X(newstream) X(write) X(destroystream) X(status) X(uagent)           \
-        X(memflush) X(reloadplugins) X(getJavaEnv) X(getJavaPeer) X(geturlnotify) X(posturlnotify) \
-            X(getvalue) X(setvalue) X(invalidaterect) X(invalidateregion) X(forceredraw)           \
-                X(getstringidentifiers) X(invoke) X(invokeDefault) X(evaluate) X(getproperty)      \
-                    X(setproperty) X(removeproperty) X(hasproperty) X(hasmethod)                   \
-                        X(releasevariantvalue) X(pushpopupsenabledstate) X(poppopupsenabledstate)  \
-                            X(enumerate) X(pluginthreadasynccall) X(construct) X(getvalueforurl)   \
-                                X(setvalueforurl) X(getauthenticationinfo)
+// clang-format off
+#define STANDIN_UNUSED_ENTRIES(X)                                                         \
+    X(geturl) X(posturl) X(requestread) X(newstream) X(write) X(destroystream)           \
+    X(status) X(uagent) X(memflush) X(reloadplugins) X(getJavaEnv) X(getJavaPeer)        \
+    X(geturlnotify) X(posturlnotify) X(getvalue) X(setvalue) X(invalidaterect)           \
+    X(invalidateregion) X(forceredraw) X(getstringidentifiers) X(invoke)                 \
+    X(invokeDefault) X(evaluate) X(getproperty) X(setproperty) X(removeproperty)         \
+    X(hasproperty) X(hasmethod) X(releasevariantvalue) X(pushpopupsenabledstate)         \
+    X(poppopupsenabledstate) X(enumerate) X(pluginthreadasynccall) X(construct)          \
+    X(getvalueforurl) X(setvalueforurl) X(getauthenticationinfo)
+// clang-format on
 
 #define STANDIN_UNEXPECTED(entry)                             \
     void NPAPI_CALLBACK Unexpected_##entry() {                \
