@@ -87,7 +87,7 @@ std::unique_ptr<char[]> ArgumentBuffer(const std::string& bytes) {
 
 }  // namespace
 
-std::wstring DefaultPluginPath() {
+std::wstring ProgramFolder() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -98,8 +98,10 @@ std::wstring DefaultPluginPath() {
         path.resize(path.size() * 2);
     }
     path.resize(path.find_last_of(L"\\/") + 1);
-    return path + L"npDravenilFileAccessPlugin.dll";
+    return path;
 }
+
+std::wstring DefaultPluginPath() { return ProgramFolder() + L"npDravenilFileAccessPlugin.dll"; }
 
 Browser::Browser(BrowserOptions options) {
     if (current) throw std::logic_error("one browser stand-in at a time");

@@ -122,6 +122,8 @@ class Embed {
     bool destroyed_ = false;
 };
 
+// The folder of the running program, with its trailing separator.
+std::wstring ProgramFolder();
 std::wstring DefaultPluginPath();
 
 }  // namespace standin

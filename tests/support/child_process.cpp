@@ -4,18 +4,14 @@
 
 #include <vector>
 
+#include "browser/standin.h"
+
 namespace testing_support {
 
 std::string ProgramBeside(const std::string& fileName) {
-    std::vector<char> path(MAX_PATH);
-    for (;;) {
-        const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n < path.size()) {
-            std::string self(path.data(), n);
-            return self.substr(0, self.find_last_of("\\/") + 1) + fileName;
-        }
-        path.resize(path.size() * 2);
-    }
+    const std::wstring folder = standin::ProgramFolder();
+    // The build folder's path is plain ASCII, as the test programs' names are.
+    return std::string(folder.begin(), folder.end()) + fileName;
 }
 
 ChildProcess::ChildProcess(const std::string& commandLine) {
