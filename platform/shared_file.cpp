@@ -19,10 +19,6 @@ SharedFile SharedFile::OpenForWriting(const std::string& path) {
     return SharedFile(OpenShared(path, "w"));
 }
 
-SharedFile SharedFile::OpenForAppending(const std::string& path) {
-    return SharedFile(OpenShared(path, "a"));
-}
-
 SharedFile& SharedFile::operator=(SharedFile&& other) noexcept {
     if (this != &other) {
         if (file_) std::fclose(file_);

@@ -16,8 +16,6 @@ class SharedFile {
     static SharedFile OpenForReading(const std::string& path);
     // Write only, text mode, created or truncated ("w").
     static SharedFile OpenForWriting(const std::string& path);
-    // Write only, text mode, appending; an existing file keeps its content.
-    static SharedFile OpenForAppending(const std::string& path);
 
     SharedFile(SharedFile&& other) noexcept : file_(other.file_) { other.file_ = nullptr; }
     SharedFile& operator=(SharedFile&& other) noexcept;

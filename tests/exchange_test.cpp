@@ -130,6 +130,7 @@ TEST_F(Exchange, AReadGivesTheFirstLineWithoutItsLineEnd) {
 TEST_F(Exchange, ARepeatedReadGivesTheSameUpdate) {
     WriteBytes(File("ReplayUpdate.dat"), "playing 10\r\n");
     EXPECT_EQ(TextOf(Call("checkReplayUpdate", {false, F()})), "playing 10");
+    EXPECT_EQ(browser->allocationSizes.back(), 11u) << "the text and its NUL";
     EXPECT_EQ(TextOf(Call("checkReplayUpdate", {false, F()})), "playing 10");
 }
 
