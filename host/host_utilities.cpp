@@ -62,9 +62,9 @@ bool checkAccessRights(const std::string& folder) {
 
 bool launchExe(const std::string& commandLine) {
     TraceScope trace("MyScriptableNPObject::launchExe");
-    const auto wide = platform::AnsiToWide(commandLine);
     // A command line is never cut: one too long for CreateProcessW is refused.
-    if (!wide || wide->size() >= kMaxCommandLineUnits) return false;
+    const auto wide = platform::AnsiToWide(commandLine, kMaxCommandLineUnits - 1);
+    if (!wide) return false;
     if (!platform::StartDetachedProcess(*wide)) return false;
     Trace("MyScriptableNPObject::launchExe - created process");
     return true;

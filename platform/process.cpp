@@ -9,12 +9,12 @@
 
 namespace platform {
 
-std::optional<std::wstring> AnsiToWide(const std::string& text) {
+std::optional<std::wstring> AnsiToWide(const std::string& text, size_t maxUnits) {
     if (text.empty()) return std::wstring();
     if (text.size() > INT_MAX) return std::nullopt;
     const int length = static_cast<int>(text.size());
     const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
-    if (units <= 0) return std::nullopt;
+    if (units <= 0 || static_cast<size_t>(units) > maxUnits) return std::nullopt;
     std::wstring wide(static_cast<size_t>(units), L'\0');
     if (MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), units) != units) {
         return std::nullopt;

@@ -5,6 +5,8 @@
 namespace platform {
 namespace {
 
+// The mode always names text or binary: the runtime's process-wide default
+// may have been switched by the browser or another module.
 std::FILE* OpenShared(const std::string& path, const char* mode) {
     return _fsopen(path.c_str(), mode, _SH_DENYNO);
 }
@@ -12,11 +14,11 @@ std::FILE* OpenShared(const std::string& path, const char* mode) {
 }  // namespace
 
 SharedFile SharedFile::OpenForReading(const std::string& path) {
-    return SharedFile(OpenShared(path, "r"));
+    return SharedFile(OpenShared(path, "rt"));
 }
 
 SharedFile SharedFile::OpenForWriting(const std::string& path) {
-    return SharedFile(OpenShared(path, "w"));
+    return SharedFile(OpenShared(path, "wt"));
 }
 
 SharedFile& SharedFile::operator=(SharedFile&& other) noexcept {

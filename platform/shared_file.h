@@ -12,9 +12,9 @@ namespace platform {
 // Owns one open stream and closes it on every path.
 class SharedFile {
   public:
-    // Read only, text mode ("r").
+    // Read only, text mode ("rt").
     static SharedFile OpenForReading(const std::string& path);
-    // Write only, text mode, created or truncated ("w").
+    // Write only, text mode, created or truncated ("wt").
     static SharedFile OpenForWriting(const std::string& path);
 
     SharedFile(SharedFile&& other) noexcept : file_(other.file_) { other.file_ = nullptr; }

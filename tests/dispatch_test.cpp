@@ -134,6 +134,25 @@ TEST_F(Dispatch, EveryMethodRefusesTooFewAndTooManyArguments) {
     }
 }
 
+TEST_F(Dispatch, EveryMethodRefusesExtraUndefinedOrNullArgumentsAndSixOrMore) {
+    // Unused signature slots must not make an extra undefined look like a fit.
+    for (const auto& m : kApi) {
+        for (const bool null : {false, true}) {
+            const Value extra = null ? Value(standin::Null{}) : Value(standin::Undefined{});
+            std::vector<Value> args = GoodArgs(m.types);
+            args.push_back(extra);
+            EXPECT_TRUE(IsUndefined(embed->Call(m.name, args)))
+                << m.name << " with an extra " << standin::Show(extra);
+        }
+        std::vector<Value> args = GoodArgs(m.types);
+        if (args.size() < 6) args.resize(6);  // padded with undefined
+        for (int more = 0; more < 3; ++more, args.push_back(Good('S'))) {
+            EXPECT_TRUE(IsUndefined(embed->Call(m.name, args)))
+                << m.name << " with " << args.size() << " arguments";
+        }
+    }
+}
+
 TEST_F(Dispatch, EveryMethodRefusesEachWrongTypeInEachPosition) {
     for (const auto& m : kApi) {
         const std::string types = m.types;

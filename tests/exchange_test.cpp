@@ -1,5 +1,7 @@
 // Replay control through the exchange folder, as page script drives it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <filesystem>
 #include <optional>
@@ -78,6 +80,29 @@ TEST_F(Exchange, EachCommandReplacesThePreviousOne) {
     EXPECT_TRUE(IsTrue(Call("stopPlayback", {true, F()})));
     EXPECT_EQ(ReadBytes(File("TimelineUpdateWS.dat")), "st");
     EXPECT_EQ(ReadBytes(File("TimelineUpdate.dat")), "pb");
+}
+
+TEST_F(Exchange, AStopWithAnotherFolderMovesEveryLaterCallThere) {
+    const std::string other = folder.Text("other");
+    fs::create_directory(other);
+    WriteBytes(fs::path(other) / "CurrentCall.dat", "C-9\r\n");
+    EXPECT_TRUE(IsTrue(Call("setReplayPos", {"1", false, F()})));
+    EXPECT_TRUE(IsTrue(Call("stopPlayback", {false, other})));
+    EXPECT_EQ(ReadBytes(fs::path(other) / "TimelineUpdate.dat"), "st");
+    EXPECT_EQ(TextOf(Call("getCurrentCallID", {false})), "C-9");
+    EXPECT_TRUE(IsTrue(Call("startPlayback", {false})));
+    EXPECT_EQ(ReadBytes(fs::path(other) / "TimelineUpdate.dat"), "pb");
+    EXPECT_EQ(ReadBytes(File("TimelineUpdate.dat")), "rp 1");
+}
+
+TEST_F(Exchange, WsStartAndStopWriteOnlyTheWsCommandFile) {
+    EXPECT_TRUE(IsTrue(Call("resetSync", {F()})));
+    EXPECT_TRUE(IsTrue(Call("startPlayback", {true})));
+    EXPECT_EQ(ListFolder(folder.path()), "TimelineUpdateWS.dat");
+    EXPECT_EQ(ReadBytes(File("TimelineUpdateWS.dat")), "pb");
+    EXPECT_TRUE(IsTrue(Call("stopPlayback", {true, F()})));
+    EXPECT_EQ(ListFolder(folder.path()), "TimelineUpdateWS.dat");
+    EXPECT_EQ(ReadBytes(File("TimelineUpdateWS.dat")), "st");
 }
 
 TEST_F(Exchange, WritesIntoAMissingFolderGiveUndefinedAndCreateNothing) {
@@ -177,6 +202,20 @@ TEST_F(Exchange, AReadWithoutABufferFromTheBrowserGivesUndefined) {
     EXPECT_EQ(TextOf(Call("readCurrentReplayPos", {false, F()})), "9");
 }
 
+TEST_F(Exchange, FilesStayInTextModeWhenTheProcessDefaultIsBinary) {
+    // A browser, or another module in its process, may switch the runtime's
+    // default file mode.
+    const int saved = *__p__fmode();
+    *__p__fmode() = _O_BINARY;
+    WriteBytes(File("ReplayUpdate.dat"), "playing 10\r\n");
+    const auto update = TextOf(Call("checkReplayUpdate", {false, F()}));
+    const auto written = Call("setReplayPos", {"1\n2", false, F()});
+    *__p__fmode() = saved;
+    EXPECT_EQ(update, "playing 10");
+    EXPECT_TRUE(IsTrue(written));
+    EXPECT_EQ(ReadBytes(File("TimelineUpdate.dat")), "rp 1\r\n2");
+}
+
 // ---- resetSync ----------------------------------------------------------------
 
 TEST_F(Exchange, ResetSyncRemovesTheEightExchangeFilesAndNothingElse) {
@@ -260,6 +299,38 @@ TEST_F(Exchange, DrivesAndFollowsTheDesktopPlayer) {
     WriteBytes(File("PlayerSimulator.stop"), "");
     EXPECT_TRUE(player.WaitForExit(10000));
     EXPECT_EQ(player.ExitCode(), 0u);
+}
+
+TEST_F(Exchange, TheDesktopPlayerTakesARepeatedCommandAgain) {
+    testing_support::ChildProcess player(testing_support::ProgramBeside("player-simulator.exe") +
+                                         " \"" + F() + "\" CALL-8 --interval 20");
+    ASSERT_TRUE(player.Started());
+    auto update = [&] { return TextOf(Call("checkReplayUpdate", {false, F()})); };
+    // The position the player reports while playing, or -1 (the plug-in
+    // itself writes the replay position file, never the update file).
+    auto playingAt = [&] {
+        const auto text = update();
+        return text && text->rfind("playing ", 0) == 0 ? std::atol(text->c_str() + 8) : -1L;
+    };
+    ASSERT_TRUE(testing_support::WaitUntil([&] { return update() == "stopped 0"; }, 10000));
+    EXPECT_TRUE(IsTrue(Call("setReplayPos", {"100000", false, F()})));
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return update() == "stopped 100000"; }, 10000));
+    EXPECT_TRUE(IsTrue(Call("startPlayback", {false})));
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return playingAt() > 100300; }, 10000));
+    EXPECT_TRUE(IsTrue(Call("setReplayPos", {"100000", false, F()})));
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return playingAt() > 100600; }, 10000));
+    // The same bytes again: only the command file's modification time changes.
+    EXPECT_TRUE(IsTrue(Call("setReplayPos", {"100000", false, F()})));
+    EXPECT_TRUE(testing_support::WaitUntil(
+        [&] {
+            const long at = playingAt();
+            return at >= 100000 && at < 100500;
+        },
+        10000))
+        << playingAt();
+
+    WriteBytes(File("PlayerSimulator.stop"), "");
+    EXPECT_TRUE(player.WaitForExit(10000));
 }
 
 }  // namespace

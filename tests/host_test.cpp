@@ -1,9 +1,13 @@
 // File probes and program launch, as page script calls them.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tests/support/child_process.h"
 #include "tests/support/held_file.h"
@@ -144,6 +148,38 @@ TEST_F(Launch, PassesALongCommandLineWhole) {
     EXPECT_NE(seen.find(tail), std::string::npos) << seen.size() << " bytes: " << seen;
 }
 
+// Handles open in this process, counted by probing the handle table (Wine's
+// GetProcessHandleCount answers 0).
+size_t OpenHandles() {
+    size_t count = 0;
+    DWORD flags = 0;
+    for (uintptr_t value = 4; value < 0x10000; value += 4) {
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+    }
+    return count;
+}
+
+TEST_F(Launch, LeavesNoHandleOpen) {
+    EXPECT_EQ(LaunchMarker(" warm-up"), true);
+    Marker();
+    fs::remove(Path("marker.txt"));
+    const size_t before = OpenHandles();
+    EXPECT_EQ(LaunchMarker(" counted"), true);
+    EXPECT_NE(Marker().find(" counted"), std::string::npos);
+    EXPECT_EQ(OpenHandles(), before);
+}
+
+TEST_F(Launch, FindsANonAsciiNameAsFileExistsDoes) {
+    // The bytes page script sends are read in the ANSI code page by both.
+    const std::string copy = folder.Text("h\xC3\xA9lper.exe");
+    ASSERT_TRUE(
+        CopyFileA(testing_support::ProgramBeside("test-helper.exe").c_str(), copy.c_str(), TRUE));
+    EXPECT_EQ(Call("fileExists", copy), true);
+    EXPECT_EQ(Call("launchExe", "\"" + copy + "\" mark \"" + folder.Text("marker.txt") + "\""),
+              true);
+    EXPECT_NE(Marker().find("mark"), std::string::npos);
+}
+
 TEST_F(Launch, IsFalseForAProgramThatCannotBeStarted) {
     EXPECT_EQ(Call("launchExe", folder.Text("no-such-program.exe")), false);
     EXPECT_EQ(Call("launchExe", "no-such-program-anywhere-7c1f.exe"), false);
@@ -156,6 +192,14 @@ TEST_F(Launch, RefusesACommandLineLongerThanWindowsTakes) {
     EXPECT_EQ(Call("launchExe", tooLong + std::string(32767 - tooLong.size(), 'y')), false);
     testing_support::SleepMilliseconds(300);
     EXPECT_FALSE(fs::exists(Path("marker.txt")));
+}
+
+TEST_F(Launch, RefusesAHugeCommandLineBeforeConvertingIt) {
+    // Converted whole, 300 million characters would not fit beside their
+    // copies in a 32-bit process: refused by length, the answer is false.
+    std::vector<standin::Value> args;
+    args.emplace_back(std::string(300'000'000, 'z'));
+    EXPECT_EQ(testing_support::FlagOf(embed->Call("launchExe", args)), false);
 }
 
 }  // namespace

@@ -227,6 +227,17 @@ TEST_F(Instances, AnswerTheirNameAndDescriptionAndRefuseOtherVariables) {
     }
 }
 
+TEST_F(Instances, GetValueWithoutAPlaceForTheValueIsRefused) {
+    Embed embed(*browser);
+    for (NPPVariable variable :
+         {NPPVpluginNameString, NPPVpluginDescriptionString, NPPVpluginScriptableNPObject}) {
+        EXPECT_EQ(browser->pluginFuncs.getvalue(embed.npp(), variable, nullptr),
+                  NPERR_GENERIC_ERROR)
+            << variable;
+    }
+    EXPECT_EQ(browser->LiveObjects(), 0u) << "no scriptable object was made for nobody";
+}
+
 TEST_F(Instances, WindowAndEventFunctionsOnlySucceed) {
     Embed embed(*browser);
     EXPECT_EQ(browser->pluginFuncs.setwindow(embed.npp(), nullptr), NPERR_NO_ERROR);
@@ -372,6 +383,16 @@ TEST(OlderBrowsers, ATableEndingAtConstructIsEnough) {
     embed.Destroy();
     EXPECT_EQ(browser.LiveObjects(), 0u);
     EXPECT_TRUE(browser.faults.empty());
+}
+
+TEST(OlderBrowsers, ATableEndingAtSetExceptionStillCarriesTheException) {
+    BrowserOptions options;
+    options.tableSize = 164;  // setexception is the last entry
+    Browser browser(options);
+    Embed embed(browser);
+    const auto outcome = embed.Call("NoSuchMethod");
+    ASSERT_TRUE(outcome.exception.has_value());
+    EXPECT_EQ(*outcome.exception, "exception during invocation");
 }
 
 TEST(OlderBrowsers, EntriesBeyondTheDeclaredSizeAreNeverCalled) {

@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -28,6 +29,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/file_system.h"
 #include "platform/shared_file.h"
 
 namespace {
@@ -40,19 +42,21 @@ std::atomic<bool> interrupted{false};
 extern "C" void OnInterrupt(int) { interrupted = true; }
 
 // What a file looked like when last seen; missing files compare equal.
+// The time is the file system's own (100 ns on NTFS), not the runtime's
+// whole seconds: a command repeated within a second is still a new command.
 struct Snapshot {
     bool exists = false;
     std::string content;
-    fs::file_time_type modified{};
+    uint64_t modified = 0;
     bool operator==(const Snapshot&) const = default;
 };
 
 Snapshot Look(const std::string& path) {
     Snapshot snapshot;
-    std::error_code error;
-    snapshot.modified = fs::last_write_time(path, error);
+    const auto modified = platform::LastWriteTime(path);
     platform::SharedFile file = platform::SharedFile::OpenForReading(path);
-    if (error || !file.IsOpen()) return {};
+    if (!modified || !file.IsOpen()) return {};
+    snapshot.modified = *modified;
     snapshot.exists = true;
     snapshot.content = file.ReadAll();
     return snapshot;
