@@ -3,6 +3,12 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 export WINEDEBUG=-all
+# Wine runs in a prefix of the project's own, inside the build folder, unless
+# the caller names one; wineserver -p and -k act on that prefix alone.
+if [ -z "${WINEPREFIX:-}" ]; then
+  export WINEPREFIX="$root/build/wine"
+  own_prefix=1
+fi
 
 build_plugin() {
   scripts/ensure-tools.sh
@@ -14,8 +20,14 @@ build_plugin() {
 # started with its output redirected so that it holds none of our pipes, and
 # stopped when the calling script ends.
 start_wine() {
+  mkdir -p "$WINEPREFIX"
+  # The first use of a fresh Wine prefix sets it up; do that once, quietly.
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating the Wine prefix $WINEPREFIX (once; this takes some seconds)"
+    if [ -n "${own_prefix:-}" ]; then export WINEARCH=win32; fi
+  fi
   if ! wineserver -p >/dev/null 2>&1 </dev/null; then :; fi
   trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-  # The first use of a fresh Wine prefix sets it up; do that once, quietly.
   wineboot -i >/dev/null 2>&1 </dev/null || true
+  unset WINEARCH
 }
