@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include "platform/handle.h"
 
 namespace platform {
@@ -15,6 +17,15 @@ std::optional<uint64_t> LastWriteTime(const std::string& path) {
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
     return (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
            data.ftLastWriteTime.dwLowDateTime;
+}
+
+bool IsFolder(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool RenamePath(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool CreateFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr); }

@@ -14,6 +14,13 @@ bool PathExists(const std::string& path);
 // system keeps it; nothing when the file cannot be queried.
 std::optional<uint64_t> LastWriteTime(const std::string& path);
 
+// Whether a folder (not a file) of that name exists.
+bool IsFolder(const std::string& path);
+
+// Renames a file or folder with the runtime's rename: fails when the old
+// name is missing or the new one exists.
+bool RenamePath(const std::string& from, const std::string& to);
+
 // Creates one folder with default security; false when it was not created.
 bool CreateFolder(const std::string& path);
 

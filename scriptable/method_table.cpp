@@ -3,6 +3,7 @@
 #include "exchange/replay_control.h"
 #include "host/host_utilities.h"
 #include "scriptable/operation_binding.h"
+#include "workspace/workspace_folders.h"
 
 namespace scriptable {
 namespace {
@@ -22,10 +23,10 @@ constexpr MethodRow kMethods[] = {
     Pending("getTimelineVols", {S, S, S}),
     Method<exchange::getCurrentCallID>("getCurrentCallID", {B}),
     Method<host::fileExists>("fileExists", {S}),
-    Pending("getWorkspaceList", {S, S}),
+    Method<workspace::getWorkspaceList>("getWorkspaceList", {S, S}),
     Pending("getCallDetailsForWorkspace", {S, S, S}),
-    Pending("createWSFolder", {S, S, S}),
-    Pending("renameWS", {S, S, S, S}),
+    Method<workspace::createWSFolder>("createWSFolder", {S, S, S}),
+    Method<workspace::renameWS>("renameWS", {S, S, S, S}),
     Pending("writeWSGridColOrder", {S, S, S, S}),
     Pending("readWSGridColOrder", {S, S, S}),
     Pending("writeWSGridColWidth", {S, S, S, S, S}),
@@ -64,13 +65,13 @@ constexpr MethodRow kMethods[] = {
     Pending("writeWSExtendedCallsOpen", {S, S, S, S}),
     Pending("readWSExtendedCallsOpen", {S, S, S}),
     Method<host::launchExe>("launchExe", {S}),
-    Pending("deleteWorkspace", {S, S, S}),
-    Pending("copyWSFolder", {S, S, S, S}),
-    Pending("getWorkspaceUsage", {S, S}),
+    Method<workspace::deleteWorkspace>("deleteWorkspace", {S, S, S}),
+    Method<workspace::copyWSFolder>("copyWSFolder", {S, S, S, S}),
+    Method<workspace::getWorkspaceUsage>("getWorkspaceUsage", {S, S}),
     Pending("getMissingOrBufferingCalls", {S, S, S, S}),
     Pending("getFileNamesInDir", {S, S}),
     Pending("isCallInWorkspace", {S, S, S}),
-    Pending("doesWorkspaceExist", {S, S, S}),
+    Method<workspace::doesWorkspaceExist>("doesWorkspaceExist", {S, S, S}),
     Pending("setWorkspaceState", {S, S, S, S}),
     Pending("isWorkspaceOpen", {S, S, S}),
     Pending("workspaceChanged", {S, S, S, S}),

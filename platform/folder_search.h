@@ -1,0 +1,42 @@
+// A search of one folder's entries (FindFirstFileA / FindNextFileA), owning
+// its search handle and closing it on every path.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+struct FolderEntry {
+    std::string name;
+    uint32_t attributes = 0;
+    uint64_t size = 0;  // the whole 64-bit size of a file
+
+    bool IsFolder() const;
+    bool IsHidden() const;
+    bool IsReparsePoint() const;
+};
+
+class FolderSearch {
+  public:
+    // `pattern` is a folder path followed by "\*" (or another wildcard); the
+    // search starts at once.
+    explicit FolderSearch(const std::string& pattern);
+    ~FolderSearch();
+    FolderSearch(const FolderSearch&) = delete;
+    FolderSearch& operator=(const FolderSearch&) = delete;
+
+    // False when the search could not start (no such folder, a path too long).
+    bool Started() const;
+
+    // The next entry other than "." and "..", in the order the file system
+    // gives them; false once there is none.
+    bool Next(FolderEntry& entry);
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace platform

@@ -1,0 +1,132 @@
+#include "workspace/workspace_folders.h"
+
+#include "platform/file_system.h"
+#include "platform/folder_search.h"
+#include "platform/shell_folders.h"
+#include "shell/trace.h"
+#include "workspace/workspace_path.h"
+
+namespace workspace {
+namespace {
+
+bool SameName(const std::string& a, const std::string& b) {
+    // Windows folder names compare without regard to ASCII case.
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+bool FolderHasEntries(const std::string& folder) {
+    platform::FolderSearch search(folder + "\\*");
+    platform::FolderEntry entry;
+    return search.Next(entry);
+}
+
+}  // namespace
+
+std::string getWorkspaceList(const std::string& outer, const std::string& inner) {
+    TraceScope trace("MyScriptableNPObject::getWorkspaceList");
+    const WorkspacePath pattern = ComposeWorkspacePath({outer, inner}, "*");
+    if (pattern.status == WorkspacePath::Status::NoLocalAppData) return "Failed to get folder path";
+    if (!pattern) return "";
+    platform::FolderSearch search(pattern.text);
+    if (!search.Started()) return "";
+    std::string list = "[";
+    for (platform::FolderEntry entry; search.Next(entry);) {
+        if (list.size() > 1) list += ',';
+        list.append(1, '\'').append(entry.name).append(1, '\'');
+    }
+    list += ']';
+    return list;
+}
+
+bool createWSFolder(const std::string& outer, const std::string& workspace,
+                    const std::string& inner) {
+    TraceScope trace("MyScriptableNPObject::createWSFolder");
+    const WorkspacePath calls = ComposeWorkspacePath({outer, inner, workspace}, "Calls");
+    if (!calls) return false;
+    // Each level in turn below the local application-data folder: Dravenil,
+    // Workspaces, the outer, inner and workspace names, then Calls. A level
+    // that exists is passed; one that cannot be made shows in the result.
+    const std::string& path = calls.text;
+    for (size_t at = path.find('\\', calls.baseLength + 1); at != std::string::npos;
+         at = path.find('\\', at + 1)) {
+        platform::CreateFolder(path.substr(0, at));
+    }
+    platform::CreateFolder(path);
+    const size_t workspaceEnd = path.size() - (sizeof "\\Calls" - 1);
+    return platform::IsFolder(path.substr(0, workspaceEnd)) && platform::IsFolder(path);
+}
+
+bool renameWS(const std::string& outer, const std::string& oldName, const std::string& newName,
+              const std::string& inner) {
+    TraceScope trace("MyScriptableNPObject::renameWS");
+    const WorkspacePath from = ComposeWorkspacePath({outer, inner, oldName});
+    const WorkspacePath to = ComposeWorkspacePath({outer, inner, newName});
+    const bool renamed = from && to && platform::RenamePath(from.text, to.text);
+    Trace(renamed ? "Rename successful" : "Rename failed");
+    return renamed;
+}
+
+bool deleteWorkspace(const std::string& outer, const std::string& workspace,
+                     const std::string& inner) {
+    TraceScope trace("MyScriptableNPObject::deleteWorkspace");
+    const WorkspacePath folder = ComposeWorkspacePath({outer, inner, workspace});
+    if (!folder) return false;
+    Trace(folder.text.c_str());
+    if (!platform::PathExists(folder.text)) return true;
+    platform::DeleteTree(folder.text);
+    // The shell's own answer is not enough: a file held open elsewhere can
+    // stop a deletion partway. What counts is whether anything remains.
+    return !platform::PathExists(folder.text);
+}
+
+bool copyWSFolder(const std::string& outer, const std::string& inner, const std::string& source,
+                  const std::string& destination) {
+    TraceScope trace("MyScriptableNPObject::copyWSFolder");
+    const WorkspacePath from = ComposeWorkspacePath({outer, inner, source}, "*");
+    const WorkspacePath to = ComposeWorkspacePath({outer, inner, destination});
+    if (!from || !to) return false;
+    const std::string sourceFolder = from.text.substr(0, from.text.size() - 2);
+    if (!platform::IsFolder(sourceFolder)) return false;
+    // A workspace copied onto itself already holds its whole content.
+    if (SameName(source, destination)) return true;
+    platform::CreateFolder(to.text);
+    if (!platform::IsFolder(to.text)) return false;
+    if (!FolderHasEntries(sourceFolder)) return true;
+    return platform::CopyIntoFolder(from.text, to.text);
+}
+
+double FolderSizeKiB(const std::string& folder) {
+    double total = 0.0;
+    platform::FolderSearch search(folder + "\\*.*");
+    for (platform::FolderEntry entry; search.Next(entry);) {
+        if (!entry.IsFolder()) {
+            total += static_cast<double>(entry.size / 1024);
+        } else if (!entry.IsHidden() && !entry.IsReparsePoint()) {
+            total += FolderSizeKiB(folder + "\\" + entry.name);
+        }
+    }
+    return total;
+}
+
+double getWorkspaceUsage(const std::string& outer, const std::string& inner) {
+    TraceScope trace("MyScriptableNPObject::getWorkspaceUsage");
+    const WorkspacePath set = ComposeWorkspacePath({outer, inner});
+    if (!set) return 0.0;
+    return FolderSizeKiB(set.text) / 1024.0 / 1024.0;
+}
+
+bool doesWorkspaceExist(const std::string& outer, const std::string& workspace,
+                        const std::string& inner) {
+    TraceScope trace("MyScriptableNPObject::doesWorkspaceExist");
+    const WorkspacePath folder = ComposeWorkspacePath({outer, inner, workspace});
+    return folder && platform::PathExists(folder.text);
+}
+
+}  // namespace workspace

@@ -1,0 +1,50 @@
+// The one rule by which every workspace path is composed: the local
+// application-data folder, "\Dravenil\Workspaces", then the outer name, the
+// inner name and the workspace name as far as a method needs them, then a
+// leaf of the system's own. Names come from page script; a name that could
+// reach outside its parent folder, or one no folder can bear, is refused, and
+// so is a path longer than Windows paths may be. Nothing here touches the
+// disk.
+#pragma once
+
+#include <cstddef>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace workspace {
+
+// The longest path composed: MAX_PATH less its terminating NUL.
+constexpr size_t kMaxPathLength = 259;
+
+// A name page script gives is refused when it is empty, made only of dots and
+// spaces, or holds \ / : * ? " < > | or a control character. Everything else
+// (spaces, dots, quotes, commas, non-ASCII bytes) passes unchanged.
+bool IsAcceptableName(std::string_view name);
+
+struct WorkspacePath {
+    enum class Status {
+        Composed,
+        NoLocalAppData,  // the platform gave no local application-data folder
+        Refused,         // a name was refused, or the path would be too long
+    };
+    Status status = Status::Refused;
+    std::string text;       // the composed path; empty unless Composed
+    size_t baseLength = 0;  // how much of `text` is the local application-data folder
+
+    explicit operator bool() const { return status == Status::Composed; }
+};
+
+// `localAppData` must be an absolute path (drive or server); `leaf` is the
+// system's own text (such as "Calls.dat" or "Calls\*") and is not checked as a
+// name.
+WorkspacePath ComposeWorkspacePath(const std::optional<std::string>& localAppData,
+                                   std::initializer_list<std::string_view> names,
+                                   std::string_view leaf = {});
+
+// The same with the current user's local application-data folder.
+WorkspacePath ComposeWorkspacePath(std::initializer_list<std::string_view> names,
+                                   std::string_view leaf = {});
+
+}  // namespace workspace
