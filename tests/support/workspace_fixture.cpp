@@ -1,0 +1,73 @@
+#include "tests/support/workspace_fixture.h"
+
+#include <windows.h>
+// windows.h first: the shell's declarations build on it.
+#include <shlobj.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace testing_support {
+
+void WorkspaceTest::SetUp() {
+    ScriptTest::SetUp();
+    char appData[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, appData), S_OK);
+    root_ = fs::path(appData) / "Dravenil" / "Workspaces";
+    outer = "plugin-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+            std::to_string(GetTickCount());
+    ASSERT_FALSE(fs::exists(root_ / outer));
+    fs::create_directories(root_ / outer);
+    WriteBytes(root_ / outer / "sentinel.txt", "outside every set");
+    WriteBytes(scratch.path() / "sentinel.txt", "in the current folder");
+
+    wchar_t current[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, current);
+    previousFolder_ = current;
+    ASSERT_EQ(scratch.path().string().substr(0, 2), "C:");
+    ASSERT_TRUE(SetCurrentDirectoryW(scratch.path().wstring().c_str()));
+}
+
+void WorkspaceTest::TearDown() {
+    SetCurrentDirectoryW(previousFolder_.c_str());
+    EXPECT_EQ(ReadBytes(scratch.path() / "sentinel.txt"), "in the current folder");
+    EXPECT_EQ(ReadBytes(root_ / outer / "sentinel.txt"), "outside every set");
+    std::error_code ignored;
+    fs::remove_all(root_ / outer, ignored);
+    ScriptTest::TearDown();
+}
+
+fs::path WorkspaceTest::Set(const std::string& inner) const { return root_ / outer / inner; }
+
+fs::path WorkspaceTest::Ws(const std::string& name, const std::string& inner) const {
+    return Set(inner) / name;
+}
+
+std::string WorkspaceTest::Tree(const fs::path& folder) {
+    std::vector<std::string> lines;
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(folder, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        const auto& entry = *it;
+        std::string line = fs::relative(entry.path(), folder).string();
+        if (entry.is_regular_file()) line += " " + std::to_string(entry.file_size());
+        lines.push_back(line);
+    }
+    std::sort(lines.begin(), lines.end());
+    std::string tree;
+    for (const auto& line : lines) tree += line + "\n";
+    return tree;
+}
+
+std::string WorkspaceTest::Surroundings() const {
+    // The root is listed one level deep only: other outer names are not ours.
+    std::string snapshot;
+    for (const auto& entry : fs::directory_iterator(root_)) {
+        snapshot += entry.path().filename().string() + "\n";
+    }
+    return snapshot + "--\n" + Tree(root_ / outer) + "--\n" + Tree(scratch.path());
+}
+
+}  // namespace testing_support

@@ -1,0 +1,83 @@
+// The workspace path rule on its own: which names pass, what a path is
+// composed of, and where it stops.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "workspace/workspace_path.h"
+
+namespace {
+
+using workspace::ComposeWorkspacePath;
+using workspace::IsAcceptableName;
+using Status = workspace::WorkspacePath::Status;
+
+const std::string kAppData = "C:\\users\\u\\AppData\\Local";
+
+TEST(WorkspaceNames, PassOrdinaryNamesUnchanged) {
+    for (const char* name : {"North", "a b", ".hidden", "a.", "x..y", "O'Brien, J.", "caf\xC3\xA9",
+                             "#1 [draft] {x} =%;", "...a", "\x7F"}) {
+        EXPECT_TRUE(IsAcceptableName(name)) << name;
+    }
+}
+
+TEST(WorkspaceNames, RefuseNamesThatLeaveTheirFolderOrNoFolderCanBear) {
+    const std::string refused[] = {"",
+                                   ".",
+                                   "..",
+                                   "...",
+                                   " ",
+                                   " . ",
+                                   "a\\b",
+                                   "\\",
+                                   "a/b",
+                                   "/",
+                                   "C:",
+                                   "a:b",
+                                   "*",
+                                   "a*",
+                                   "?",
+                                   "<",
+                                   ">",
+                                   "|",
+                                   "\"q\"",
+                                   "a\tb",
+                                   "\n",
+                                   "\x1F",
+                                   std::string("a\0b", 3)};
+    for (const std::string& name : refused) {
+        EXPECT_FALSE(IsAcceptableName(name)) << testing::PrintToString(name);
+    }
+}
+
+TEST(WorkspacePaths, JoinTheNamesInTheOrderGivenThenTheLeaf) {
+    const auto path = ComposeWorkspacePath(kAppData, {"X", "Z", "Y"}, "Workspace.ini");
+    ASSERT_EQ(path.status, Status::Composed);
+    EXPECT_EQ(path.text, kAppData + "\\Dravenil\\Workspaces\\X\\Z\\Y\\Workspace.ini");
+    EXPECT_EQ(path.baseLength, kAppData.size());
+    EXPECT_EQ(ComposeWorkspacePath(kAppData, {}).text, kAppData + "\\Dravenil\\Workspaces");
+    EXPECT_EQ(ComposeWorkspacePath("D:\\", {"o"}).text, "D:\\Dravenil\\Workspaces\\o");
+    EXPECT_EQ(ComposeWorkspacePath("\\\\srv\\share\\u", {"o"}, "Calls\\*").text,
+              "\\\\srv\\share\\u\\Dravenil\\Workspaces\\o\\Calls\\*");
+}
+
+TEST(WorkspacePaths, SayWhyThereIsNoPath) {
+    EXPECT_EQ(ComposeWorkspacePath(std::nullopt, {"o", "i"}).status, Status::NoLocalAppData);
+    EXPECT_EQ(ComposeWorkspacePath(kAppData, {"o", "..", "w"}).status, Status::Refused);
+    EXPECT_EQ(ComposeWorkspacePath(kAppData, {"o", "i", ""}).status, Status::Refused);
+    // A folder that depends on the current drive or folder is never a base.
+    for (const char* base : {"", "relative", "\\rooted", "C:relative", "\\\\\\x", "C:"}) {
+        EXPECT_EQ(ComposeWorkspacePath(std::string(base), {"o"}).status, Status::Refused) << base;
+    }
+}
+
+TEST(WorkspacePaths, HoldAtMost259Characters) {
+    const std::string base = kAppData + "\\Dravenil\\Workspaces\\";
+    const std::string fits(259 - base.size(), 'n');
+    EXPECT_EQ(ComposeWorkspacePath(kAppData, {fits}).text, base + fits);
+    EXPECT_EQ(ComposeWorkspacePath(kAppData, {fits + "n"}).status, Status::Refused);
+    EXPECT_EQ(ComposeWorkspacePath(kAppData, {fits.substr(2)}, "*").text.size(), 259u);
+    EXPECT_EQ(ComposeWorkspacePath(kAppData, {fits.substr(1)}, "*").status, Status::Refused);
+}
+
+}  // namespace
