@@ -1,0 +1,36 @@
+#include "platform/profile.h"
+
+#include <windows.h>
+
+#include <climits>
+#include <vector>
+
+namespace platform {
+
+bool WriteProfileValue(const std::string& path, const std::string& section, const std::string& key,
+                       const std::string& value) {
+    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str());
+}
+
+std::string ReadProfileValue(const std::string& path, const std::string& section,
+                             const std::string& key, size_t capacity) {
+    if (capacity == 0 || capacity > UINT_MAX) return {};
+    std::vector<char> buffer(capacity, '\0');
+    const DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer.data(),
+                                                  static_cast<DWORD>(capacity), path.c_str());
+    return std::string(buffer.data(), length < capacity ? length : capacity - 1);
+}
+
+std::string ReadProfileSection(const std::string& path, const std::string& section) {
+    // A full buffer is reported as size - 2, whether the section was cut or
+    // fitted exactly: read again with more room until it comes back shorter.
+    for (DWORD size = 10000; size <= (1u << 30); size *= 4) {
+        std::vector<char> buffer(size, '\0');
+        const DWORD length =
+            GetPrivateProfileSectionA(section.c_str(), buffer.data(), size, path.c_str());
+        if (length < size - 2) return std::string(buffer.data(), length);
+    }
+    return {};
+}
+
+}  // namespace platform
