@@ -54,6 +54,24 @@ bool SharedFile::Write(std::string_view bytes) {
     return std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
 }
 
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    std::FILE* file = OpenShared(path, "rb");
+    if (!file) return std::nullopt;
+    std::string content;
+    // The size is only a hint: the writer may still be growing the file.
+    if (_fseeki64(file, 0, SEEK_END) == 0) {
+        const long long size = _ftelli64(file);
+        if (size > 0 && static_cast<unsigned long long>(size) < content.max_size()) {
+            content.reserve(static_cast<size_t>(size));
+        }
+        _fseeki64(file, 0, SEEK_SET);
+    }
+    char chunk[65536];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) content.append(chunk, n);
+    std::fclose(file);
+    return content;
+}
+
 bool CanOpenForReading(const std::string& path) {
     return SharedFile::OpenForReading(path).IsOpen();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,9 @@ class SharedFile {
     explicit SharedFile(std::FILE* file) : file_(file) {}
     std::FILE* file_;
 };
+
+// The whole file, read in binary mode; nothing when it cannot be opened.
+std::optional<std::string> ReadWholeFile(const std::string& path);
 
 // Whether the file can be opened for reading now (false for a folder).
 bool CanOpenForReading(const std::string& path);

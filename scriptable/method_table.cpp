@@ -5,6 +5,7 @@
 #include "scriptable/operation_binding.h"
 #include "scriptable/setting_methods.h"
 #include "workspace/timeline_volumes.h"
+#include "workspace/workspace_calls.h"
 #include "workspace/workspace_folders.h"
 
 namespace scriptable {
@@ -26,7 +27,7 @@ constexpr MethodRow kMethods[] = {
     Method<exchange::getCurrentCallID>("getCurrentCallID", {B}),
     Method<host::fileExists>("fileExists", {S}),
     Method<workspace::getWorkspaceList>("getWorkspaceList", {S, S}),
-    Pending("getCallDetailsForWorkspace", {S, S, S}),
+    Method<workspace::getCallDetailsForWorkspace>("getCallDetailsForWorkspace", {S, S, S}),
     Method<workspace::createWSFolder>("createWSFolder", {S, S, S}),
     Method<workspace::renameWS>("renameWS", {S, S, S, S}),
     WriteSetting<"writeWSGridColOrder", "GridColOrder", "Cols">(),
@@ -70,9 +71,9 @@ constexpr MethodRow kMethods[] = {
     Method<workspace::deleteWorkspace>("deleteWorkspace", {S, S, S}),
     Method<workspace::copyWSFolder>("copyWSFolder", {S, S, S, S}),
     Method<workspace::getWorkspaceUsage>("getWorkspaceUsage", {S, S}),
-    Pending("getMissingOrBufferingCalls", {S, S, S, S}),
-    Pending("getFileNamesInDir", {S, S}),
-    Pending("isCallInWorkspace", {S, S, S}),
+    Method<workspace::getMissingOrBufferingCalls>("getMissingOrBufferingCalls", {S, S, S, S}),
+    Method<workspace::getFileNamesInDir>("getFileNamesInDir", {S, S}),
+    Method<workspace::isCallInWorkspace>("isCallInWorkspace", {S, S, S}),
     Method<workspace::doesWorkspaceExist>("doesWorkspaceExist", {S, S, S}),
     WriteSetting<"setWorkspaceState", "General", "WorkspaceOpen", "setWorkspaceOpen">(),
     ReadSetting<"isWorkspaceOpen", "General", "WorkspaceOpen">(),

@@ -83,8 +83,6 @@ struct Binding<R (*)(P...)> {
     }
 };
 
-inline void LeaveResultVoid(MyScriptableNPObject&, const NPVariant*, NPVariant&) {}
-
 constexpr std::array<ArgType, kMaxArguments> Signature(std::initializer_list<ArgType> types) {
     if (types.size() > kMaxArguments) throw "a method takes at most five arguments";
     std::array<ArgType, kMaxArguments> signature{};
@@ -111,12 +109,6 @@ consteval MethodRow Method(const char* name, std::initializer_list<ArgType> type
     }
     return MethodRow{name, static_cast<uint32_t>(types.size()), Signature(types),
                      &B::template Call<Op>};
-}
-
-// A row whose operation is not built yet: the call is accepted and leaves
-// the result void.
-consteval MethodRow Pending(const char* name, std::initializer_list<ArgType> types) {
-    return MethodRow{name, static_cast<uint32_t>(types.size()), Signature(types), &LeaveResultVoid};
 }
 
 }  // namespace scriptable

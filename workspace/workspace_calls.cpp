@@ -1,0 +1,98 @@
+#include "workspace/workspace_calls.h"
+
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/folder_search.h"
+#include "platform/shared_file.h"
+#include "shell/trace.h"
+#include "workspace/call_details.h"
+#include "workspace/workspace_path.h"
+
+namespace workspace {
+namespace {
+
+std::vector<std::string_view> SplitCallList(std::string_view list) {
+    std::vector<std::string_view> names;
+    for (size_t start = 0; start <= list.size();) {
+        size_t end = list.find(',', start);
+        if (end == std::string_view::npos) end = list.size();
+        if (end > start) names.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
+}
+
+}  // namespace
+
+std::string getCallDetailsForWorkspace(const std::string& outer, const std::string& workspace,
+                                       const std::string& inner) {
+    TraceScope trace("MyScriptableNPObject::getCallDetailsForWorkspace");
+    const WorkspacePath path = ComposeWorkspacePath({outer, inner, workspace}, "Calls.dat");
+    if (path.status == WorkspacePath::Status::NoLocalAppData) return "Failed to get folder path";
+    if (!path) return "Failed to open file";
+    const auto bytes = platform::ReadWholeFile(path.text);
+    if (!bytes) return "Failed to open file";
+    return CallDetailsText(*bytes);
+}
+
+std::string getMissingOrBufferingCalls(const std::string& outer, const std::string& workspace,
+                                       const std::string& inner, const std::string& callList) {
+    TraceScope trace("MyScriptableNPObject::getMissingOrBufferingCalls");
+    const WorkspacePath pattern = ComposeWorkspacePath({outer, inner, workspace}, "Calls\\*");
+    if (!pattern) return callList;
+    platform::FolderSearch search(pattern.text);
+    if (!search.Started()) return callList;
+    std::unordered_set<std::string> present;
+    for (platform::FolderEntry entry; search.Next(entry);) present.insert(entry.name);
+    std::string missing;
+    for (const std::string_view name : SplitCallList(callList)) {
+        if (present.count(std::string(name))) continue;
+        if (!missing.empty()) missing += ',';
+        missing += name;
+    }
+    return missing;
+}
+
+bool isCallInWorkspace(const std::string& outer, const std::string& inner,
+                       const std::string& call) {
+    TraceScope trace("MyScriptableNPObject::isCallInWorkspace");
+    const WorkspacePath sets = ComposeWorkspacePath({outer, inner}, "*");
+    if (sets.status == WorkspacePath::Status::NoLocalAppData) {
+        Trace("Unable to determine folder path");
+        return false;
+    }
+    // A call name is looked up as itself: one holding a separator or a
+    // wildcard can never be the name of an entry.
+    if (!sets || !IsAcceptableName(call)) return false;
+    platform::FolderSearch workspaces(sets.text);
+    for (platform::FolderEntry workspace; workspaces.Next(workspace);) {
+        const WorkspacePath pattern =
+            ComposeWorkspacePath({outer, inner, workspace.name}, "Calls\\" + call);
+        if (!pattern) continue;
+        // The search matches without regard to case, and short names too:
+        // only an entry named exactly so counts.
+        platform::FolderSearch calls(pattern.text);
+        for (platform::FolderEntry entry; calls.Next(entry);) {
+            if (entry.name == call) return true;
+        }
+    }
+    return false;
+}
+
+std::string getFileNamesInDir(const std::string& folder, const std::string& suffix) {
+    TraceScope trace("MyScriptableNPObject::getFileNamesInDir");
+    std::string names;
+    if (suffix.size() != 4) return names;
+    platform::FolderSearch search(folder + "\\*");
+    for (platform::FolderEntry entry; search.Next(entry);) {
+        if (entry.IsFolder() || entry.name.size() < 4) continue;
+        if (entry.name.compare(entry.name.size() - 4, 4, suffix) != 0) continue;
+        if (!names.empty()) names += ',';
+        names += entry.name;
+    }
+    return names;
+}
+
+}  // namespace workspace
