@@ -24,7 +24,7 @@ std::string ReadProfileValue(const std::string& path, const std::string& section
 std::string ReadProfileSection(const std::string& path, const std::string& section) {
     // A full buffer is reported as size - 2, whether the section was cut or
     // fitted exactly: read again with more room until it comes back shorter.
-    for (DWORD size = 10000; size <= (1u << 30); size *= 4) {
+    for (DWORD size = 1 << 16; size <= (1u << 30); size *= 4) {
         std::vector<char> buffer(size, '\0');
         const DWORD length =
             GetPrivateProfileSectionA(section.c_str(), buffer.data(), size, path.c_str());

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing the plug-in needs on Debian 12, when it is
 # missing: the 32-bit mingw-w64 cross compiler (posix threads), CMake, Ninja,
-# the GoogleTest sources and Wine with its 32-bit half. Safe to run again.
+# the GoogleTest sources, Wine with its 32-bit half, and clang with its
+# sanitizer and fuzzer runtimes for the native build. Safe to run again.
 set -euo pipefail
 
 need=()
@@ -11,6 +12,8 @@ command -v ninja >/dev/null || need+=(ninja-build)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 command -v wine >/dev/null || need+=(wine)
 dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
+command -v clang++ >/dev/null || need+=(clang)
+dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
 
 [ ${#need[@]} -eq 0 ] && exit 0
 

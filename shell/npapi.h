@@ -7,8 +7,16 @@
 #include <cstddef>
 #include <cstdint>
 
+#if defined(_WIN32)
 #define NPAPI_CALLBACK __cdecl
 #define NPAPI_EXPORT_CALL __stdcall
+#else
+// The native build of the portable pieces, for sanitizers and fuzzing: the
+// calling conventions and the 32-bit layout below do not apply there.
+#define NPAPI_CALLBACK
+#define NPAPI_EXPORT_CALL
+#define NPAPI_NATIVE_BUILD
+#endif
 
 using NPError = int16_t;
 using NPBool = unsigned char;
@@ -214,6 +222,7 @@ using NP_InitializeFunc = NPError(NPAPI_EXPORT_CALL*)(NPNetscapeFuncs* bFuncs);
 using NP_ShutdownFunc = NPError(NPAPI_EXPORT_CALL*)();
 using NP_GetMIMEDescriptionFunc = const char*(NPAPI_CALLBACK*)();
 
+#if !defined(NPAPI_NATIVE_BUILD)
 static_assert(sizeof(void*) == 4, "the plug-in is a 32-bit module");
 static_assert(sizeof(bool) == 1);
 
@@ -255,3 +264,4 @@ static_assert(offsetof(NPNetscapeFuncs, setexception) == 160);
 static_assert(offsetof(NPNetscapeFuncs, construct) == 180);
 static_assert(offsetof(NPNetscapeFuncs, getvalueforurl) == 184);
 static_assert(offsetof(NPNetscapeFuncs, getauthenticationinfo) == 192);
+#endif

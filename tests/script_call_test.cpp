@@ -34,9 +34,15 @@ TEST(ScriptCalls, ReadLiteralsOfEveryKind) {
     EXPECT_EQ(call.method, "m");
     const std::vector<Value> expected = {
         std::string("a"),     std::string("b"), true,        false, standin::Null{},
-        standin::Undefined{}, int32_t{42},      int32_t{-7}, 2.5,   1000.0};
+        standin::Undefined{}, int32_t{42},      int32_t{-7}, 2.5,   int32_t{1000}};
     EXPECT_EQ(call.args, expected);
     EXPECT_TRUE(Parsed("noArgs()").args.empty());
+}
+
+TEST(ScriptCalls, NumbersAreIntegralByValueNotByHowTheyAreWritten) {
+    // Found by fuzzing: 0e3 went over as a Double and so read back differently.
+    EXPECT_EQ(Parsed("m(0e3, 1.0, 2.50e1, -0, -0.0, 0.5)").args,
+              (std::vector<Value>{int32_t{0}, int32_t{1}, int32_t{25}, -0.0, -0.0, 0.5}));
 }
 
 TEST(ScriptCalls, CanPassEveryNumberAsADouble) {

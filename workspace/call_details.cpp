@@ -1,5 +1,6 @@
 #include "workspace/call_details.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -51,6 +52,12 @@ std::optional<size_t> SecondTextLength(Cursor& cursor) {
     return size_t{*low} - 128 + 128 * size_t{*high};
 }
 
+void AppendNumber(std::string& out, int32_t value) {
+    char digits[12];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, end);
+}
+
 // Appends one detail item's text; false (with `out` partly written) when the
 // data ends inside it.
 bool AppendDetail(Cursor& cursor, std::string& out) {
@@ -60,8 +67,9 @@ bool AppendDetail(Cursor& cursor, std::string& out) {
     const auto secondLength = first ? SecondTextLength(cursor) : std::nullopt;
     const auto second = secondLength ? cursor.Text(*secondLength) : std::nullopt;
     if (!second) return false;
-    out.append(",[").append(std::to_string(*key)).append(",'");
-    out.append(*first).append("','").append(*second).append("']");
+    out.append(",[");
+    AppendNumber(out, *key);
+    out.append(",'").append(*first).append("','").append(*second).append("']");
     return true;
 }
 
@@ -69,21 +77,29 @@ bool AppendDetail(Cursor& cursor, std::string& out) {
 
 std::string CallDetailsText(std::string_view bytes) {
     Cursor cursor(bytes);
-    std::string text = "[";
+    std::string text;
+    // The text is about as long as the file for realistic details.
+    text.reserve(bytes.size() + bytes.size() / 4 + 2);
+    text += '[';
     const int32_t records = cursor.Int32().value_or(0);
-    std::string record;
     for (int32_t r = 0; r < records; ++r) {
         const auto key = cursor.Int32();
         const auto details = key ? cursor.Int32() : std::nullopt;
         if (!details) break;
-        record.assign(1, '[').append(std::to_string(*key)).append(1, ',');
-        record.append(std::to_string(*details));
+        // Written in place and taken back whole when the data ends inside it.
+        const size_t recordStart = text.size();
+        if (r > 0) text += ',';
+        text += '[';
+        AppendNumber(text, *key);
+        text += ',';
+        AppendNumber(text, *details);
         bool complete = true;
-        for (int32_t d = 0; d < *details && complete; ++d) complete = AppendDetail(cursor, record);
-        if (!complete) break;
-        record += ']';
-        if (text.size() > 1) text += ',';
-        text += record;
+        for (int32_t d = 0; d < *details && complete; ++d) complete = AppendDetail(cursor, text);
+        if (!complete) {
+            text.resize(recordStart);
+            break;
+        }
+        text += ']';
     }
     text += ']';
     return text;

@@ -1,6 +1,5 @@
 #include "workspace/workspace_calls.h"
 
-#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -8,24 +7,10 @@
 #include "platform/shared_file.h"
 #include "shell/trace.h"
 #include "workspace/call_details.h"
+#include "workspace/list_texts.h"
 #include "workspace/workspace_path.h"
 
 namespace workspace {
-namespace {
-
-std::vector<std::string_view> SplitCallList(std::string_view list) {
-    std::vector<std::string_view> names;
-    for (size_t start = 0; start <= list.size();) {
-        size_t end = list.find(',', start);
-        if (end == std::string_view::npos) end = list.size();
-        if (end > start) names.push_back(list.substr(start, end - start));
-        start = end + 1;
-    }
-    return names;
-}
-
-}  // namespace
-
 std::string getCallDetailsForWorkspace(const std::string& outer, const std::string& workspace,
                                        const std::string& inner) {
     TraceScope trace("MyScriptableNPObject::getCallDetailsForWorkspace");
@@ -46,13 +31,7 @@ std::string getMissingOrBufferingCalls(const std::string& outer, const std::stri
     if (!search.Started()) return callList;
     std::unordered_set<std::string> present;
     for (platform::FolderEntry entry; search.Next(entry);) present.insert(entry.name);
-    std::string missing;
-    for (const std::string_view name : SplitCallList(callList)) {
-        if (present.count(std::string(name))) continue;
-        if (!missing.empty()) missing += ',';
-        missing += name;
-    }
-    return missing;
+    return MissingCallsText(callList, present);
 }
 
 bool isCallInWorkspace(const std::string& outer, const std::string& inner,
@@ -83,16 +62,12 @@ bool isCallInWorkspace(const std::string& outer, const std::string& inner,
 
 std::string getFileNamesInDir(const std::string& folder, const std::string& suffix) {
     TraceScope trace("MyScriptableNPObject::getFileNamesInDir");
-    std::string names;
-    if (suffix.size() != 4) return names;
+    std::vector<std::string> files;
     platform::FolderSearch search(folder + "\\*");
     for (platform::FolderEntry entry; search.Next(entry);) {
-        if (entry.IsFolder() || entry.name.size() < 4) continue;
-        if (entry.name.compare(entry.name.size() - 4, 4, suffix) != 0) continue;
-        if (!names.empty()) names += ',';
-        names += entry.name;
+        if (!entry.IsFolder()) files.push_back(std::move(entry.name));
     }
-    return names;
+    return FileNamesText(files, suffix);
 }
 
 }  // namespace workspace

@@ -1,9 +1,12 @@
 #include "workspace/workspace_folders.h"
 
+#include <vector>
+
 #include "platform/file_system.h"
 #include "platform/folder_search.h"
 #include "platform/shell_folders.h"
 #include "shell/trace.h"
+#include "workspace/list_texts.h"
 #include "workspace/workspace_path.h"
 
 namespace workspace {
@@ -36,13 +39,9 @@ std::string getWorkspaceList(const std::string& outer, const std::string& inner)
     if (!pattern) return "";
     platform::FolderSearch search(pattern.text);
     if (!search.Started()) return "";
-    std::string list = "[";
-    for (platform::FolderEntry entry; search.Next(entry);) {
-        if (list.size() > 1) list += ',';
-        list.append(1, '\'').append(entry.name).append(1, '\'');
-    }
-    list += ']';
-    return list;
+    std::vector<std::string> names;
+    for (platform::FolderEntry entry; search.Next(entry);) names.push_back(std::move(entry.name));
+    return QuotedNameList(names);
 }
 
 bool createWSFolder(const std::string& outer, const std::string& workspace,

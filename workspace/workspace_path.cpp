@@ -1,7 +1,5 @@
 #include "workspace/workspace_path.h"
 
-#include "platform/shell_folders.h"
-
 namespace workspace {
 namespace {
 
@@ -55,11 +53,6 @@ WorkspacePath ComposeWorkspacePath(const std::optional<std::string>& localAppDat
     result.status = WorkspacePath::Status::Composed;
     result.baseLength = base.size();
     return result;
-}
-
-WorkspacePath ComposeWorkspacePath(std::initializer_list<std::string_view> names,
-                                   std::string_view leaf) {
-    return ComposeWorkspacePath(platform::LocalAppDataFolder(), names, leaf);
 }
 
 }  // namespace workspace

@@ -34,8 +34,14 @@ void WorkspaceTest::TearDown() {
     SetCurrentDirectoryW(previousFolder_.c_str());
     EXPECT_EQ(ReadBytes(scratch.path() / "sentinel.txt"), "in the current folder");
     EXPECT_EQ(ReadBytes(root_ / outer / "sentinel.txt"), "outside every set");
-    std::error_code ignored;
-    fs::remove_all(root_ / outer, ignored);
+    // Read-only files (tests make some) cannot be deleted as they are.
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(root_ / outer, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        SetFileAttributesW(it->path().wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    fs::remove_all(root_ / outer, error);
+    EXPECT_FALSE(fs::exists(root_ / outer)) << "the test's workspaces were not all removed";
     ScriptTest::TearDown();
 }
 

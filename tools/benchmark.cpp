@@ -1,0 +1,596 @@
+// benchmark: each method's cost through the DLL's exports, as a browser calls
+// it, beside a bare loop that makes the Windows calls the method has to make.
+// Both run interleaved, several rounds, and the medians are compared.
+//
+//   benchmark [--quick] [--only GROUP]...
+//
+// --quick runs every case once on small data and checks what the methods
+// return; the test suite runs it so that the benchmark keeps working. The
+// exit code is non-zero when a method returns something it should not.
+#include <windows.h>
+// windows.h first: these build on it.
+#include <share.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "browser/standin.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+bool quick = false;
+std::vector<std::string> only;  // the case groups to run; all when empty
+
+bool Selected(const std::string& group) {
+    return only.empty() || std::find(only.begin(), only.end(), group) != only.end();
+}
+int failures = 0;
+
+void Check(bool ok, const std::string& what) {
+    if (ok) return;
+    ++failures;
+    std::cerr << "wrong result: " << what << "\n";
+}
+
+// ---- Fixture data ---------------------------------------------------------------
+
+void WriteFileBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+void MakeEmptyFiles(const fs::path& folder, int count, const std::string& prefix) {
+    fs::create_directories(folder);
+    for (int i = 0; i < count; ++i) {
+        const std::string path = (folder / (prefix + std::to_string(i))).string();
+        CloseHandle(
+            CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    }
+}
+
+std::string LittleEndian(int32_t value) {
+    const auto u = static_cast<uint32_t>(value);
+    return {static_cast<char>(u), static_cast<char>(u >> 8), static_cast<char>(u >> 16),
+            static_cast<char>(u >> 24)};
+}
+
+// A Calls.dat of about `bytes` bytes: records of four details each.
+std::string CallsDat(size_t bytes, int& records) {
+    std::string body;
+    records = 0;
+    while (body.size() < bytes) {
+        body += LittleEndian(100000 + records) + LittleEndian(4);
+        for (int d = 0; d < 4; ++d) {
+            body += LittleEndian(d) + '\x0A' + "agent-0042" + '\x96' + '\x01' +
+                    std::string(150, static_cast<char>('a' + d));
+        }
+        ++records;
+    }
+    return LittleEndian(records) + body;
+}
+
+// ---- Measuring -------------------------------------------------------------------
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+struct Timing {
+    double method = 0, bare = 0;  // median seconds per call
+};
+
+// Runs `method` and `bare` `iterations` times each, alternately, for several
+// rounds; the medians per call. The method's first outcome, before timing,
+// must satisfy `expect`.
+Timing Measure(const std::string& name, const std::function<standin::CallOutcome()>& method,
+               const std::function<bool(const standin::CallOutcome&)>& expect,
+               const std::function<void()>& bare, int iterations) {
+    const int rounds = quick ? 1 : 7;
+    if (quick) iterations = 1;
+    Check(expect(method()), name);  // also warms up: first opens cost more
+    bare();
+    std::vector<double> m, b;
+    auto time = [&](const auto& f) {
+        const auto start = Clock::now();
+        for (int i = 0; i < iterations; ++i) f();
+        return std::chrono::duration<double>(Clock::now() - start).count() / iterations;
+    };
+    for (int r = 0; r < rounds; ++r) {
+        m.push_back(time(method));
+        b.push_back(time(bare));
+    }
+    return {Median(m), Median(b)};
+}
+
+std::string Duration(double seconds) {
+    char text[32];
+    if (seconds >= 1e-3) {
+        std::snprintf(text, sizeof text, "%.2f ms", seconds * 1e3);
+    } else {
+        std::snprintf(text, sizeof text, "%.1f us", seconds * 1e6);
+    }
+    return text;
+}
+
+struct Row {
+    std::string name, method, bare, ratio, goal;
+    bool met;
+};
+std::vector<Row> rows;
+
+void Report(const std::string& name, const Timing& t, double goal) {
+    const double ratio = t.method / t.bare;
+    char ratioText[32], goalText[32];
+    std::snprintf(ratioText, sizeof ratioText, "%.2fx", ratio);
+    std::snprintf(goalText, sizeof goalText, "within %.1fx", goal);
+    rows.push_back(
+        {name, Duration(t.method), Duration(t.bare), ratioText, goalText, ratio <= goal});
+}
+
+// A cost that must grow no faster than the work: `larger` per unit against
+// `smaller` per unit.
+void ReportGrowth(const std::string& name, double smaller, double smallerUnits, double larger,
+                  double largerUnits, double goal, const std::string& goalText) {
+    const double ratio = (larger / largerUnits) / (smaller / smallerUnits);
+    char ratioText[32];
+    std::snprintf(ratioText, sizeof ratioText, "%.2fx", ratio);
+    rows.push_back({name, Duration(larger), Duration(smaller), ratioText, goalText, ratio <= goal});
+}
+
+void PrintTable() {
+    std::vector<size_t> widths = {4, 6, 4, 5, 4};
+    auto cells = [](const Row& r) {
+        return std::vector<std::string>{r.name, r.method, r.bare, r.ratio, r.goal};
+    };
+    for (const Row& r : rows) {
+        const auto c = cells(r);
+        for (size_t i = 0; i < c.size(); ++i) widths[i] = std::max(widths[i], c[i].size());
+    }
+    auto line = [&](const std::vector<std::string>& c, const std::string& last) {
+        std::cout << "|";
+        for (size_t i = 0; i < c.size(); ++i) {
+            std::cout << " " << c[i] << std::string(widths[i] - c[i].size(), ' ') << " |";
+        }
+        std::cout << " " << last << " |\n";
+    };
+    line({"Case", "Method", "Bare", "Ratio", "Goal"}, "Met");
+    std::cout << "|";
+    for (size_t w : widths) std::cout << std::string(w + 2, '-') << "|";
+    std::cout << "-----|\n";
+    for (const Row& r : rows) line(cells(r), r.met ? "yes" : "NO");
+}
+
+// ---- Bare loops --------------------------------------------------------------------
+
+std::string BareFirstLine(const std::string& path) {
+    std::string line;
+    if (FILE* f = _fsopen(path.c_str(), "rt", _SH_DENYNO)) {
+        for (int c; (c = std::getc(f)) != EOF && c != '\n';) line += static_cast<char>(c);
+        std::fclose(f);
+    }
+    return line;
+}
+
+void BareWrite(const std::string& path, const std::string& text) {
+    if (FILE* f = _fsopen(path.c_str(), "wt", _SH_DENYNO)) {
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
+    }
+}
+
+std::string BareReadAll(const std::string& path) {
+    std::string content;
+    if (FILE* f = _fsopen(path.c_str(), "rb", _SH_DENYNO)) {
+        char chunk[65536];
+        for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) content.append(chunk, n);
+        std::fclose(f);
+    }
+    return content;
+}
+
+size_t BareList(const std::string& folder) {
+    size_t count = 0;
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+        ++count;
+    } while (FindNextFileA(search, &data));
+    FindClose(search);
+    return count;
+}
+
+unsigned long long BareWalk(const std::string& folder) {
+    unsigned long long total = 0;
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA((folder + "\\*.*").c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            total +=
+                ((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) /
+                1024;
+        } else if (data.cFileName[0] != '.') {
+            total += BareWalk(folder + "\\" + data.cFileName);
+        }
+    } while (FindNextFileA(search, &data));
+    FindClose(search);
+    return total;
+}
+
+// ---- Soak --------------------------------------------------------------------------
+
+size_t HandleCount() {
+    size_t count = 0;
+    DWORD flags = 0;
+    for (uintptr_t value = 4; value < 0x10000; value += 4) {
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+    }
+    return count;
+}
+
+// Committed private memory, summed over the address space (Wine reports no
+// PrivateUsage).
+size_t PrivateBytes() {
+    size_t total = 0;
+    MEMORY_BASIC_INFORMATION region;
+    for (const char* at = nullptr;
+         VirtualQuery(at, &region, sizeof region) == sizeof region && region.RegionSize > 0;
+         at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
+        if (static_cast<const char*>(region.BaseAddress) + region.RegionSize < at) break;
+    }
+    return total;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--quick") {
+            quick = true;
+        } else if (std::string(argv[i]) == "--only" && i + 1 < argc) {
+            only.push_back(argv[++i]);
+        } else {
+            std::cerr << "usage: benchmark [--quick] [--only GROUP]...\n"
+                         "groups: exchange details missing search list usage settings soak\n";
+            return 2;
+        }
+    }
+    char appDataText[MAX_PATH] = {};
+    if (SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, appDataText) != S_OK) {
+        std::cerr << "benchmark: no local application-data folder\n";
+        return 1;
+    }
+    const std::string outer =
+        "benchmark-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
+    const fs::path outerFolder = fs::path(appDataText) / "Dravenil" / "Workspaces" / outer;
+    const fs::path scratch = fs::temp_directory_path() / outer;
+    fs::create_directories(scratch);
+    fs::create_directories(outerFolder);
+    auto set = [&](const std::string& inner) { return outerFolder / inner; };
+
+    {
+        standin::Browser browser;
+        standin::Embed embed(browser);
+        auto call = [&](const char* method, const std::vector<standin::Value>& args) {
+            return embed.Call(method, args);
+        };
+        auto text = [](const standin::CallOutcome& o) {
+            return std::holds_alternative<std::string>(o.value) ? std::get<std::string>(o.value)
+                                                                : std::string("<not a string>");
+        };
+
+        const std::string folder = scratch.string();
+        const std::string probe = folder + "\\ReplayPos.dat";
+        auto isText = [](const std::string& expected) {
+            return [expected](const standin::CallOutcome& o) {
+                return o.value == standin::Value(expected);
+            };
+        };
+        auto isValue = [](const standin::Value& expected) {
+            return [expected](const standin::CallOutcome& o) { return o.value == expected; };
+        };
+        // A string result holding the character `c` exactly `count` times.
+        auto occurrences = [&](char c, long count) {
+            return [&, c, count](const standin::CallOutcome& o) {
+                const std::string t = text(o);
+                return std::count(t.begin(), t.end(), c) == count;
+            };
+        };
+        auto timed = [&](const char* method, std::vector<standin::Value> args) {
+            return [&call, method, args] { return call(method, args); };
+        };
+
+        // Exchange files.
+        if (Selected("exchange")) {
+            WriteFileBytes(scratch / "ReplayPos.dat", "123456\r\n");
+            Report("readCurrentReplayPos, one small file",
+                   Measure(
+                       "readCurrentReplayPos", timed("readCurrentReplayPos", {false, folder}),
+                       isText("123456"), [&] { BareFirstLine(probe); }, 300),
+                   1.3);
+            Report(
+                "setReplayPos",
+                Measure(
+                    "setReplayPos", timed("setReplayPos", {"5000", false, folder}), isValue(true),
+                    [&] {
+                        BareWrite(folder + "\\TimelineUpdate.dat", "rp 5000");
+                        BareWrite(probe, "5000");
+                    },
+                    300),
+                1.3);
+            Report("fileExists",
+                   Measure(
+                       "fileExists", timed("fileExists", {probe}), isValue(true),
+                       [&] {
+                           if (FILE* f = _fsopen(probe.c_str(), "r", _SH_DENYNO)) {
+                               std::fclose(f);
+                           }
+                       },
+                       300),
+                   1.3);
+        }
+
+        // Call details.
+        if (Selected("details")) {
+            double perMbSmall = 0, perMbLarge = 0;
+            for (const size_t mb : {size_t{1}, size_t{16}}) {
+                const std::string ws = "Details" + std::to_string(mb);
+                fs::create_directories(set("In") / ws);
+                int records = 0;
+                const size_t bytes = quick ? 4096 * mb : mb << 20;
+                WriteFileBytes(set("In") / ws / "Calls.dat", CallsDat(bytes, records));
+                const std::string path = (set("In") / ws / "Calls.dat").string();
+                const std::string last = "[" + std::to_string(100000 + records - 1) + ",4,";
+                const Timing t = Measure(
+                    "getCallDetailsForWorkspace " + ws,
+                    timed("getCallDetailsForWorkspace", {outer, ws, "In"}),
+                    [&](const standin::CallOutcome& o) {
+                        const std::string details = text(o);
+                        return details.rfind("[[100000,4,[0,'agent-0042','", 0) == 0 &&
+                               details.find(last) != std::string::npos;
+                    },
+                    [&] { BareReadAll(path); }, mb == 1 ? 10 : 2);
+                Report("getCallDetailsForWorkspace, " + std::to_string(mb) + " MB", t, 3.0);
+                (mb == 1 ? perMbSmall : perMbLarge) = t.method;
+            }
+            ReportGrowth("getCallDetailsForWorkspace, 16 MB per byte against 1 MB", perMbSmall, 1,
+                         perMbLarge, 16, 1.3, "at most 1.3x");
+        }
+
+        // Missing calls.
+        if (Selected("missing")) {
+            double missingSmall = 0, missingLarge = 0;
+            for (const int n : {2000, 20000}) {
+                const int count = quick ? n / 100 : n;
+                const std::string ws = "Missing" + std::to_string(n);
+                MakeEmptyFiles(set("In") / ws / "Calls", count, "call-");
+                std::string list;
+                for (int i = 0; i < count; ++i) {
+                    // Every other name present, half of them missing.
+                    list += (i ? "," : "") + std::string("call-") +
+                            std::to_string(i % 2 ? i : count + i);
+                }
+                const std::string callsFolder = (set("In") / ws / "Calls").string();
+                const Timing t = Measure(
+                    "getMissingOrBufferingCalls " + ws,
+                    timed("getMissingOrBufferingCalls", {outer, ws, "In", list}),
+                    occurrences(',', count / 2 - 1), [&] { BareList(callsFolder); },
+                    n == 2000 ? 10 : 2);
+                Report(
+                    "getMissingOrBufferingCalls, " + std::to_string(n) + " x " + std::to_string(n),
+                    t, 1e9);
+                rows.back().goal = "-";
+                (n == 2000 ? missingSmall : missingLarge) = t.method;
+            }
+            ReportGrowth("getMissingOrBufferingCalls, 20,000 against 2,000", missingSmall, 1,
+                         missingLarge, 1, 12.0, "at most 12x");
+        }
+
+        // A call in any workspace of a set.
+        if (Selected("search")) {
+            const int workspaces = quick ? 3 : 100, calls = quick ? 10 : 1000;
+            for (int w = 0; w < workspaces; ++w) {
+                MakeEmptyFiles(set("Search") / ("W" + std::to_string(w)) / "Calls", calls, "c");
+            }
+            const std::string setFolder = set("Search").string();
+            Report("isCallInWorkspace, " + std::to_string(workspaces) + " workspaces of " +
+                       std::to_string(calls) + " calls, absent",
+                   Measure(
+                       "isCallInWorkspace", timed("isCallInWorkspace", {outer, "Search", "absent"}),
+                       isValue(false),
+                       [&] {
+                           WIN32_FIND_DATAA data;
+                           for (int w = 0; w < workspaces; ++w) {
+                               const std::string pattern =
+                                   setFolder + "\\W" + std::to_string(w) + "\\Calls\\absent";
+                               HANDLE h = FindFirstFileA(pattern.c_str(), &data);
+                               if (h != INVALID_HANDLE_VALUE) FindClose(h);
+                           }
+                       },
+                       20),
+                   2.0);
+            Check(call("isCallInWorkspace", {outer, "Search", "c7"}).value == standin::Value(true),
+                  "isCallInWorkspace present");
+        }
+
+        // Workspace lists.
+        if (Selected("list")) {
+            double listSmall = 0, listLarge = 0, bareSmall = 0, bareLarge = 0;
+            for (const int n : {500, 5000}) {
+                const int count = quick ? n / 100 : n;
+                const std::string inner = "List" + std::to_string(n);
+                for (int i = 0; i < count; ++i) {
+                    fs::create_directories(set(inner) / ("ws" + std::to_string(i)));
+                }
+                const std::string setFolder = set(inner).string();
+                const Timing t = Measure(
+                    "getWorkspaceList " + inner, timed("getWorkspaceList", {outer, inner}),
+                    occurrences(',', count - 1), [&] { BareList(setFolder); }, n == 500 ? 20 : 4);
+                Report("getWorkspaceList, " + std::to_string(n) + " workspaces", t, 1.3);
+                (n == 500 ? listSmall : listLarge) = t.method;
+                (n == 500 ? bareSmall : bareLarge) = t.bare;
+            }
+            ReportGrowth("getWorkspaceList, 5,000 against 500 per workspace", listSmall, 500,
+                         listLarge, 5000, 1.3, "at most 1.3x");
+            // The search itself, for comparison: under Wine it is not linear.
+            ReportGrowth("  the bare list, 5,000 against 500 per workspace", bareSmall, 500,
+                         bareLarge, 5000, 1e9, "-");
+        }
+
+        // Usage of a nested tree.
+        if (Selected("usage")) {
+            const int top = quick ? 2 : 20, sub = quick ? 2 : 10, files = quick ? 5 : 100;
+            for (int a = 0; a < top; ++a) {
+                for (int b = 0; b < sub; ++b) {
+                    const fs::path folder =
+                        set("Usage") / ("W" + std::to_string(a)) / ("S" + std::to_string(b));
+                    fs::create_directories(folder);
+                    for (int f = 0; f < files; ++f) {
+                        WriteFileBytes(folder / ("f" + std::to_string(f)), std::string(2048, 'u'));
+                    }
+                }
+            }
+            const std::string setFolder = set("Usage").string();
+            const double expected = 2.0 * top * sub * files / 1024 / 1024;
+            Report("getWorkspaceUsage, " + std::to_string(top * sub * files) + " files",
+                   Measure(
+                       "getWorkspaceUsage", timed("getWorkspaceUsage", {outer, "Usage"}),
+                       isValue(expected), [&] { BareWalk(setFolder); }, 3),
+                   1.2);
+        }
+
+        // Settings and volumes.
+        if (Selected("settings")) {
+            fs::create_directories(set("In") / "Settings");
+            std::string ini = "[General]\r\nCurrentView=timeline\r\n[TimelineVolumes]\r\n";
+            const int volumes = quick ? 20 : 2000;
+            for (int i = 0; i < volumes; ++i) {
+                ini += "line" + std::to_string(i) + "=" + std::to_string(i % 101) + "\r\n";
+            }
+            const std::string path = (set("In") / "Settings" / "Workspace.ini").string();
+            WriteFileBytes(path, ini);
+            auto bareRead = [&] {
+                char value[10];
+                GetPrivateProfileStringA("General", "CurrentView", "", value, sizeof value,
+                                         path.c_str());
+            };
+            auto bareSection = [&] {
+                std::vector<char> buffer(100000);
+                GetPrivateProfileSectionA("TimelineVolumes", buffer.data(),
+                                          static_cast<DWORD>(buffer.size()), path.c_str());
+            };
+            // Every workspace method first asks for the local application-data
+            // folder; these rows show what that one call costs beside the rest.
+            auto appData = [] {
+                char path[MAX_PATH];
+                SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, path);
+            };
+            const auto read = timed("readWSCurrentView", {outer, "Settings", "In"});
+            const auto vols = timed("getTimelineVols", {outer, "Settings", "In"});
+            // A settings file just written reads slowly for a while under
+            // Wine: let it settle before timing.
+            for (int i = 0; i < (quick ? 1 : 300); ++i) {
+                read();
+                vols();
+                bareRead();
+                bareSection();
+            }
+            Report("readWSCurrentView, a settings read",
+                   Measure("readWSCurrentView", read, isText("timeline"), bareRead, 200), 1.3);
+            Report("  beside SHGetFolderPathA + the same read",
+                   Measure(
+                       "readWSCurrentView", read, isText("timeline"),
+                       [&] {
+                           appData();
+                           bareRead();
+                       },
+                       200),
+                   1.3);
+            Report("getTimelineVols, " + std::to_string(volumes) + " entries",
+                   Measure("getTimelineVols", vols, occurrences('[', volumes + 1), bareSection, 50),
+                   1.3);
+            Report("  beside SHGetFolderPathA + the same section read",
+                   Measure(
+                       "getTimelineVols", vols, occurrences('[', volumes + 1),
+                       [&] {
+                           appData();
+                           bareSection();
+                       },
+                       50),
+                   1.3);
+        }
+
+        // Soak: every method family on one object.
+        if (Selected("soak")) {
+            {
+                const int calls = quick ? 1000 : 100000;
+                const std::vector<std::pair<const char*, std::vector<standin::Value>>> mix = {
+                    {"setReplayPos", {"1", false, folder}},
+                    {"readCurrentReplayPos", {false, folder}},
+                    {"checkReplayUpdate", {true, folder}},
+                    {"startPlayback", {false}},
+                    {"getCurrentCallID", {false}},
+                    {"fileExists", {probe}},
+                    {"getWorkspaceList", {outer, "In"}},
+                    {"doesWorkspaceExist", {outer, "Settings", "In"}},
+                    {"getCallDetailsForWorkspace", {outer, "Missing", "In"}},
+                    {"getMissingOrBufferingCalls", {outer, "Settings", "In", "a,b"}},
+                    {"isCallInWorkspace", {outer, "In", "absent"}},
+                    {"getFileNamesInDir", {folder, ".dat"}},
+                    {"writeWSCurrentReplayMode", {outer, "Settings", "In", "soak"}},
+                    {"readWSCurrentReplayMode", {outer, "Settings", "In"}},
+                    {"readWSNavPosition", {outer, "Settings", "In"}},
+                    {"createWSFolder", {outer, "Soak", "In"}},
+                    {"deleteWorkspace", {outer, "Soak", "In"}},
+                    {"NoSuchMethod", {}},
+                    {"fileExists", {}},
+                };
+                // One round first: what the platform sets up once (registry
+                // keys, caches) is not growth.
+                for (const auto& [method, args] : mix) call(method, args);
+                const size_t handlesBefore = HandleCount(), memoryBefore = PrivateBytes();
+                for (int i = 0; i < calls; ++i) {
+                    const auto& [method, args] = mix[static_cast<size_t>(i) % mix.size()];
+                    call(method, args);
+                }
+                const size_t handlesAfter = HandleCount(), memoryAfter = PrivateBytes();
+                const long long growth =
+                    static_cast<long long>(memoryAfter) - static_cast<long long>(memoryBefore);
+                std::cout << "\nSoak, " << calls << " calls: handles " << handlesBefore << " -> "
+                          << handlesAfter << ", private memory " << memoryBefore / 1024 << " -> "
+                          << memoryAfter / 1024 << " KiB (growth " << growth / 1024
+                          << " KiB), browser buffers outstanding " << browser.LiveBuffers() << "\n";
+                Check(handlesAfter <= handlesBefore, "handles left behind by the soak");
+                Check(browser.LiveBuffers() == 0, "browser buffers left behind by the soak");
+                Check(browser.faults.empty(), "browser faults in the soak");
+                Check(growth < (1 << 20), "memory growth of the soak");
+            }
+        }
+    }
+
+    std::error_code ignored;
+    fs::remove_all(outerFolder, ignored);
+    fs::remove_all(scratch, ignored);
+
+    std::cout << "\n";
+    if (quick) std::cout << "Quick run: small data, one round; the times mean nothing.\n\n";
+    PrintTable();
+    if (failures) std::cerr << failures << " wrong results\n";
+    return failures ? 1 : 0;
+}
