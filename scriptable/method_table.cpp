@@ -16,69 +16,227 @@ constexpr ArgType S = ArgType::String;
 
 // In the order names are compared.
 constexpr MethodRow kMethods[] = {
-    Method<exchange::readCurrentReplayPos>("readCurrentReplayPos", {B, S}),
-    Method<exchange::checkReplayUpdate>("checkReplayUpdate", {B, S}),
-    Method<exchange::setReplayPos>("setReplayPos", {S, B, S}),
-    Method<exchange::startPlayback>("startPlayback", {B}),
-    Method<exchange::stopPlayback>("stopPlayback", {B, S}),
-    Method<exchange::resetSync>("resetSync", {S}),
-    Method<host::checkAccessRights>("checkAccessRights", {S}),
-    Method<workspace::getTimelineVols>("getTimelineVols", {S, S, S}),
-    Method<exchange::getCurrentCallID>("getCurrentCallID", {B}),
-    Method<host::fileExists>("fileExists", {S}),
-    Method<workspace::getWorkspaceList>("getWorkspaceList", {S, S}),
-    Method<workspace::getCallDetailsForWorkspace>("getCallDetailsForWorkspace", {S, S, S}),
-    Method<workspace::createWSFolder>("createWSFolder", {S, S, S}),
-    Method<workspace::renameWS>("renameWS", {S, S, S, S}),
-    WriteSetting<"writeWSGridColOrder", "GridColOrder", "Cols">(),
-    ReadSetting<"readWSGridColOrder", "GridColOrder", "Cols", 300>(),
-    WriteSetting<"writeWSGridColWidth", "GridColWidths", kKeyArgument>(),
-    ReadSetting<"readWSGridColWidth", "GridColWidths", kKeyArgument>(),
-    WriteSetting<"writeWSGridColHidden", "GridHiddenCols", kKeyArgument>(),
-    ReadSetting<"readWSGridColHidden", "GridHiddenCols", kKeyArgument>(),
-    WriteSetting<"writeWSTimelineZoomLevel", "TimelineSettings", "ZoomLevel">(),
-    ReadSetting<"readWSTimelineZoomLevel", "TimelineSettings", "ZoomLevel">(),
-    WriteSetting<"writeWSTimelineYAxisField", "TimelineSettings", "YAxis">(),
-    ReadSetting<"readWSTimelineYAxisField", "TimelineSettings", "YAxis">(),
-    WriteSetting<"writeWSTimelineNavVisible", "TimelineSettings", "NavVisible">(),
-    ReadSetting<"readWSTimelineNavVisible", "TimelineSettings", "NavVisible">(),
-    WriteSetting<"writeWSCurrentView", "General", "CurrentView">(),
-    ReadSetting<"readWSCurrentView", "General", "CurrentView">(),
-    WriteSetting<"writeWSCurrentReplayMode", "General", "ReplayMode">(),
-    ReadSetting<"readWSCurrentReplayMode", "General", "ReplayMode">(),
-    WriteSetting<"writeWSYAxisOrder", "TimelineSettings", "YAxisOrder">(),
-    ReadSetting<"readWSYAxisOrder", "TimelineSettings", "YAxisOrder", 10000>(),
-    WriteSetting<"writeWSTimelineLicensed", "TimelineLicensedLines", kKeyArgument>(),
-    ReadSetting<"readWSTimelineLicensed", "TimelineLicensedLines", kKeyArgument>(),
-    WriteSetting<"writeWSCreatedRecID", "General", "CreatedRecID">(),
-    ReadSetting<"readWSCreatedRecID", "General", "CreatedRecID">(),
-    WriteSetting<"writeWSHighPrecision", "General", "HighPrecision">(),
-    ReadSetting<"readWSHighPrecision", "General", "HighPrecision">(),
-    WriteSetting<"writeWSTimelineConcurrentLicenses", "TimelineSettings", "LicencedAxisLines">(),
-    ReadSetting<"readWSTimelineConcurrentLicenses", "TimelineSettings", "LicencedAxisLines">(),
-    WriteSetting<"writeWSNavPosition", "TimelineSettings", "NavPosition">(),
-    ReadSetting<"readWSNavPosition", "TimelineSettings", "NavPosition", 10000>(),
-    WriteSetting<"writeWSTimelineVol", "TimelineVolumes", kKeyArgument>(),
-    WriteSetting<"writeWSGridSortColumn", "GridSettings", "SortColumnID">(),
-    ReadSetting<"readWSGridSortColumn", "GridSettings", "SortColumnID">(),
-    WriteSetting<"writeWSGridColumnSortOrder", "GridSettings", "SortOrder">(),
-    ReadSetting<"readWSGridColumnSortOrder", "GridSettings", "SortOrder">(),
-    WriteSetting<"writeWSGridLastPage", "GridSettings", "LastPage">(),
-    ReadSetting<"readWSGridLastPage", "GridSettings", "LastPage">(),
-    WriteSetting<"writeWSExtendedCallsOpen", "General", "ExtendedCallIDsOpen">(),
-    ReadSetting<"readWSExtendedCallsOpen", "General", "ExtendedCallIDsOpen">(),
-    Method<host::launchExe>("launchExe", {S}),
-    Method<workspace::deleteWorkspace>("deleteWorkspace", {S, S, S}),
-    Method<workspace::copyWSFolder>("copyWSFolder", {S, S, S, S}),
-    Method<workspace::getWorkspaceUsage>("getWorkspaceUsage", {S, S}),
-    Method<workspace::getMissingOrBufferingCalls>("getMissingOrBufferingCalls", {S, S, S, S}),
-    Method<workspace::getFileNamesInDir>("getFileNamesInDir", {S, S}),
-    Method<workspace::isCallInWorkspace>("isCallInWorkspace", {S, S, S}),
-    Method<workspace::doesWorkspaceExist>("doesWorkspaceExist", {S, S, S}),
-    WriteSetting<"setWorkspaceState", "General", "WorkspaceOpen", "setWorkspaceOpen">(),
-    ReadSetting<"isWorkspaceOpen", "General", "WorkspaceOpen">(),
-    WriteSetting<"workspaceChanged", "General", "WorkspaceChanged">(),
-    ReadSetting<"hasWorkspaceChanged", "General", "WorkspaceChanged">(),
+    Method<exchange::readCurrentReplayPos>(
+        "readCurrentReplayPos", {B, S},
+        {MethodGroup::ReplayControl, "ws, exchangeFolder",
+         "Remembers the exchange folder and reads the first line of ReplayPos.dat (ReplayPosWS.dat "
+         "when ws is true), the player's replay position.",
+         "undefined when the file cannot be opened"}),
+    Method<exchange::checkReplayUpdate>(
+        "checkReplayUpdate", {B, S},
+        {MethodGroup::ReplayControl, "ws, exchangeFolder",
+         "Remembers the exchange folder and reads the first line of ReplayUpdate.dat "
+         "(ReplayUpdateWS.dat), the player's latest replay update.",
+         "undefined when the file cannot be opened"}),
+    Method<exchange::setReplayPos>(
+        "setReplayPos", {S, B, S},
+        {MethodGroup::ReplayControl, "position, ws, exchangeFolder",
+         "Remembers the exchange folder, writes the command \"rp <position>\" to "
+         "TimelineUpdate.dat (TimelineUpdateWS.dat) and the position to ReplayPos.dat "
+         "(ReplayPosWS.dat).",
+         "undefined when the command file cannot be opened; nothing is written then"}),
+    Method<exchange::startPlayback>(
+        "startPlayback", {B},
+        {MethodGroup::ReplayControl, "ws",
+         "Writes the command \"pb\" to the command file of the exchange folder the last "
+         "folder-taking call named.",
+         "undefined when no folder was named yet or the command file cannot be opened"}),
+    Method<exchange::stopPlayback>(
+        "stopPlayback", {B, S},
+        {MethodGroup::ReplayControl, "ws, exchangeFolder",
+         "Remembers the exchange folder and writes the command \"st\" to its command file.",
+         "undefined when the command file cannot be opened"}),
+    Method<exchange::resetSync>(
+        "resetSync", {S},
+        {MethodGroup::ReplayControl, "exchangeFolder",
+         "Remembers the exchange folder and deletes its eight exchange files, plain and WS; "
+         "nothing else in the folder is touched.",
+         ""}),
+    Method<host::checkAccessRights>(
+        "checkAccessRights", {S},
+        {MethodGroup::HostUtilities, "folder",
+         "Creates the folder and the missing folders above it, then tells whether a file can be "
+         "created there (a probe file TestFile.txt is made and removed). The folders stay.",
+         "false when no file can be created in the folder"}),
+    Method<workspace::getTimelineVols>(
+        "getTimelineVols", {S, S, S},
+        {MethodGroup::Settings, "outerName, workspaceName, innerName",
+         "Lists the volume of every timeline line stored in the workspace, in file order, as "
+         "[[line,volume],...], nothing quoted.",
+         "\"[]\" when the workspace, its settings file or its volumes are missing, or a name is "
+         "refused"}),
+    Method<exchange::getCurrentCallID>(
+        "getCurrentCallID", {B},
+        {MethodGroup::ReplayControl, "ws",
+         "Reads the first line of CurrentCall.dat (CurrentCallWS.dat) in the exchange folder the "
+         "last folder-taking call named: the call the player has loaded.",
+         "undefined when no folder was named yet or the file cannot be opened"}),
+    Method<host::fileExists>(
+        "fileExists", {S},
+        {MethodGroup::HostUtilities, "path",
+         "Tells whether the file can be opened for reading now.",
+         "false for a missing file, a folder, or a file locked against reading"}),
+    Method<workspace::getWorkspaceList>(
+        "getWorkspaceList", {S, S},
+        {MethodGroup::Workspaces, "outerName, innerName",
+         "Lists the workspaces of the workspace set as ['North','South'], names unescaped, files "
+         "in the set folder too, in the order the file system gives.",
+         "\"\" when the set folder does not exist or a name is refused; \"Failed to get folder "
+         "path\" when there is no local application-data folder"}),
+    Method<workspace::getCallDetailsForWorkspace>(
+        "getCallDetailsForWorkspace", {S, S, S},
+        {MethodGroup::Calls, "outerName, workspaceName, innerName",
+         "Reads the workspace's call details file Calls.dat as [[callKey,detailCount,"
+         "[detailKey,'first','second'],...],...]; a file cut short gives its complete records.",
+         "\"Failed to open file\" when Calls.dat cannot be opened or a name is refused; "
+         "\"Failed to get folder path\" when there is no local application-data folder"}),
+    Method<workspace::createWSFolder>(
+        "createWSFolder", {S, S, S},
+        {MethodGroup::Workspaces, "outerName, workspaceName, innerName",
+         "Creates the workspace folder, with every level above it and its Calls subfolder, "
+         "where missing.",
+         "false when the folder and its Calls subfolder do not both exist afterwards, or a "
+         "name is refused"}),
+    Method<workspace::renameWS>(
+        "renameWS", {S, S, S, S},
+        {MethodGroup::Workspaces, "outerName, oldWorkspaceName, newWorkspaceName, innerName",
+         "Renames a workspace of the set.",
+         "false when the old workspace is missing, the new name is taken or refused, or a file "
+         "in it is held open"}),
+    WriteSetting<"writeWSGridColOrder", "GridColOrder", "Cols">(
+        "Stores the order of the grid columns."),
+    ReadSetting<"readWSGridColOrder", "GridColOrder", "Cols", 300>(
+        "Reads the order of the grid columns, at most 299 bytes of it."),
+    WriteSetting<"writeWSGridColWidth", "GridColWidths", kKeyArgument>(
+        "Stores the width of the grid column named by key."),
+    ReadSetting<"readWSGridColWidth", "GridColWidths", kKeyArgument>(
+        "Reads the width of the grid column named by key, at most 9 bytes of it."),
+    WriteSetting<"writeWSGridColHidden", "GridHiddenCols", kKeyArgument>(
+        "Stores whether the grid column named by key is hidden."),
+    ReadSetting<"readWSGridColHidden", "GridHiddenCols", kKeyArgument>(
+        "Reads whether the grid column named by key is hidden, at most 9 bytes of it."),
+    WriteSetting<"writeWSTimelineZoomLevel", "TimelineSettings", "ZoomLevel">(
+        "Stores the timeline's zoom level."),
+    ReadSetting<"readWSTimelineZoomLevel", "TimelineSettings", "ZoomLevel">(
+        "Reads the timeline's zoom level, at most 9 bytes of it."),
+    WriteSetting<"writeWSTimelineYAxisField", "TimelineSettings", "YAxis">(
+        "Stores the field on the timeline's Y axis."),
+    ReadSetting<"readWSTimelineYAxisField", "TimelineSettings", "YAxis">(
+        "Reads the field on the timeline's Y axis, at most 9 bytes of it."),
+    WriteSetting<"writeWSTimelineNavVisible", "TimelineSettings", "NavVisible">(
+        "Stores whether the timeline navigator is visible."),
+    ReadSetting<"readWSTimelineNavVisible", "TimelineSettings", "NavVisible">(
+        "Reads whether the timeline navigator is visible, at most 9 bytes of it."),
+    WriteSetting<"writeWSCurrentView", "General", "CurrentView">("Stores the page's current view."),
+    ReadSetting<"readWSCurrentView", "General", "CurrentView">(
+        "Reads the page's current view, at most 9 bytes of it."),
+    WriteSetting<"writeWSCurrentReplayMode", "General", "ReplayMode">(
+        "Stores the current replay mode."),
+    ReadSetting<"readWSCurrentReplayMode", "General", "ReplayMode">(
+        "Reads the current replay mode, at most 9 bytes of it."),
+    WriteSetting<"writeWSYAxisOrder", "TimelineSettings", "YAxisOrder">(
+        "Stores the order of the Y-axis lines."),
+    ReadSetting<"readWSYAxisOrder", "TimelineSettings", "YAxisOrder", 10000>(
+        "Reads the order of the Y-axis lines, at most 9999 bytes of it."),
+    WriteSetting<"writeWSTimelineLicensed", "TimelineLicensedLines", kKeyArgument>(
+        "Stores the licensed-lines entry of the timeline line named by key."),
+    ReadSetting<"readWSTimelineLicensed", "TimelineLicensedLines", kKeyArgument>(
+        "Reads the licensed-lines entry of the timeline line named by key, at most 9 bytes of it."),
+    WriteSetting<"writeWSCreatedRecID", "General", "CreatedRecID">(
+        "Stores the identifier of a created record."),
+    ReadSetting<"readWSCreatedRecID", "General", "CreatedRecID">(
+        "Reads the identifier of a created record, at most 9 bytes of it."),
+    WriteSetting<"writeWSHighPrecision", "General", "HighPrecision">(
+        "Stores the high-precision setting."),
+    ReadSetting<"readWSHighPrecision", "General", "HighPrecision">(
+        "Reads the high-precision setting, at most 9 bytes of it."),
+    WriteSetting<"writeWSTimelineConcurrentLicenses", "TimelineSettings", "LicencedAxisLines">(
+        "Stores the timeline's concurrent-licences axis lines."),
+    ReadSetting<"readWSTimelineConcurrentLicenses", "TimelineSettings", "LicencedAxisLines">(
+        "Reads the timeline's concurrent-licences axis lines, at most 9 bytes of it."),
+    WriteSetting<"writeWSNavPosition", "TimelineSettings", "NavPosition">(
+        "Stores the position of the timeline navigator."),
+    ReadSetting<"readWSNavPosition", "TimelineSettings", "NavPosition", 10000>(
+        "Reads the position of the timeline navigator, at most 9999 bytes of it."),
+    WriteSetting<"writeWSTimelineVol", "TimelineVolumes", kKeyArgument>(
+        "Stores the volume of the timeline line named by key."),
+    WriteSetting<"writeWSGridSortColumn", "GridSettings", "SortColumnID">(
+        "Stores the column the call grid is sorted by."),
+    ReadSetting<"readWSGridSortColumn", "GridSettings", "SortColumnID">(
+        "Reads the column the call grid is sorted by, at most 9 bytes of it."),
+    WriteSetting<"writeWSGridColumnSortOrder", "GridSettings", "SortOrder">(
+        "Stores the grid's sort order."),
+    ReadSetting<"readWSGridColumnSortOrder", "GridSettings", "SortOrder">(
+        "Reads the grid's sort order, at most 9 bytes of it."),
+    WriteSetting<"writeWSGridLastPage", "GridSettings", "LastPage">(
+        "Stores the last grid page shown."),
+    ReadSetting<"readWSGridLastPage", "GridSettings", "LastPage">(
+        "Reads the last grid page shown, at most 9 bytes of it."),
+    WriteSetting<"writeWSExtendedCallsOpen", "General", "ExtendedCallIDsOpen">(
+        "Stores whether the extended call identifiers are open."),
+    ReadSetting<"readWSExtendedCallsOpen", "General", "ExtendedCallIDsOpen">(
+        "Reads whether the extended call identifiers are open, at most 9 bytes of it."),
+    Method<host::launchExe>(
+        "launchExe", {S},
+        {MethodGroup::HostUtilities, "commandLine",
+         "Starts the program the command line names (read in the system's ANSI code page), "
+         "detached, without waiting for it.",
+         "false when the program cannot be started or the command line is longer than Windows "
+         "takes"}),
+    Method<workspace::deleteWorkspace>(
+        "deleteWorkspace", {S, S, S},
+        {MethodGroup::Workspaces, "outerName, workspaceName, innerName",
+         "Deletes the workspace folder and everything in it, outright (not to the recycle "
+         "bin).",
+         "false when part of it remains (a file held open elsewhere) or a name is refused; true "
+         "when it did not exist"}),
+    Method<workspace::copyWSFolder>(
+        "copyWSFolder", {S, S, S, S},
+        {MethodGroup::Workspaces,
+         "outerName, innerName, sourceWorkspaceName, destinationWorkspaceName",
+         "Copies the whole content of a workspace into another of the set, creating it when "
+         "missing and replacing files of the same name.",
+         "false when the source is missing, a name is refused, or not everything was "
+         "copied"}),
+    Method<workspace::getWorkspaceUsage>(
+        "getWorkspaceUsage", {S, S},
+        {MethodGroup::Workspaces, "outerName, innerName",
+         "The size of all workspaces of the set in GiB, each file counted in whole KiB; hidden "
+         "folders are left out.",
+         "0 when the set folder is missing or a name is refused"}),
+    Method<workspace::getMissingOrBufferingCalls>(
+        "getMissingOrBufferingCalls", {S, S, S, S},
+        {MethodGroup::Calls, "outerName, workspaceName, innerName, callList",
+         "Of the comma-separated call names, those without an entry in the workspace's Calls "
+         "subfolder, in list order, joined by \",\" (names compare case-sensitively).",
+         "the list as given when the Calls subfolder cannot be searched or a name is "
+         "refused"}),
+    Method<workspace::getFileNamesInDir>(
+        "getFileNamesInDir", {S, S},
+        {MethodGroup::Calls, "folder, suffix",
+         "The files of any folder whose names end in the four-character suffix (such as "
+         "\".wav\"), joined by \",\"; folders are never listed.",
+         "\"\" when nothing matches, the folder cannot be searched, or the suffix is not four "
+         "characters long"}),
+    Method<workspace::isCallInWorkspace>(
+        "isCallInWorkspace", {S, S, S},
+        {MethodGroup::Calls, "outerName, innerName, callName",
+         "Tells whether any workspace of the set has an entry of exactly that name in its "
+         "Calls subfolder.",
+         "false when none has, or a name is refused"}),
+    Method<workspace::doesWorkspaceExist>(
+        "doesWorkspaceExist", {S, S, S},
+        {MethodGroup::Workspaces, "outerName, workspaceName, innerName",
+         "Tells whether a folder or a file of the workspace name exists in the set.",
+         "false when none exists or a name is refused"}),
+    WriteSetting<"setWorkspaceState", "General", "WorkspaceOpen", "setWorkspaceOpen">(
+        "Stores whether the workspace is open."),
+    ReadSetting<"isWorkspaceOpen", "General", "WorkspaceOpen">(
+        "Reads whether the workspace is open, at most 9 bytes of it."),
+    WriteSetting<"workspaceChanged", "General", "WorkspaceChanged">(
+        "Stores whether the workspace has changed."),
+    ReadSetting<"hasWorkspaceChanged", "General", "WorkspaceChanged">(
+        "Reads whether the workspace has changed, at most 9 bytes of it."),
 };
 
 constexpr bool SameName(const char* a, const char* b) {

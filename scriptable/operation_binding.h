@@ -6,6 +6,7 @@
 
 #include <array>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -47,6 +48,38 @@ struct Parameter<exchange::ExchangeFiles&> {
     }
 };
 
+// The TypeScript type of the result an operation's return value becomes; an
+// empty optional leaves the result void, which page script sees as undefined.
+template <class R>
+struct ResultType;
+template <>
+struct ResultType<bool> {
+    static constexpr const char* kName = "boolean";
+    static constexpr const char* kOrVoid = "boolean | undefined";
+};
+template <>
+struct ResultType<double> {
+    static constexpr const char* kName = "number";
+    static constexpr const char* kOrVoid = "number | undefined";
+};
+template <>
+struct ResultType<std::string> {
+    static constexpr const char* kName = "string";
+    static constexpr const char* kOrVoid = "string | undefined";
+};
+template <class T>
+struct ResultType<std::optional<T>> {
+    static constexpr const char* kName = ResultType<T>::kOrVoid;
+};
+
+// Counts the names in "a, b, c".
+constexpr size_t CountNames(const char* names) {
+    if (!*names) return 0;
+    size_t count = 1;
+    for (; *names; ++names) count += *names == ',' ? 1 : 0;
+    return count;
+}
+
 template <class F>
 struct Binding;
 
@@ -54,6 +87,7 @@ template <class R, class... P>
 struct Binding<R (*)(P...)> {
     static constexpr std::array<bool, sizeof...(P)> kFromScript{Parameter<P>::kFromScript...};
     static constexpr std::array<ArgType, sizeof...(P)> kTypes{Parameter<P>::kType...};
+    static constexpr const char* kResultType = ResultType<R>::kName;
 
     // The script argument that parameter `param` takes.
     static constexpr size_t ScriptIndex(size_t param) {
@@ -94,8 +128,9 @@ constexpr std::array<ArgType, kMaxArguments> Signature(std::initializer_list<Arg
 // A row whose operation is `Op`. Fails to compile when `types` differs from
 // the script parameters of `Op`.
 template <auto Op>
-consteval MethodRow Method(const char* name, std::initializer_list<ArgType> types) {
+consteval MethodRow Method(const char* name, std::initializer_list<ArgType> types, MethodDoc doc) {
     using B = Binding<decltype(Op)>;
+    if (CountNames(doc.parameters) != types.size()) throw "one parameter name per argument";
     size_t param = 0;
     for (ArgType type : types) {
         while (param < B::kFromScript.size() && !B::kFromScript[param]) ++param;
@@ -107,8 +142,13 @@ consteval MethodRow Method(const char* name, std::initializer_list<ArgType> type
     while (param < B::kFromScript.size()) {
         if (B::kFromScript[param++]) throw "the operation takes more arguments than the signature";
     }
-    return MethodRow{name, static_cast<uint32_t>(types.size()), Signature(types),
-                     &B::template Call<Op>};
+    return MethodRow{name,
+                     static_cast<uint32_t>(types.size()),
+                     Signature(types),
+                     &B::template Call<Op>,
+                     B::kResultType,
+                     doc,
+                     {}};
 }
 
 }  // namespace scriptable

@@ -63,20 +63,42 @@ void ReadSettingOperation(MyScriptableNPObject&, const NPVariant* args, NPVarian
 
 constexpr ArgType kS = ArgType::String;
 
+constexpr const char* kWriteFailures =
+    "false when the value was not stored: the workspace folder does not exist, a name is "
+    "refused, the key is empty, holds \"=\" or starts with \"[\" or \";\", or the key or "
+    "value holds a line break";
+constexpr const char* kReadFailures =
+    "\"\" when the file, section or key is missing, a name is refused or the key could not be "
+    "stored; undefined when there is no local application-data folder";
+
 // Writes the value; the result is true when it was stored.
 template <FixedText Name, FixedText Section, FixedText Key, FixedText TraceAs = Name>
-consteval MethodRow WriteSetting() {
-    return MethodRow{Name.text, Key.Empty() ? 5u : 4u,
+consteval MethodRow WriteSetting(const char* summary) {
+    return MethodRow{Name.text,
+                     Key.Empty() ? 5u : 4u,
                      Key.Empty() ? Signature({kS, kS, kS, kS, kS}) : Signature({kS, kS, kS, kS}),
-                     &WriteSettingOperation<Section, Key, TraceAs>};
+                     &WriteSettingOperation<Section, Key, TraceAs>,
+                     "boolean",
+                     {MethodGroup::Settings,
+                      Key.Empty() ? "outerName, workspaceName, innerName, key, value"
+                                  : "outerName, workspaceName, innerName, value",
+                      summary, kWriteFailures},
+                     {Section.text, Key.Empty() ? nullptr : Key.text, 0}};
 }
 
 // Reads the value into a buffer of `Capacity` bytes.
 template <FixedText Name, FixedText Section, FixedText Key, uint32_t Capacity = 10>
-consteval MethodRow ReadSetting() {
-    return MethodRow{Name.text, Key.Empty() ? 4u : 3u,
+consteval MethodRow ReadSetting(const char* summary) {
+    return MethodRow{Name.text,
+                     Key.Empty() ? 4u : 3u,
                      Key.Empty() ? Signature({kS, kS, kS, kS}) : Signature({kS, kS, kS}),
-                     &ReadSettingOperation<Section, Key, Capacity, Name>};
+                     &ReadSettingOperation<Section, Key, Capacity, Name>,
+                     "string | undefined",
+                     {MethodGroup::Settings,
+                      Key.Empty() ? "outerName, workspaceName, innerName, key"
+                                  : "outerName, workspaceName, innerName",
+                      summary, kReadFailures},
+                     {Section.text, Key.Empty() ? nullptr : Key.text, Capacity}};
 }
 
 }  // namespace scriptable

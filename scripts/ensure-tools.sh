@@ -14,8 +14,22 @@ command -v wine >/dev/null || need+=(wine)
 dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
 command -v clang++ >/dev/null || need+=(clang)
 dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
+command -v npm >/dev/null || need+=(npm)
 
-[ ${#need[@]} -eq 0 ] && exit 0
+# TypeScript, to check page script against the declarations, in the build
+# folder's own tools.
+install_typescript() {
+  local tools
+  tools="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/tools"
+  [ -x "$tools/node_modules/.bin/tsc" ] && return 0
+  mkdir -p "$tools"
+  npm install --prefix "$tools" --no-audit --no-fund --silent typescript@5 >/dev/null
+}
+
+if [ ${#need[@]} -eq 0 ]; then
+  install_typescript
+  exit 0
+fi
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -25,3 +39,4 @@ fi
 echo "Installing: ${need[*]}"
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${need[@]}"
+install_typescript

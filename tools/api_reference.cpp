@@ -1,0 +1,157 @@
+// api-reference: writes the script API's reference for page authors from the
+// method table, the one place that knows every method.
+//
+//   api-reference FOLDER
+//
+// writes FOLDER/docs/script-api.md and FOLDER/types/npDravenilFileAccessPlugin.d.ts.
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "scriptable/method_table.h"
+
+namespace fs = std::filesystem;
+using scriptable::ArgType;
+using scriptable::MethodGroup;
+using scriptable::MethodRow;
+
+namespace {
+
+struct Group {
+    MethodGroup group;
+    const char* title;
+    const char* introduction;
+};
+
+const Group kGroups[] = {
+    {MethodGroup::ReplayControl, "Replay control",
+     "Drive and follow the desktop replay player through the exchange folder the page names. "
+     "With ws true each method uses the \"WS\" file of its pair (ReplayPosWS.dat and so on). "
+     "startPlayback and getCurrentCallID use the folder of the last call that named one."},
+    {MethodGroup::Workspaces, "Workspaces",
+     "Workspaces live below the user's local application-data folder, in "
+     "Dravenil\\Workspaces\\<outerName>\\<innerName>\\<workspaceName>. The argument order "
+     "differs between methods, as the signatures show."},
+    {MethodGroup::Calls, "Calls", "The calls a workspace holds, and file lists of any folder."},
+    {MethodGroup::Settings, "Settings",
+     "Per-workspace view settings in the workspace's Workspace.ini, one value at a time. A "
+     "read comes back cut to its capacity, never in the middle of a UTF-8 character; the file "
+     "keeps the whole value."},
+    {MethodGroup::HostUtilities, "Host utilities",
+     "Probing files and folders, and starting programs."},
+};
+
+std::vector<std::string> Names(const char* list) {
+    std::vector<std::string> names;
+    std::string current;
+    for (const char* c = list;; ++c) {
+        if (*c == ',' || *c == '\0') {
+            if (!current.empty()) names.push_back(current);
+            current.clear();
+            if (!*c) break;
+        } else if (*c != ' ') {
+            current += *c;
+        }
+    }
+    return names;
+}
+
+const char* TypeName(ArgType type) { return type == ArgType::Bool ? "boolean" : "string"; }
+
+std::string Signature(const MethodRow& row) {
+    std::string text = std::string(row.name) + "(";
+    const auto names = Names(row.doc.parameters);
+    for (uint32_t i = 0; i < row.argumentCount; ++i) {
+        text += (i ? ", " : "") + names[i] + ": " + TypeName(row.argumentTypes[i]);
+    }
+    return text + "): " + row.resultType;
+}
+
+std::string SettingNote(const MethodRow& row) {
+    if (!row.setting.section) return "";
+    std::string note = "Section `" + std::string(row.setting.section) + "`, key ";
+    note += row.setting.key ? "`" + std::string(row.setting.key) + "`" : "given by `key`";
+    if (row.setting.readCapacity) {
+        note += "; at most " + std::to_string(row.setting.readCapacity - 1) + " bytes come back";
+    }
+    return note + ".";
+}
+
+std::string Markdown() {
+    std::ostringstream md;
+    md << "# Script API of npDravenilFileAccessPlugin\n\n"
+       << "<!-- Written by api-reference from the method table; do not edit by hand. -->\n\n"
+       << "Page script reaches these methods on the embed element of type "
+          "`application/x-dravenilfileaccessplugin`. TypeScript declarations: "
+          "[`types/npDravenilFileAccessPlugin.d.ts`](../types/npDravenilFileAccessPlugin.d.ts).\n\n"
+       << "## Rules shared by all methods\n\n"
+       << "- A call with the wrong number of arguments, or an argument of the wrong type (a "
+          "number where a string is expected, `null`, `undefined`), does nothing and gives "
+          "`undefined`. Strings are never turned into booleans or the other way round.\n"
+       << "- A name that is not a method raises the exception \"exception during "
+          "invocation\".\n"
+       << "- Strings pass as UTF-8 bytes to the system's narrow (ANSI) file functions, and bytes "
+          "read from files come back unchanged.\n"
+       << "- A workspace name (outer, inner or workspace) is refused when it is empty, made only "
+          "of dots and spaces, or holds `\\ / : * ? \" < > |` or a control character, and when "
+          "the composed path would be longer than 259 characters. A refused call touches "
+          "nothing on disk and gives the method's failure result.\n"
+       << "- Any string result is `undefined` when the browser cannot supply memory for it.\n";
+    for (const Group& group : kGroups) {
+        md << "\n## " << group.title << "\n\n" << group.introduction << "\n";
+        for (const MethodRow& row : scriptable::Methods()) {
+            if (row.doc.group != group.group) continue;
+            md << "\n### " << row.name << "\n\n```ts\n"
+               << Signature(row) << "\n```\n\n"
+               << row.doc.summary;
+            const std::string note = SettingNote(row);
+            if (!note.empty()) md << " " << note;
+            md << "\n";
+            if (*row.doc.failures) md << "\nFails with: " << row.doc.failures << ".\n";
+        }
+    }
+    return md.str();
+}
+
+std::string Declarations() {
+    std::ostringstream ts;
+    ts << "// The scriptable object of npDravenilFileAccessPlugin, as page script sees it.\n"
+       << "// Written by api-reference from the method table; do not edit by hand.\n"
+       << "// A call with a wrong argument count or type gives undefined; a name that is not a\n"
+       << "// method throws \"exception during invocation\". See docs/script-api.md.\n\n"
+       << "export interface DravenilFileAccessPlugin {\n";
+    bool first = true;
+    for (const Group& group : kGroups) {
+        for (const MethodRow& row : scriptable::Methods()) {
+            if (row.doc.group != group.group) continue;
+            if (!first) ts << "\n";
+            first = false;
+            ts << "  /** " << row.doc.summary << " */\n  " << Signature(row) << ";\n";
+        }
+    }
+    ts << "}\n";
+    return ts.str();
+}
+
+bool WriteText(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    return static_cast<bool>(out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: api-reference FOLDER\n";
+        return 2;
+    }
+    const fs::path folder = argv[1];
+    const bool ok = WriteText(folder / "docs" / "script-api.md", Markdown()) &&
+                    WriteText(folder / "types" / "npDravenilFileAccessPlugin.d.ts", Declarations());
+    return ok ? 0 : 1;
+}
