@@ -12,6 +12,9 @@
 #define PLUGIN_PRODUCT_NAME "Dravenil File Access Plugin"
 #define PLUGIN_FILE_DESCRIPTION "0.3"
 #define PLUGIN_ORIGINAL_FILENAME "DravenilFileAccessPlugin.dll"
+#define PLUGIN_VENDOR "Dravenil"
+/* The key below Software\MozillaPlugins by which the installer registers it. */
+#define PLUGIN_REGISTRY_ID "@dravenil.com/FileAccessPlugin"
 #define PLUGIN_VERSION_NUMBERS 5, 3, 0, 39
 #define PLUGIN_VERSION_TEXT "5.3.0.39, 0, 0, 0"
 

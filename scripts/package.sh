@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Builds the Windows Installer package of the plug-in with wixl:
+# build/package/npDravenilFileAccessPlugin-<version>.msi, holding the
+# optimised module without debug information, and beside it the module's
+# symbols (npDravenilFileAccessPlugin.dll.debug) for crash analysis.
+#
+#   scripts/package.sh [--version X.Y.Z.W] [--output FOLDER]
+#
+# The version comes from shell/identity.h; --version exists for testing
+# upgrades only.
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+version=""
+output="build/package"
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --version) version="$2"; shift 2 ;;
+    --output) output="$2"; shift 2 ;;
+    *) echo "usage: scripts/package.sh [--version X.Y.Z.W] [--output FOLDER]" >&2; exit 2 ;;
+  esac
+done
+command -v wixl >/dev/null || {
+  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends wixl msitools
+}
+scripts/ensure-tools.sh
+cmake --preset windows-release >/dev/null
+cmake --build --preset windows-release >/dev/null
+
+identity() { sed -n "s/^#define $1 \"\\(.*\\)\"\$/\\1/p" shell/identity.h; }
+if [ -z "$version" ]; then
+  version=$(sed -n 's/^#define PLUGIN_VERSION_NUMBERS //p' shell/identity.h | sed 's/, */./g')
+fi
+# A product code of its own for each version, the same every time it is built.
+hash=$(printf 'npDravenilFileAccessPlugin %s' "$version" | md5sum | tr a-f A-F)
+product_code="${hash:0:8}-${hash:8:4}-${hash:12:4}-${hash:16:4}-${hash:20:12}"
+
+mkdir -p "$output"
+# wixl takes the module's path relative to the working folder.
+staging="build/package-staging.$$"
+rm -rf "$staging"
+mkdir -p "$staging"
+trap 'rm -rf "$staging"' EXIT
+module=build/windows-release/bin/npDravenilFileAccessPlugin.dll
+i686-w64-mingw32-objcopy --only-keep-debug "$module" "$output/npDravenilFileAccessPlugin.dll.debug"
+i686-w64-mingw32-objcopy --strip-all --add-gnu-debuglink="$output/npDravenilFileAccessPlugin.dll.debug" \
+  "$module" "$staging/npDravenilFileAccessPlugin.dll"
+
+package="$output/npDravenilFileAccessPlugin-$version.msi"
+wixl --arch x86 -o "$package" \
+  -D ProductCode="$product_code" -D Version="$version" \
+  -D ProductName="$(identity PLUGIN_PRODUCT_NAME)" -D Vendor="$(identity PLUGIN_VENDOR)" \
+  -D RegistryId="$(identity PLUGIN_REGISTRY_ID)" -D MimeType="$(identity PLUGIN_MIME_TYPE)" \
+  -D Extension="$(identity PLUGIN_FILE_EXTENSION)" \
+  -D ModulePath="$staging/npDravenilFileAccessPlugin.dll" \
+  installer/npDravenilFileAccessPlugin.wxs
+echo "$package ($(du -k "$staging/npDravenilFileAccessPlugin.dll" | cut -f1) KiB module)"

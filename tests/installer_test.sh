@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# The installer under Wine, in a Wine prefix of the test's own: an earlier
+# version installs silently, the current one upgrades it in place, the
+# registered module loads and answers, and uninstalling leaves nothing of
+# the plug-in and everything else.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+export WINEPREFIX="$root/build/wine-installer" WINEDEBUG=-all
+key='HKLM\Software\MozillaPlugins\@dravenil.com/FileAccessPlugin'
+other='HKLM\Software\MozillaPlugins\@example.org/SomeoneElse'
+out=$(mktemp -d)
+fail() { echo "FAILED: $*" >&2; exit 1; }
+cleanup() { wineserver -k >/dev/null 2>&1 || true; rm -rf "$out"; }
+trap cleanup EXIT
+
+# Wine's helpers are started with their output redirected, so that they hold
+# none of the test runner's pipes.
+mkdir -p "$WINEPREFIX"
+WINEARCH=win32 wineboot -i >/dev/null 2>&1 </dev/null || true
+wineserver -p >/dev/null 2>&1 </dev/null || true
+w() { wine "$@" 2>/dev/null </dev/null; }
+value() { w reg query "$1" /v "$2" | tr -d '\r' | sed -n "s/^ *$2 *REG_SZ *//p"; }
+
+scripts/package.sh --version 5.2.0.0 --output "$out/old" >/dev/null 2>&1 || fail "package 5.2.0.0"
+scripts/package.sh --output "$out/new" >/dev/null 2>&1 || fail "package"
+old=$(ls "$out"/old/*.msi) new=$(ls "$out"/new/*.msi)
+current=$(basename "$new" .msi); current=${current#npDravenilFileAccessPlugin-}
+
+w reg add "$other" /v Path /d 'C:\elsewhere\npother.dll' /f >/dev/null
+w msiexec /i "$(winepath -w "$old")" /qn || fail "silent install of 5.2.0.0"
+[ "$(value "$key" Version)" = 5.2.0.0 ] || fail "5.2.0.0 registered"
+
+w msiexec /i "$(winepath -w "$new")" /qn || fail "silent upgrade to $current"
+[ "$(value "$key" Version)" = "$current" ] || fail "upgraded registration: $(value "$key" Version)"
+[ "$(w reg query 'HKLM\Software\MozillaPlugins' | tr -d '\r' | grep -c 'FileAccessPlugin')" = 1 ] ||
+  fail "one registration"
+[ "$(value "$key\\MimeTypes\\application/x-dravenilfileaccessplugin" Suffixes)" = tolvex ] ||
+  fail "MIME type registered"
+path=$(value "$key" Path)
+unix=$(winepath -u "$path")
+[ -f "$unix" ] || fail "module at the registered Path $path"
+answer=$(w build/windows/bin/plugin-console.exe --plugin "$path" --quiet \
+  'fileExists("C:\\windows\\win.ini")' | tr -d '\r')
+[ "$answer" = true ] || fail "the installed module answers: $answer"
+
+w msiexec /x "$(winepath -w "$new")" /qn || fail "silent uninstall"
+[ ! -e "$unix" ] || fail "module removed"
+[ ! -e "$(dirname "$unix")" ] || fail "folder removed"
+if w reg query "$key" >/dev/null; then fail "registration removed"; fi
+[ "$(value "$other" Path)" = 'C:\elsewhere\npother.dll' ] || fail "an unrelated plug-in's key kept"
+w reg delete "$other" /f >/dev/null
+echo "installer: install, upgrade, load and uninstall as expected"
