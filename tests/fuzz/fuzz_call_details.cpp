@@ -8,13 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/fuzz/require.h"
 #include "workspace/call_details.h"
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
 
 // A second reading of the layout, written apart from the decoder: the texts
 // of the complete records, in order.

@@ -9,12 +9,9 @@
 #include <variant>
 
 #include "browser/script_call.h"
+#include "tests/fuzz/require.h"
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
 
 bool Finite(const standin::Value& value) {
     const double* d = std::get_if<double>(&value);

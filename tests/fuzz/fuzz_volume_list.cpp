@@ -6,15 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "tests/fuzz/require.h"
 #include "workspace/list_texts.h"
-
-namespace {
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view list(reinterpret_cast<const char*>(data), size);

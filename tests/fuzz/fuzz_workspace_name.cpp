@@ -7,15 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/fuzz/require.h"
 #include "workspace/workspace_path.h"
-
-namespace {
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Up to three names, separated in the input by 0xFF bytes.
