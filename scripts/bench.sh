@@ -6,3 +6,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 build_plugin
 start_wine
 wine build/windows/bin/benchmark.exe "$@"
+
+# The round trip from a page through the extension to the host and back, in
+# headless Chromium.
+echo
+node tests/chromium/browser_test.js | grep 'round trip'

@@ -2,7 +2,9 @@
 # Installs what building and testing the plug-in needs on Debian 12, when it is
 # missing: the 32-bit mingw-w64 cross compiler (posix threads), CMake, Ninja,
 # the GoogleTest sources, Wine with its 32-bit half, and clang with its
-# sanitizer and fuzzer runtimes for the native build. Safe to run again.
+# sanitizer and fuzzer runtimes for the native build, Node.js and TypeScript,
+# Chromium for the extension's test, and wixl for the installer. Safe to run
+# again.
 set -euo pipefail
 
 need=()
@@ -15,6 +17,9 @@ dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
 command -v clang++ >/dev/null || need+=(clang)
 dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
 command -v npm >/dev/null || need+=(npm)
+command -v node >/dev/null || need+=(nodejs)
+command -v chromium >/dev/null || need+=(chromium)
+command -v wixl >/dev/null || need+=(wixl msitools)
 
 # TypeScript, to check page script against the declarations, in the build
 # folder's own tools.

@@ -4,7 +4,7 @@ execute_process(COMMAND ${EMULATOR} ${GENERATOR} ${OUT} RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "api-reference failed")
 endif()
-foreach(file docs/script-api.md types/npDravenilFileAccessPlugin.d.ts)
+foreach(file docs/script-api.md types/npDravenilFileAccessPlugin.d.ts extension/methods.js)
   execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${SOURCE}/${file} ${OUT}/${file}
                   RESULT_VARIABLE differs)
   if(differs)

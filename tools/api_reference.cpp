@@ -3,7 +3,8 @@
 //
 //   api-reference FOLDER
 //
-// writes FOLDER/docs/script-api.md and FOLDER/types/npDravenilFileAccessPlugin.d.ts.
+// writes FOLDER/docs/script-api.md, FOLDER/types/npDravenilFileAccessPlugin.d.ts
+// and the extension's list of methods, FOLDER/extension/methods.js.
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -136,6 +137,16 @@ std::string Declarations() {
     return ts.str();
 }
 
+std::string ExtensionMethods() {
+    std::ostringstream js;
+    js << "// The methods of the plug-in's scriptable object, in the order of its method\n"
+       << "// table. Written by api-reference from the table; do not edit by hand.\n"
+       << "const DRAVENIL_METHODS = Object.freeze([\n";
+    for (const MethodRow& row : scriptable::Methods()) js << "  \"" << row.name << "\",\n";
+    js << "]);\n";
+    return js.str();
+}
+
 bool WriteText(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -151,7 +162,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path folder = argv[1];
-    const bool ok = WriteText(folder / "docs" / "script-api.md", Markdown()) &&
-                    WriteText(folder / "types" / "npDravenilFileAccessPlugin.d.ts", Declarations());
+    const bool ok =
+        WriteText(folder / "docs" / "script-api.md", Markdown()) &&
+        WriteText(folder / "types" / "npDravenilFileAccessPlugin.d.ts", Declarations()) &&
+        WriteText(folder / "extension" / "methods.js", ExtensionMethods());
     return ok ? 0 : 1;
 }

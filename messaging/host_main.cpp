@@ -1,0 +1,81 @@
+// npDravenilFileAccessHost: the plug-in's methods for browsers that no longer
+// load plug-ins, over native messaging. It loads npDravenilFileAccessPlugin.dll
+// from its own folder exactly as a browser does, with one embed for the
+// connection, and answers each request on standard input, in order, until
+// the input closes. Each message is a 4-byte little-endian length and that
+// many bytes of UTF-8 JSON; nothing else is ever written to the output.
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "browser/standin.h"
+#include "messaging/host_session.h"
+
+namespace {
+
+// What a browser sends a host at most.
+constexpr uint32_t kMaxRequestBytes = 64u << 20;
+
+bool ReadExactly(std::string& buffer, size_t size) {
+    buffer.resize(size);
+    return std::fread(buffer.data(), 1, size, stdin) == size;
+}
+
+void WriteMessage(const std::string& message) {
+    const auto length = static_cast<uint32_t>(message.size());
+    const unsigned char header[4] = {
+        static_cast<unsigned char>(length), static_cast<unsigned char>(length >> 8),
+        static_cast<unsigned char>(length >> 16), static_cast<unsigned char>(length >> 24)};
+    std::fwrite(header, 1, 4, stdout);
+    std::fwrite(message.data(), 1, message.size(), stdout);
+    std::fflush(stdout);
+}
+
+void Answer(const std::string& answer) {
+    for (const std::string& message : messaging::AnswerMessages(answer)) WriteMessage(message);
+}
+
+}  // namespace
+
+int main() {
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+    try {
+        standin::Browser browser;
+        standin::Embed embed(browser);
+        const messaging::CallFunction call = [&](const std::string& method,
+                                                 const std::vector<standin::Value>& args) {
+            return embed.Call(method, args);
+        };
+        std::string header, request;
+        while (ReadExactly(header, 4)) {
+            const uint32_t length =
+                static_cast<unsigned char>(header[0]) | static_cast<unsigned char>(header[1]) << 8 |
+                static_cast<unsigned char>(header[2]) << 16 |
+                static_cast<uint32_t>(static_cast<unsigned char>(header[3])) << 24;
+            if (length == 0 || length > kMaxRequestBytes) {
+                Answer("{\"id\":null,\"error\":\"bad request: a length of " +
+                       std::to_string(length) + " bytes\"}");
+                // Pass over what the length announced, to carry on after it.
+                for (uint32_t left = length; left > 0;) {
+                    const uint32_t chunk = left < (1u << 16) ? left : (1u << 16);
+                    if (!ReadExactly(request, chunk)) return 0;
+                    left -= chunk;
+                }
+                continue;
+            }
+            if (!ReadExactly(request, length)) {
+                Answer("{\"id\":null,\"error\":\"bad request: the input ended inside a message\"}");
+                return 0;
+            }
+            Answer(messaging::AnswerRequest(request, call));
+        }
+        return 0;
+    } catch (...) {
+        // The plug-in could not be loaded: nothing can be answered.
+        return 1;
+    }
+}

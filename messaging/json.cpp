@@ -1,0 +1,330 @@
+#include "messaging/json.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace messaging {
+namespace {
+
+constexpr int kMaxDepth = 64;
+
+class Parser {
+  public:
+    explicit Parser(std::string_view text) : text_(text) {}
+
+    std::variant<Json, JsonError> Document() {
+        Json value;
+        if (!Value(value, 0)) return error_;
+        Space();
+        if (at_ != text_.size()) return JsonError{at_, "unexpected text after the value"};
+        return value;
+    }
+
+  private:
+    bool Fail(const std::string& message) {
+        error_ = {at_, message};
+        return false;
+    }
+
+    void Space() {
+        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t' ||
+                                      text_[at_] == '\n' || text_[at_] == '\r')) {
+            ++at_;
+        }
+    }
+
+    bool Literal(std::string_view word) {
+        if (text_.substr(at_, word.size()) != word) return false;
+        at_ += word.size();
+        return true;
+    }
+
+    bool Value(Json& out, int depth) {
+        if (depth > kMaxDepth) return Fail("nested too deep");
+        Space();
+        if (at_ == text_.size()) return Fail("a value was expected");
+        const char c = text_[at_];
+        if (c == '{') return Object(out, depth);
+        if (c == '[') return Array(out, depth);
+        if (c == '"') {
+            std::string s;
+            if (!String(s)) return false;
+            out.value = std::move(s);
+            return true;
+        }
+        if (Literal("true")) return out.value = true, true;
+        if (Literal("false")) return out.value = false, true;
+        if (Literal("null")) return out.value = nullptr, true;
+        return Number(out);
+    }
+
+    bool Number(Json& out) {
+        const size_t start = at_;
+        auto digits = [&] {
+            const size_t from = at_;
+            while (at_ < text_.size() && text_[at_] >= '0' && text_[at_] <= '9') ++at_;
+            return at_ > from;
+        };
+        if (at_ < text_.size() && text_[at_] == '-') ++at_;
+        if (at_ < text_.size() && text_[at_] == '0') {
+            ++at_;
+        } else if (!digits()) {
+            at_ = start;
+            return Fail("a value was expected");
+        }
+        if (at_ < text_.size() && text_[at_] == '.') {
+            ++at_;
+            if (!digits()) return Fail("digits were expected after the point");
+        }
+        if (at_ < text_.size() && (text_[at_] == 'e' || text_[at_] == 'E')) {
+            ++at_;
+            if (at_ < text_.size() && (text_[at_] == '+' || text_[at_] == '-')) ++at_;
+            if (!digits()) return Fail("digits were expected in the exponent");
+        }
+        out.value = std::strtod(std::string(text_.substr(start, at_ - start)).c_str(), nullptr);
+        return true;
+    }
+
+    unsigned Hex4() {
+        unsigned value = 0;
+        for (int i = 0; i < 4; ++i, ++at_) {
+            if (at_ == text_.size()) return 0x110000;
+            const char c = text_[at_];
+            value <<= 4;
+            if (c >= '0' && c <= '9')
+                value |= c - '0';
+            else if (c >= 'a' && c <= 'f')
+                value |= c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F')
+                value |= c - 'A' + 10;
+            else
+                return 0x110000;
+        }
+        return value;
+    }
+
+    static void AppendUtf8(std::string& out, unsigned cp) {
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+
+    bool String(std::string& out) {
+        ++at_;  // the opening quote
+        for (;;) {
+            if (at_ == text_.size()) return Fail("the string is not closed");
+            const char c = text_[at_++];
+            if (c == '"') return true;
+            if (static_cast<unsigned char>(c) < 0x20) {
+                --at_;
+                return Fail("a control character in a string");
+            }
+            if (c != '\\') {
+                out += c;
+                continue;
+            }
+            if (at_ == text_.size()) return Fail("the string is not closed");
+            const char e = text_[at_++];
+            switch (e) {
+                case '"':
+                    out += '"';
+                    break;
+                case '\\':
+                    out += '\\';
+                    break;
+                case '/':
+                    out += '/';
+                    break;
+                case 'b':
+                    out += '\b';
+                    break;
+                case 'f':
+                    out += '\f';
+                    break;
+                case 'n':
+                    out += '\n';
+                    break;
+                case 'r':
+                    out += '\r';
+                    break;
+                case 't':
+                    out += '\t';
+                    break;
+                case 'u': {
+                    unsigned cp = Hex4();
+                    if (cp > 0xFFFF) return Fail("four hex digits were expected");
+                    if (cp >= 0xD800 && cp < 0xDC00 && Literal("\\u")) {
+                        const unsigned low = Hex4();
+                        if (low >= 0xDC00 && low < 0xE000) {
+                            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                        } else {
+                            AppendUtf8(out, 0xFFFD);
+                            cp = low > 0xFFFF ? 0xFFFD : low;
+                        }
+                    }
+                    if (cp >= 0xD800 && cp < 0xE000) cp = 0xFFFD;  // a lone surrogate
+                    AppendUtf8(out, cp);
+                    break;
+                }
+                default:
+                    --at_;
+                    return Fail("an unknown escape");
+            }
+        }
+    }
+
+    bool Array(Json& out, int depth) {
+        auto array = std::make_shared<JsonArray>();
+        ++at_;
+        Space();
+        if (at_ < text_.size() && text_[at_] == ']') {
+            ++at_;
+            out.value = array;
+            return true;
+        }
+        for (;;) {
+            Json item;
+            if (!Value(item, depth + 1)) return false;
+            array->push_back(std::move(item));
+            Space();
+            if (at_ < text_.size() && text_[at_] == ',') {
+                ++at_;
+                continue;
+            }
+            if (at_ < text_.size() && text_[at_] == ']') {
+                ++at_;
+                out.value = array;
+                return true;
+            }
+            return Fail("\",\" or \"]\" was expected");
+        }
+    }
+
+    bool Object(Json& out, int depth) {
+        auto object = std::make_shared<JsonObject>();
+        ++at_;
+        Space();
+        if (at_ < text_.size() && text_[at_] == '}') {
+            ++at_;
+            out.value = object;
+            return true;
+        }
+        for (;;) {
+            Space();
+            if (at_ == text_.size() || text_[at_] != '"') return Fail("a member name was expected");
+            std::string name;
+            if (!String(name)) return false;
+            Space();
+            if (at_ == text_.size() || text_[at_] != ':') return Fail("\":\" was expected");
+            ++at_;
+            Json member;
+            if (!Value(member, depth + 1)) return false;
+            (*object)[name] = std::move(member);
+            Space();
+            if (at_ < text_.size() && text_[at_] == ',') {
+                ++at_;
+                continue;
+            }
+            if (at_ < text_.size() && text_[at_] == '}') {
+                ++at_;
+                out.value = object;
+                return true;
+            }
+            return Fail("\",\" or \"}\" was expected");
+        }
+    }
+
+    std::string_view text_;
+    size_t at_ = 0;
+    JsonError error_{0, ""};
+};
+
+// The length of the UTF-8 sequence at `s`, or 0 when it is not one.
+size_t Utf8Length(std::string_view s) {
+    const auto b = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char lead = b(0);
+    if (lead < 0x80) return 1;
+    size_t length;
+    unsigned cp;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2, cp = lead & 0x1F;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        length = 3, cp = lead & 0x0F;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        length = 4, cp = lead & 0x07;
+    else
+        return 0;
+    if (s.size() < length) return 0;
+    for (size_t i = 1; i < length; ++i) {
+        if ((b(i) & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b(i) & 0x3F);
+    }
+    if ((length == 3 && (cp < 0x800 || (cp >= 0xD800 && cp < 0xE000))) ||
+        (length == 4 && (cp < 0x10000 || cp > 0x10FFFF))) {
+        return 0;
+    }
+    return length;
+}
+
+}  // namespace
+
+const Json* Json::Member(const std::string& name) const {
+    const auto* object = std::get_if<std::shared_ptr<JsonObject>>(&value);
+    if (!object) return nullptr;
+    const auto it = (*object)->find(name);
+    return it == (*object)->end() ? nullptr : &it->second;
+}
+
+std::variant<Json, JsonError> ParseJson(std::string_view text) { return Parser(text).Document(); }
+
+std::string JsonString(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    out += '"';
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+            ++i;
+        } else if (c < 0x20 || c == 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            out += escape;
+            ++i;
+        } else if (const size_t length = Utf8Length(text.substr(i)); length > 0) {
+            out.append(text.substr(i, length));
+            i += length;
+        } else {
+            out += "\xEF\xBF\xBD";  // U+FFFD for a byte that is not UTF-8
+            ++i;
+        }
+    }
+    out += '"';
+    return out;
+}
+
+std::string JsonNumber(double number) {
+    if (!std::isfinite(number)) return "null";
+    char text[32];
+    for (int precision = 1; precision <= 17; ++precision) {
+        std::snprintf(text, sizeof text, "%.*g", precision, number);
+        if (std::strtod(text, nullptr) == number) break;
+    }
+    return text;
+}
+
+}  // namespace messaging

@@ -1,0 +1,43 @@
+// The little JSON the native-messaging host needs: reading requests and
+// writing answers. Pure: no Windows call.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace messaging {
+
+struct Json;
+using JsonArray = std::vector<Json>;
+using JsonObject = std::map<std::string, Json>;
+
+struct Json {
+    std::variant<std::nullptr_t, bool, double, std::string, std::shared_ptr<JsonArray>,
+                 std::shared_ptr<JsonObject>>
+        value;
+
+    const Json* Member(const std::string& name) const;  // null unless an object has it
+};
+
+struct JsonError {
+    size_t offset;
+    std::string message;
+};
+
+// One JSON text (RFC 8259), nested at most 64 deep; strings must be UTF-8.
+std::variant<Json, JsonError> ParseJson(std::string_view text);
+
+// `text` as a JSON string literal. Bytes that are not UTF-8 become U+FFFD,
+// as a browser reads them.
+std::string JsonString(std::string_view text);
+
+// A number as JSON writes it: integers without a fraction, others as the
+// shortest text that reads back the same, non-finite numbers as null.
+std::string JsonNumber(double number);
+
+}  // namespace messaging
