@@ -99,14 +99,10 @@ class Parser {
         const double value = std::strtod(rest.c_str(), &end);
         const size_t used = end - rest.c_str();
         if (used == 0) Fail("expected a number");
-        // A browser looks at the number, not at how the page wrote it: 1e3
-        // and 1.0 are integral, -0 is not.
-        const bool integral = std::isfinite(value) && value == std::trunc(value) &&
-                              value >= INT32_MIN && value <= INT32_MAX &&
-                              !(value == 0 && std::signbit(value));
         pos_ += used;
-        if (integral && !numbersAsDoubles_) return static_cast<int32_t>(value);
-        return value;
+        // A browser looks at the number, not at how the page wrote it.
+        if (numbersAsDoubles_) return value;
+        return NumberValue(value);
     }
 
     int HexDigits(size_t count) {

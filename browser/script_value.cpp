@@ -21,6 +21,14 @@ std::string ShowNumber(double number) {
 
 }  // namespace
 
+Value NumberValue(double number) {
+    const bool integral = std::isfinite(number) && number == std::trunc(number) &&
+                          number >= INT32_MIN && number <= INT32_MAX &&
+                          !(number == 0 && std::signbit(number));
+    if (integral) return static_cast<int32_t>(number);
+    return number;
+}
+
 std::string Quote(const std::string& text) {
     std::string quoted = "\"";
     for (unsigned char c : text) {

@@ -37,6 +37,11 @@ struct CallOutcome {
     std::optional<std::string> exception;  // set when the call threw
 };
 
+// A number as a browser that passes integral numbers as Int32 hands it
+// over: Int32 when it is integral and fits (1e3 and 1.0 are, -0 is not),
+// otherwise Double.
+Value NumberValue(double number);
+
 // A value written the way the console shows it: "text" with escapes, true,
 // false, numbers, null, undefined.
 std::string Show(const Value& value);

@@ -1,6 +1,5 @@
 #include "messaging/host_session.h"
 
-#include <cmath>
 #include <cstdint>
 
 #include "messaging/json.h"
@@ -16,12 +15,7 @@ standin::Value Argument(const Json& json) {
     struct Visitor {
         standin::Value operator()(std::nullptr_t) const { return standin::Null{}; }
         standin::Value operator()(bool b) const { return b; }
-        standin::Value operator()(double d) const {
-            const bool integral = d == std::trunc(d) && d >= INT32_MIN && d <= INT32_MAX &&
-                                  !(d == 0 && std::signbit(d));
-            if (integral) return static_cast<int32_t>(d);
-            return d;
-        }
+        standin::Value operator()(double d) const { return standin::NumberValue(d); }
         standin::Value operator()(const std::string& s) const { return s; }
         standin::Value operator()(const std::shared_ptr<JsonArray>&) const {
             return standin::ObjectRef{};
