@@ -63,6 +63,12 @@ void ReadSettingOperation(MyScriptableNPObject&, const NPVariant* args, NPVarian
 
 constexpr ArgType kS = ArgType::String;
 
+// The results page script sees, from what the two operations return.
+constexpr const char* kWriteResult =
+    ResultType<decltype(workspace::WriteWorkspaceSetting({}, {}, {}, {}, {}, {}))>::kName;
+constexpr const char* kReadResult =
+    ResultType<decltype(workspace::ReadWorkspaceSetting({}, {}, {}, {}, {}, 0))>::kName;
+
 constexpr const char* kWriteFailures =
     "false when the value was not stored: the workspace folder does not exist, a name is "
     "refused, the key is empty, holds \"=\" or starts with \"[\" or \";\", or the key or "
@@ -78,7 +84,7 @@ consteval MethodRow WriteSetting(const char* summary) {
                      Key.Empty() ? 5u : 4u,
                      Key.Empty() ? Signature({kS, kS, kS, kS, kS}) : Signature({kS, kS, kS, kS}),
                      &WriteSettingOperation<Section, Key, TraceAs>,
-                     "boolean",
+                     kWriteResult,
                      {MethodGroup::Settings,
                       Key.Empty() ? "outerName, workspaceName, innerName, key, value"
                                   : "outerName, workspaceName, innerName, value",
@@ -93,7 +99,7 @@ consteval MethodRow ReadSetting(const char* summary) {
                      Key.Empty() ? 4u : 3u,
                      Key.Empty() ? Signature({kS, kS, kS, kS}) : Signature({kS, kS, kS}),
                      &ReadSettingOperation<Section, Key, Capacity, Name>,
-                     "string | undefined",
+                     kReadResult,
                      {MethodGroup::Settings,
                       Key.Empty() ? "outerName, workspaceName, innerName, key"
                                   : "outerName, workspaceName, innerName",

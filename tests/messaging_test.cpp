@@ -2,12 +2,15 @@
 // stand-in as the host loads it.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "messaging/host_session.h"
 #include "messaging/json.h"
+#include "tests/support/child_process.h"
 #include "tests/support/plugin_fixture.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -48,6 +51,49 @@ TEST_F(Messaging, UnknownNamesAndUnreadableRequestsAreAnsweredWithErrors) {
               R"({"id":6,"error":"bad request: no \"method\" string"})");
     EXPECT_EQ(Answer(R"({"id":7,"method":"fileExists"})"),
               R"({"id":7,"error":"bad request: no \"args\" array"})");
+}
+
+// The framed messages of a byte stream: a 4-byte little-endian length, then
+// the text.
+std::vector<std::string> Frames(const std::string& bytes) {
+    std::vector<std::string> frames;
+    for (size_t at = 0; at + 4 <= bytes.size();) {
+        uint32_t length = 0;
+        for (int i = 3; i >= 0; --i)
+            length = length << 8 | static_cast<unsigned char>(bytes[at + i]);
+        frames.push_back(bytes.substr(at + 4, length));
+        at += 4 + length;
+    }
+    return frames;
+}
+
+std::string Frame(const std::string& text, uint32_t length) {
+    std::string frame(4, '\0');
+    for (int i = 0; i < 4; ++i) frame[i] = static_cast<char>(length >> (8 * i));
+    return frame + text;
+}
+
+TEST(HostProgram, AnswersInOrderAndCarriesOnAfterWhatItCannotRead) {
+    testing_support::TempFolder folder;
+    const std::string good = R"({"id":1,"method":"fileExists","args":["C:\nothing"]})";
+    const std::string unknown = R"({"id":2,"method":"nothing","args":[]})";
+    testing_support::WriteBytes(folder.path() / "in.bin",
+                                Frame(good, good.size()) + Frame("", 0) + Frame("{oops", 5) +
+                                    Frame(unknown, unknown.size()) +
+                                    Frame("cut short", 100));  // the input ends inside it
+    testing_support::ChildProcess host(
+        testing_support::ProgramBeside("npDravenilFileAccessHost.exe"), folder.Text("in.bin"),
+        folder.Text("out.bin"));
+    ASSERT_TRUE(host.Started());
+    ASSERT_TRUE(host.WaitForExit(20000));
+    EXPECT_EQ(host.ExitCode(), 0u);
+    EXPECT_EQ(Frames(testing_support::ReadBytes(folder.path() / "out.bin")),
+              (std::vector<std::string>{
+                  R"({"id":1,"result":false})",
+                  R"({"id":null,"error":"bad request: a length of 0 bytes"})",
+                  R"({"id":null,"error":"bad request: a member name was expected at byte 1"})",
+                  R"({"id":2,"error":"exception during invocation"})",
+                  R"({"id":null,"error":"bad request: the input ended inside a message"})"}));
 }
 
 TEST(MessagingJson, TextsAreEscapedAndAlwaysValidUtf8) {

@@ -12,6 +12,10 @@ std::string ProgramBeside(const std::string& fileName);
 class ChildProcess {
   public:
     explicit ChildProcess(const std::string& commandLine);
+    // With standard input read from `input` and standard output written to
+    // `output` (files; created or replaced).
+    ChildProcess(const std::string& commandLine, const std::string& input,
+                 const std::string& output);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
