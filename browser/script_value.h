@@ -42,6 +42,9 @@ struct CallOutcome {
 // otherwise Double.
 Value NumberValue(double number);
 
+// Appends the code point (at most U+10FFFF) in UTF-8.
+void AppendUtf8(std::string& out, uint32_t codePoint);
+
 // A value written the way the console shows it: "text" with escapes, true,
 // false, numbers, null, undefined.
 std::string Show(const Value& value);

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "browser/script_value.h"
+
 namespace messaging {
 namespace {
 
@@ -104,24 +106,6 @@ class Parser {
         return value;
     }
 
-    static void AppendUtf8(std::string& out, unsigned cp) {
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-
     bool String(std::string& out) {
         ++at_;  // the opening quote
         for (;;) {
@@ -171,12 +155,12 @@ class Parser {
                         if (low >= 0xDC00 && low < 0xE000) {
                             cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
                         } else {
-                            AppendUtf8(out, 0xFFFD);
+                            standin::AppendUtf8(out, 0xFFFD);
                             cp = low > 0xFFFF ? 0xFFFD : low;
                         }
                     }
                     if (cp >= 0xD800 && cp < 0xE000) cp = 0xFFFD;  // a lone surrogate
-                    AppendUtf8(out, cp);
+                    standin::AppendUtf8(out, cp);
                     break;
                 }
                 default:
