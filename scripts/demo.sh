@@ -23,7 +23,10 @@ sleep 1
 
 echo "== page script, through the browser stand-in"
 escaped=${winfolder//\\/\\\\\\\\}
-sed "s|EXCHANGE|$escaped|g" scripts/demo.js | wine "$bin/plugin-console.exe"
+outer="demo-$$"
+sed "s|EXCHANGE|$escaped|g; s|OUTER|$outer|g" scripts/demo.js | wine "$bin/plugin-console.exe"
 touch "$folder/PlayerSimulator.stop"
+# The demonstration's workspace set leaves nothing behind.
+rm -rf "$(winepath -u 'C:\users' 2>/dev/null)"/*/AppData/Local/Dravenil/Workspaces/"$outer"
 wait "$simulator" || true
 simulator=
