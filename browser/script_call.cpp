@@ -156,22 +156,11 @@ class Parser {
             }
             if (pos_ >= text_.size()) Fail("unterminated string");
             const char e = text_[pos_++];
+            if (const auto control = ControlEscape(e)) {
+                out += *control;
+                continue;
+            }
             switch (e) {
-                case 'n':
-                    out += '\n';
-                    break;
-                case 'r':
-                    out += '\r';
-                    break;
-                case 't':
-                    out += '\t';
-                    break;
-                case 'b':
-                    out += '\b';
-                    break;
-                case 'f':
-                    out += '\f';
-                    break;
                 case 'v':
                     out += '\v';
                     break;

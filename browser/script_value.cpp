@@ -21,6 +21,22 @@ std::string ShowNumber(double number) {
 
 }  // namespace
 
+std::optional<char> ControlEscape(char letter) {
+    switch (letter) {
+        case 'b':
+            return '\b';
+        case 'f':
+            return '\f';
+        case 'n':
+            return '\n';
+        case 'r':
+            return '\r';
+        case 't':
+            return '\t';
+    }
+    return std::nullopt;
+}
+
 void AppendUtf8(std::string& out, uint32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);

@@ -42,6 +42,10 @@ struct CallOutcome {
 // otherwise Double.
 Value NumberValue(double number);
 
+// The control character a one-letter escape stands for in both JavaScript and
+// JSON (\b \f \n \r \t), or nothing for any other letter.
+std::optional<char> ControlEscape(char letter);
+
 // Appends the code point (at most U+10FFFF) in UTF-8.
 void AppendUtf8(std::string& out, uint32_t codePoint);
 

@@ -122,30 +122,15 @@ class Parser {
             }
             if (at_ == text_.size()) return Fail("the string is not closed");
             const char e = text_[at_++];
+            if (const auto control = standin::ControlEscape(e)) {
+                out += *control;
+                continue;
+            }
             switch (e) {
                 case '"':
-                    out += '"';
-                    break;
                 case '\\':
-                    out += '\\';
-                    break;
                 case '/':
-                    out += '/';
-                    break;
-                case 'b':
-                    out += '\b';
-                    break;
-                case 'f':
-                    out += '\f';
-                    break;
-                case 'n':
-                    out += '\n';
-                    break;
-                case 'r':
-                    out += '\r';
-                    break;
-                case 't':
-                    out += '\t';
+                    out += e;
                     break;
                 case 'u': {
                     unsigned cp = Hex4();
