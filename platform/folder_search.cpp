@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/file_tree.h"
+
 namespace platform {
 
 bool FolderEntry::IsFolder() const { return attributes & FILE_ATTRIBUTE_DIRECTORY; }
@@ -15,11 +17,46 @@ struct FolderSearch::State {
     HANDLE handle = INVALID_HANDLE_VALUE;
     WIN32_FIND_DATAA data{};
     bool pending = false;  // `data` holds an entry not handed out yet
+    // A pattern too long for the narrow functions is searched with the wide
+    // ones; each name is then given back in the narrow functions' code page.
+    bool wide = false;
+    WIN32_FIND_DATAW wideData{};
 };
 
+namespace {
+
+// The wide entry's name in the code page the narrow functions use, as they
+// would give it.
+bool Narrow(const WIN32_FIND_DATAW& wide, WIN32_FIND_DATAA& narrow) {
+    const UINT codePage = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
+    const int length = static_cast<int>(wcsnlen(wide.cFileName, MAX_PATH));
+    const int bytes = WideCharToMultiByte(codePage, 0, wide.cFileName, length, narrow.cFileName,
+                                          sizeof narrow.cFileName - 1, nullptr, nullptr);
+    if (bytes <= 0 && length > 0) return false;
+    narrow.cFileName[bytes] = '\0';
+    narrow.dwFileAttributes = wide.dwFileAttributes;
+    narrow.nFileSizeHigh = wide.nFileSizeHigh;
+    narrow.nFileSizeLow = wide.nFileSizeLow;
+    return true;
+}
+
+}  // namespace
+
 FolderSearch::FolderSearch(const std::string& pattern) : state_(std::make_unique<State>()) {
-    state_->handle = FindFirstFileA(pattern.c_str(), &state_->data);
-    state_->pending = state_->handle != INVALID_HANDLE_VALUE;
+    State& s = *state_;
+    if (pattern.size() < MAX_PATH) {
+        s.handle = FindFirstFileA(pattern.c_str(), &s.data);
+    } else if (const auto path = TreePath::FromNarrow(pattern)) {
+        s.wide = true;
+        s.handle = FindFirstFileW(path->Text().c_str(), &s.wideData);
+    }
+    s.pending = s.handle != INVALID_HANDLE_VALUE;
+}
+
+bool FolderSearch::FindNext() {
+    State& s = *state_;
+    if (!s.wide) return FindNextFileA(s.handle, &s.data);
+    return FindNextFileW(s.handle, &s.wideData);
 }
 
 FolderSearch::~FolderSearch() {
@@ -31,9 +68,10 @@ bool FolderSearch::Started() const { return state_->handle != INVALID_HANDLE_VAL
 bool FolderSearch::Next(FolderEntry& entry) {
     for (;;) {
         if (!state_->pending) {
-            if (!Started() || !FindNextFileA(state_->handle, &state_->data)) return false;
+            if (!Started() || !FindNext()) return false;
         }
         state_->pending = false;
+        if (state_->wide && !Narrow(state_->wideData, state_->data)) continue;
         const WIN32_FIND_DATAA& d = state_->data;
         // The name is NUL-terminated within its array; never read past it.
         const size_t length = strnlen(d.cFileName, sizeof d.cFileName);

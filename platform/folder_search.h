@@ -1,5 +1,6 @@
-// A search of one folder's entries (FindFirstFileA / FindNextFileA), owning
-// its search handle and closing it on every path.
+// A search of one folder's entries (FindFirstFileA / FindNextFileA, or their
+// wide forms for a pattern longer than the narrow ones take), owning its
+// search handle and closing it on every path.
 #pragma once
 
 #include <cstdint>
@@ -20,8 +21,8 @@ struct FolderEntry {
 
 class FolderSearch {
   public:
-    // `pattern` is a folder path followed by "\*" (or another wildcard); the
-    // search starts at once.
+    // `pattern` is a folder path followed by "\*" (or another wildcard, or a
+    // name), of any length; the search starts at once.
     explicit FolderSearch(const std::string& pattern);
     ~FolderSearch();
     FolderSearch(const FolderSearch&) = delete;
@@ -35,6 +36,7 @@ class FolderSearch {
     bool Next(FolderEntry& entry);
 
   private:
+    bool FindNext();
     struct State;
     std::unique_ptr<State> state_;
 };

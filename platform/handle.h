@@ -5,7 +5,7 @@
 
 namespace platform {
 
-template <HANDLE (*Invalid)()>
+template <HANDLE (*Invalid)(), void (*Close)(HANDLE)>
 class UniqueHandle {
   public:
     UniqueHandle() = default;
@@ -27,7 +27,7 @@ class UniqueHandle {
         return handle;
     }
     void Reset(HANDLE handle) {
-        if (IsValid()) CloseHandle(handle_);
+        if (IsValid()) Close(handle_);
         handle_ = handle;
     }
 
@@ -37,10 +37,14 @@ class UniqueHandle {
 
 inline HANDLE InvalidFileHandle() { return INVALID_HANDLE_VALUE; }
 inline HANDLE NullHandle() { return nullptr; }
+inline void CloseKernelHandle(HANDLE handle) { CloseHandle(handle); }
+inline void CloseSearchHandle(HANDLE handle) { FindClose(handle); }
 
 // CreateFile gives INVALID_HANDLE_VALUE on failure.
-using FileHandle = UniqueHandle<InvalidFileHandle>;
+using FileHandle = UniqueHandle<InvalidFileHandle, CloseKernelHandle>;
 // Process and thread handles are null when absent.
-using KernelHandle = UniqueHandle<NullHandle>;
+using KernelHandle = UniqueHandle<NullHandle, CloseKernelHandle>;
+// FindFirstFile gives INVALID_HANDLE_VALUE on failure; FindClose ends it.
+using SearchHandle = UniqueHandle<InvalidFileHandle, CloseSearchHandle>;
 
 }  // namespace platform

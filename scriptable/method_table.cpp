@@ -197,12 +197,12 @@ constexpr MethodRow kMethods[] = {
          "Copies the whole content of a workspace into another of the set, creating it when "
          "missing and replacing files of the same name.",
          "false when the source is missing, a name is refused, or not everything was "
-         "copied"}),
+         "copied (a file held open elsewhere, a link in the source); what was copied stays"}),
     Method<workspace::getWorkspaceUsage>(
         "getWorkspaceUsage", {S, S},
         {MethodGroup::Workspaces, "outerName, innerName",
          "The size of all workspaces of the set in GiB, each file counted in whole KiB; hidden "
-         "folders are left out.",
+         "folders and links are left out.",
          "0 when the set folder is missing or a name is refused"}),
     Method<workspace::getMissingOrBufferingCalls>(
         "getMissingOrBufferingCalls", {S, S, S, S},

@@ -15,8 +15,9 @@ using Status = workspace::WorkspacePath::Status;
 const std::string kAppData = "C:\\users\\u\\AppData\\Local";
 
 TEST(WorkspaceNames, PassOrdinaryNamesUnchanged) {
-    for (const char* name : {"North", "a b", ".hidden", "a.", "x..y", "O'Brien, J.", "caf\xC3\xA9",
-                             "#1 [draft] {x} =%;", "...a", "\x7F"}) {
+    for (const char* name : {"North", "a b", ".hidden", "x..y", "O'Brien, J. Smith", "caf\xC3\xA9",
+                             "#1 [draft] {x} =%;", "...a", "\x7F", " a", "CONSOLE", "COM10", "COM0",
+                             "LPT", "nul-data", "aux_1", "CON$", "A.CON", "x.nul"}) {
         EXPECT_TRUE(IsAcceptableName(name)) << name;
     }
 }
@@ -44,9 +45,32 @@ TEST(WorkspaceNames, RefuseNamesThatLeaveTheirFolderOrNoFolderCanBear) {
                                    "a\tb",
                                    "\n",
                                    "\x1F",
-                                   std::string("a\0b", 3)};
+                                   std::string("a\0b", 3),
+                                   "a.",
+                                   "a ",
+                                   "a. ",
+                                   "O'Brien, J."};
     for (const std::string& name : refused) {
         EXPECT_FALSE(IsAcceptableName(name)) << testing::PrintToString(name);
+    }
+}
+
+TEST(WorkspaceNames, RefuseDeviceNamesInAnyCaseAloneOrWithAnExtension) {
+    for (const char* device :
+         {"CON", "PRN", "AUX", "NUL", "COM1", "COM9", "LPT1", "LPT9", "CONIN$", "CONOUT$"}) {
+        std::string lower = device;
+        for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        std::string mixed = lower;
+        mixed[0] = device[0];
+        for (const std::string& name :
+             {std::string(device), lower, mixed, lower + ".txt", mixed + ".log.1", lower + " .wav",
+              std::string(device) + ".", std::string(device) + "..x"}) {
+            EXPECT_FALSE(IsAcceptableName(name)) << name;
+        }
+    }
+    // Superscript digits, in the ANSI and in the UTF-8 bytes.
+    for (const char* name : {"COM\xB9", "lpt\xB2.txt", "COM\xC2\xB3", "LPT\xC2\xB9.log"}) {
+        EXPECT_FALSE(IsAcceptableName(name)) << name;
     }
 }
 

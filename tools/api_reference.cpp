@@ -96,10 +96,16 @@ std::string Markdown() {
           "invocation\".\n"
        << "- Strings pass as UTF-8 bytes to the system's narrow (ANSI) file functions, and bytes "
           "read from files come back unchanged.\n"
-       << "- A workspace name (outer, inner or workspace) is refused when it is empty, made only "
-          "of dots and spaces, or holds `\\ / : * ? \" < > |` or a control character, and when "
-          "the composed path would be longer than 259 characters. A refused call touches "
-          "nothing on disk and gives the method's failure result.\n"
+       << "- A workspace name (outer, inner, workspace or call name) is refused when it is "
+          "empty, made only of dots and spaces, ends in a dot or a space, is a device name "
+          "(`CON`, `PRN`, `AUX`, `NUL`, `COM1`-`COM9`, `LPT1`-`LPT9`, `CONIN$`, `CONOUT$`, in "
+          "any case, alone or with an extension such as `aux.txt`), or holds "
+          "`\\ / : * ? \" < > |` or a control character, and when the composed path would be "
+          "longer than 259 characters. A refused call touches nothing on disk and gives the "
+          "method's failure result.\n"
+       << "- Deleting, copying and measuring a workspace reach its content at any depth, and "
+          "never follow a symbolic link or junction: delete removes the link itself, copy "
+          "fails, usage leaves it out.\n"
        << "- Any string result is `undefined` when the browser cannot supply memory for it.\n";
     for (const Group& group : kGroups) {
         md << "\n## " << group.title << "\n\n" << group.introduction << "\n";

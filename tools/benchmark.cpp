@@ -232,6 +232,70 @@ unsigned long long BareWalk(const std::string& folder) {
     return total;
 }
 
+// The wide calls on "\\?\" paths that a walk of any depth makes.
+std::wstring LongForm(const fs::path& path) { return L"\\\\?\\" + path.wstring(); }
+
+void BareDeleteTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &data,
+                                     FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                BareDeleteTree(folder + L"\\" + name);
+            } else {
+                DeleteFileW((folder + L"\\" + name).c_str());
+            }
+        } while (FindNextFileW(search, &data));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+void BareCopyTree(const std::wstring& from, const std::wstring& to) {
+    CreateDirectoryW(to.c_str(), nullptr);
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileExW((from + L"\\*").c_str(), FindExInfoBasic, &data,
+                                     FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            BareCopyTree(from + L"\\" + name, to + L"\\" + name);
+        } else {
+            CopyFileW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str(), FALSE);
+        }
+    } while (FindNextFileW(search, &data));
+    FindClose(search);
+}
+
+// Like Measure, for work that uses up its data: before each timed run,
+// `prepare` (untimed) puts the data back.
+Timing MeasureOnce(const std::string& name, const std::function<void()>& prepare,
+                   const std::function<standin::CallOutcome()>& method,
+                   const std::function<bool(const standin::CallOutcome&)>& expect,
+                   const std::function<void()>& bare) {
+    const int rounds = quick ? 1 : 7;
+    std::vector<double> m, b;
+    auto time = [](const auto& f) {
+        const auto start = Clock::now();
+        f();
+        return std::chrono::duration<double>(Clock::now() - start).count();
+    };
+    for (int r = 0; r < rounds; ++r) {
+        prepare();
+        standin::CallOutcome outcome;
+        m.push_back(time([&] { outcome = method(); }));
+        if (r == 0) Check(expect(outcome), name);
+        prepare();
+        b.push_back(time(bare));
+    }
+    return {Median(m), Median(b)};
+}
+
 // ---- Soak --------------------------------------------------------------------------
 
 size_t HandleCount() {
@@ -267,7 +331,7 @@ int main(int argc, char** argv) {
             only.push_back(argv[++i]);
         } else {
             std::cerr << "usage: benchmark [--quick] [--only GROUP]...\n"
-                         "groups: exchange details missing search list usage settings soak\n";
+                         "groups: exchange details missing search list usage tree settings soak\n";
             return 2;
         }
     }
@@ -475,6 +539,35 @@ int main(int argc, char** argv) {
                    Measure(
                        "getWorkspaceUsage", timed("getWorkspaceUsage", {outer, "Usage"}),
                        isValue(expected), [&] { BareWalk(setFolder); }, 3),
+                   1.2);
+        }
+
+        // Delete and copy of a whole workspace.
+        if (Selected("tree")) {
+            const int folders = quick ? 2 : 20, files = quick ? 5 : 100;
+            const fs::path source = set("Tree") / "Source";
+            for (int f = 0; f < folders; ++f) {
+                const fs::path folder = source / "Calls" / ("c" + std::to_string(f));
+                fs::create_directories(folder);
+                for (int i = 0; i < files; ++i) {
+                    WriteFileBytes(folder / ("part" + std::to_string(i)), std::string(4096, 'p'));
+                }
+            }
+            const std::wstring sourceLong = LongForm(source);
+            const std::wstring goneLong = LongForm(set("Tree") / "Gone");
+            const std::wstring copyLong = LongForm(set("Tree") / "Copy");
+            const std::string count = std::to_string(folders * files);
+            Report("deleteWorkspace, " + count + " files",
+                   MeasureOnce(
+                       "deleteWorkspace", [&] { BareCopyTree(sourceLong, goneLong); },
+                       timed("deleteWorkspace", {outer, "Gone", "Tree"}), isValue(true),
+                       [&] { BareDeleteTree(goneLong); }),
+                   1.2);
+            Report("copyWSFolder, " + count + " files",
+                   MeasureOnce(
+                       "copyWSFolder", [&] { BareDeleteTree(copyLong); },
+                       timed("copyWSFolder", {outer, "Tree", "Source", "Copy"}), isValue(true),
+                       [&] { BareCopyTree(sourceLong, copyLong); }),
                    1.2);
         }
 

@@ -40,7 +40,7 @@ export interface DravenilFileAccessPlugin {
   /** Copies the whole content of a workspace into another of the set, creating it when missing and replacing files of the same name. */
   copyWSFolder(outerName: string, innerName: string, sourceWorkspaceName: string, destinationWorkspaceName: string): boolean;
 
-  /** The size of all workspaces of the set in GiB, each file counted in whole KiB; hidden folders are left out. */
+  /** The size of all workspaces of the set in GiB, each file counted in whole KiB; hidden folders and links are left out. */
   getWorkspaceUsage(outerName: string, innerName: string): number;
 
   /** Tells whether a folder or a file of the workspace name exists in the set. */

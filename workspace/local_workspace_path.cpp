@@ -6,8 +6,8 @@
 namespace workspace {
 
 WorkspacePath ComposeWorkspacePath(std::initializer_list<std::string_view> names,
-                                   std::string_view leaf) {
-    return ComposeWorkspacePath(platform::LocalAppDataFolder(), names, leaf);
+                                   std::string_view leaf, size_t maxLength) {
+    return ComposeWorkspacePath(platform::LocalAppDataFolder(), names, leaf, maxLength);
 }
 
 }  // namespace workspace

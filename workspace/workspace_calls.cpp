@@ -47,8 +47,10 @@ bool isCallInWorkspace(const std::string& outer, const std::string& inner,
     if (!sets || !IsAcceptableName(call)) return false;
     platform::FolderSearch workspaces(sets.text);
     for (platform::FolderEntry workspace; workspaces.Next(workspace);) {
-        const WorkspacePath pattern =
-            ComposeWorkspacePath({outer, inner, workspace.name}, "Calls\\" + call);
+        // The call's own path may be longer than the narrow functions take
+        // while its Calls folder is not: it is searched all the same.
+        const WorkspacePath pattern = ComposeWorkspacePath({outer, inner, workspace.name},
+                                                           "Calls\\" + call, kMaxLongPathLength);
         if (!pattern) continue;
         // The search matches without regard to case, and short names too:
         // only an entry named exactly so counts.

@@ -4,10 +4,10 @@
 
 #include "platform/file_system.h"
 #include "platform/folder_search.h"
-#include "platform/shell_folders.h"
 #include "shell/trace.h"
 #include "workspace/list_texts.h"
 #include "workspace/workspace_path.h"
+#include "workspace/workspace_tree.h"
 
 namespace workspace {
 namespace {
@@ -22,12 +22,6 @@ bool SameName(const std::string& a, const std::string& b) {
         if (lower(a[i]) != lower(b[i])) return false;
     }
     return true;
-}
-
-bool FolderHasEntries(const std::string& folder) {
-    platform::FolderSearch search(folder + "\\*");
-    platform::FolderEntry entry;
-    return search.Next(entry);
 }
 
 }  // namespace
@@ -78,47 +72,35 @@ bool deleteWorkspace(const std::string& outer, const std::string& workspace,
     const WorkspacePath folder = ComposeWorkspacePath({outer, inner, workspace});
     if (!folder) return false;
     Trace(folder.text.c_str());
-    if (!platform::PathExists(folder.text)) return true;
-    platform::DeleteTree(folder.text);
-    // The shell's own answer is not enough: a file held open elsewhere can
-    // stop a deletion partway. What counts is whether anything remains.
-    return !platform::PathExists(folder.text);
+    const auto tree = platform::TreePath::FromNarrow(folder.text);
+    // What counts is whether anything remains, not what each removal said.
+    return tree && DeleteTree(*tree);
 }
 
 bool copyWSFolder(const std::string& outer, const std::string& inner, const std::string& source,
                   const std::string& destination) {
     TraceScope trace("MyScriptableNPObject::copyWSFolder");
-    const WorkspacePath from = ComposeWorkspacePath({outer, inner, source}, "*");
+    const WorkspacePath from = ComposeWorkspacePath({outer, inner, source});
     const WorkspacePath to = ComposeWorkspacePath({outer, inner, destination});
     if (!from || !to) return false;
-    const std::string sourceFolder = from.text.substr(0, from.text.size() - 2);
-    if (!platform::IsFolder(sourceFolder)) return false;
-    // A workspace copied onto itself already holds its whole content.
-    if (SameName(source, destination)) return true;
-    platform::CreateFolder(to.text);
-    if (!platform::IsFolder(to.text)) return false;
-    if (!FolderHasEntries(sourceFolder)) return true;
-    return platform::CopyIntoFolder(from.text, to.text);
-}
-
-double FolderSizeKiB(const std::string& folder) {
-    double total = 0.0;
-    platform::FolderSearch search(folder + "\\*.*");
-    for (platform::FolderEntry entry; search.Next(entry);) {
-        if (!entry.IsFolder()) {
-            total += static_cast<double>(entry.size / 1024);
-        } else if (!entry.IsHidden() && !entry.IsReparsePoint()) {
-            total += FolderSizeKiB(folder + "\\" + entry.name);
-        }
-    }
-    return total;
+    const auto sourceTree = platform::TreePath::FromNarrow(from.text);
+    const auto destinationTree = platform::TreePath::FromNarrow(to.text);
+    if (!sourceTree || !destinationTree) return false;
+    // The source must be a real folder: a link is never copied through.
+    if (!platform::StateOf(*sourceTree).IsFolder()) return false;
+    // A workspace copied onto itself (under any spelling of its name)
+    // already holds its whole content.
+    const auto same = platform::SameObject(*sourceTree, *destinationTree);
+    if (same ? *same : SameName(source, destination)) return true;
+    return CopyTree(*sourceTree, *destinationTree);
 }
 
 double getWorkspaceUsage(const std::string& outer, const std::string& inner) {
     TraceScope trace("MyScriptableNPObject::getWorkspaceUsage");
     const WorkspacePath set = ComposeWorkspacePath({outer, inner});
     if (!set) return 0.0;
-    return FolderSizeKiB(set.text) / 1024.0 / 1024.0;
+    const auto tree = platform::TreePath::FromNarrow(set.text);
+    return tree ? FolderSizeKiB(*tree) / 1024.0 / 1024.0 : 0.0;
 }
 
 bool doesWorkspaceExist(const std::string& outer, const std::string& workspace,

@@ -40,7 +40,4 @@ double getWorkspaceUsage(const std::string& outer, const std::string& inner);
 bool doesWorkspaceExist(const std::string& outer, const std::string& workspace,
                         const std::string& inner);
 
-// The folder-size walk: whole KiB of every file below `folder`, as a double.
-double FolderSizeKiB(const std::string& folder);
-
 }  // namespace workspace

@@ -17,10 +17,16 @@ namespace workspace {
 
 // The longest path composed: MAX_PATH less its terminating NUL.
 constexpr size_t kMaxPathLength = 259;
+// The longest path composed for the functions that take paths of any length
+// (the wide ones, on "\\?\" paths of at most 32,767 units).
+constexpr size_t kMaxLongPathLength = 32000;
 
 // A name page script gives is refused when it is empty, made only of dots and
-// spaces, or holds \ / : * ? " < > | or a control character. Everything else
-// (spaces, dots, quotes, commas, non-ASCII bytes) passes unchanged.
+// spaces, ends in a dot or a space (Windows would strip it and act on another
+// name), is a device name (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, CONIN$,
+// CONOUT$ in any case, alone or with an extension), or holds
+// \ / : * ? " < > | or a control character. Everything else (leading dots,
+// inner spaces and dots, quotes, commas, non-ASCII bytes) passes unchanged.
 bool IsAcceptableName(std::string_view name);
 
 struct WorkspacePath {
@@ -41,10 +47,10 @@ struct WorkspacePath {
 // name.
 WorkspacePath ComposeWorkspacePath(const std::optional<std::string>& localAppData,
                                    std::initializer_list<std::string_view> names,
-                                   std::string_view leaf = {});
+                                   std::string_view leaf = {}, size_t maxLength = kMaxPathLength);
 
 // The same with the current user's local application-data folder.
 WorkspacePath ComposeWorkspacePath(std::initializer_list<std::string_view> names,
-                                   std::string_view leaf = {});
+                                   std::string_view leaf = {}, size_t maxLength = kMaxPathLength);
 
 }  // namespace workspace

@@ -21,8 +21,13 @@ bool IsStorableValue(std::string_view value) {
 }
 
 bool IsStorableKey(std::string_view key) {
-    return !key.empty() && key.front() != '[' && key.front() != ';' &&
-           key.find('=') == std::string_view::npos && IsStorableValue(key);
+    // The profile functions trim blanks off a line before reading it, so a
+    // key is judged by its first character after blanks and tabs: "[" would
+    // open a section, ";" a comment.
+    const size_t first = key.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return false;
+    return key[first] != '[' && key[first] != ';' && key.find('=') == std::string_view::npos &&
+           IsStorableValue(key);
 }
 
 std::string CutAtCharacter(std::string text, size_t maxBytes) {

@@ -12,7 +12,8 @@ namespace workspace {
 
 // Whether a key or a value can be stored and read back as itself: neither may
 // hold a line break (it would add lines of its own to the file), and a key
-// may not be empty, hold "=", or start with "[" or ";".
+// may not be empty or blank, hold "=", or start with "[" or ";" after any
+// blanks and tabs.
 bool IsStorableKey(std::string_view key);
 bool IsStorableValue(std::string_view value);
 

@@ -1,6 +1,8 @@
 // The workspace name rule on any names: a path composed from names the rule
 // accepts stays inside the workspace set folder, one level per name; a name
-// it refuses composes no path.
+// it refuses composes no path, and no accepted name is one Windows reads as
+// another (a device, or a name it strips a final dot or space from).
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -51,6 +53,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Require(level.find_first_not_of(". ") != std::string::npos);
         Require(level.find_first_of("/:*?\"<>|") == std::string::npos);
         for (const char c : level) Require(static_cast<unsigned char>(c) >= 0x20);
+        // Nothing Windows would read as another name: no final dot or space,
+        // no device whatever its extension.
+        Require(level.back() != '.' && level.back() != ' ');
+        std::string stem = level.substr(0, level.find('.'));
+        while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+        for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        const bool port = stem.size() == 4 &&
+                          (stem.rfind("COM", 0) == 0 || stem.rfind("LPT", 0) == 0) &&
+                          stem[3] >= '1' && stem[3] <= '9';
+        Require(!port && stem != "CON" && stem != "PRN" && stem != "AUX" && stem != "NUL" &&
+                stem != "CONIN$" && stem != "CONOUT$");
     }
     return 0;
 }

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "tests/support/long_paths.h"
+
 namespace fs = std::filesystem;
 
 namespace testing_support {
@@ -34,13 +36,9 @@ void WorkspaceTest::TearDown() {
     SetCurrentDirectoryW(previousFolder_.c_str());
     EXPECT_EQ(ReadBytes(scratch.path() / "sentinel.txt"), "in the current folder");
     EXPECT_EQ(ReadBytes(root_ / outer / "sentinel.txt"), "outside every set");
-    // Read-only files (tests make some) cannot be deleted as they are.
-    std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(root_ / outer, error);
-         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-        SetFileAttributesW(it->path().wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
-    fs::remove_all(root_ / outer, error);
+    // Read-only files and deep trees (tests make both) are removed too, and
+    // links are removed as links, never followed.
+    RemoveLongTree(root_ / outer);
     EXPECT_FALSE(fs::exists(root_ / outer)) << "the test's workspaces were not all removed";
     ScriptTest::TearDown();
 }

@@ -1,0 +1,161 @@
+#include "tests/support/long_paths.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <vector>
+
+#include "tests/support/child_process.h"
+
+namespace fs = std::filesystem;
+
+namespace testing_support {
+namespace {
+
+void ForEachEntry(const fs::path& folder, const auto& visit) {
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW((LongForm(folder) + L"\\*").c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..") visit(name, data);
+    } while (FindNextFileW(search, &data));
+    FindClose(search);
+}
+
+std::string ReadLong(const fs::path& file) {
+    HANDLE handle = CreateFileW(LongForm(file).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return "<unreadable>";
+    std::string bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(handle, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+        bytes.append(buffer, read);
+    }
+    CloseHandle(handle);
+    return bytes;
+}
+
+void Collect(const fs::path& folder, const std::string& prefix, std::vector<std::string>& lines) {
+    ForEachEntry(folder, [&](const std::wstring& name, const WIN32_FIND_DATAW& data) {
+        const fs::path path = folder / name;
+        std::string line = prefix + fs::path(name).string();
+        const DWORD a = data.dwFileAttributes;
+        if (a & FILE_ATTRIBUTE_REPARSE_POINT) {
+            line += " -> link";
+        } else if (a & FILE_ATTRIBUTE_DIRECTORY) {
+            line += "/";
+            Collect(path, line, lines);
+        } else {
+            // The size and a hash of the bytes: short, and different for any change.
+            const std::string bytes = ReadLong(path);
+            uint32_t hash = 2166136261u;
+            for (const char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+            line += " " + std::to_string(bytes.size()) + " #" + std::to_string(hash);
+        }
+        if (a & FILE_ATTRIBUTE_HIDDEN) line += " H";
+        if (a & FILE_ATTRIBUTE_READONLY) line += " R";
+        lines.push_back(line);
+    });
+}
+
+// Under Wine: runs a program of the host system on the host's names of two
+// paths. False elsewhere, or when it did not run.
+bool RunHostCommand(const std::string& command, const fs::path& first, const fs::path& second) {
+    using UnixName = char*(__cdecl*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unixName) return false;
+    char* firstText = unixName(first.wstring().c_str());
+    char* secondText = unixName(second.wstring().c_str());
+    bool ran = false;
+    if (firstText && secondText) {
+        ChildProcess child("start.exe /wait /unix " + command + " \"" + firstText + "\" \"" +
+                           secondText + "\"");
+        ran = child.Started() && child.WaitForExit(10000);
+    }
+    HeapFree(GetProcessHeap(), 0, firstText);
+    HeapFree(GetProcessHeap(), 0, secondText);
+    return ran;
+}
+
+}  // namespace
+
+std::wstring LongForm(const fs::path& path) { return L"\\\\?\\" + path.wstring(); }
+
+void MakeLongFolders(const fs::path& folder) {
+    const std::wstring text = folder.wstring();
+    // Each level after the drive's root, in turn.
+    for (size_t at = text.find(L'\\', 3);; at = text.find(L'\\', at + 1)) {
+        const std::wstring level = text.substr(0, at);
+        CreateDirectoryW((L"\\\\?\\" + level).c_str(), nullptr);
+        if (at == std::wstring::npos) break;
+    }
+    if (!(GetFileAttributesW(LongForm(folder).c_str()) & FILE_ATTRIBUTE_DIRECTORY)) {
+        throw std::runtime_error("cannot create " + folder.string());
+    }
+}
+
+void WriteLong(const fs::path& file, const std::string& bytes, DWORD attributes) {
+    HANDLE handle = CreateFileW(LongForm(file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot write " + file.string());
+    DWORD written = 0;
+    const bool ok =
+        WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size();
+    CloseHandle(handle);
+    if (!ok) throw std::runtime_error("short write to " + file.string());
+    SetFileAttributesW(LongForm(file).c_str(), attributes);
+}
+
+bool LongExists(const fs::path& path) {
+    return GetFileAttributesW(LongForm(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string LongTree(const fs::path& folder) {
+    std::vector<std::string> lines;
+    Collect(folder, "", lines);
+    std::sort(lines.begin(), lines.end());
+    std::string tree;
+    for (const auto& line : lines) tree += line + "\n";
+    return tree;
+}
+
+bool RemoveLongTree(const fs::path& path) {
+    const std::wstring text = LongForm(path);
+    const DWORD attributes = GetFileAttributesW(text.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    SetFileAttributesW(text.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        std::vector<std::wstring> names;
+        ForEachEntry(path, [&](const std::wstring& name, const WIN32_FIND_DATAW&) {
+            names.push_back(name);
+        });
+        for (const auto& name : names) RemoveLongTree(path / name);
+    }
+    const bool removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(text.c_str())
+                                                                 : DeleteFileW(text.c_str());
+    // Wine cannot remove a link of the host system; the host's rm removes
+    // the link alone, never what it points to.
+    if (!removed && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        RunHostCommand("/bin/rm -f --", path, path);
+    }
+    return GetFileAttributesW(text.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+bool MakeFolderLink(const fs::path& link, const fs::path& target) {
+    auto isLink = [&] {
+        const DWORD a = GetFileAttributesW(LongForm(link).c_str());
+        return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+    };
+    // SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
+    if (CreateSymbolicLinkW(link.wstring().c_str(), target.wstring().c_str(), 0x1 | 0x2) &&
+        isLink()) {
+        return true;
+    }
+    RemoveDirectoryW(link.wstring().c_str());  // what a stub may have left
+    return RunHostCommand("/bin/ln -s", target, link) && LongExists(link);
+}
+
+}  // namespace testing_support

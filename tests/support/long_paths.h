@@ -1,0 +1,37 @@
+// Files and folders at any depth for tests that build and inspect workspace
+// trees deeper than the narrow functions reach: every helper works on
+// "\\?\" paths with the wide functions, and none follows a link.
+#pragma once
+
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+
+namespace testing_support {
+
+// The "\\?\" form of an absolute path.
+std::wstring LongForm(const std::filesystem::path& path);
+
+// Creates the folder and every missing folder above it.
+void MakeLongFolders(const std::filesystem::path& folder);
+// Creates or replaces a file with `bytes`, then gives it `attributes`.
+void WriteLong(const std::filesystem::path& file, const std::string& bytes,
+               DWORD attributes = FILE_ATTRIBUTE_NORMAL);
+bool LongExists(const std::filesystem::path& path);
+
+// Every entry below `folder`, one line each, sorted: the relative path, "/"
+// for a folder, or the file's size and a hash of its bytes, and "H" or "R" for hidden or read-only
+// entries. Links are listed as "-> link" and not entered.
+std::string LongTree(const std::filesystem::path& folder);
+
+// Removes `path` and everything below it, read-only entries too; a link is
+// removed as a link. True when nothing of it remains.
+bool RemoveLongTree(const std::filesystem::path& path);
+
+// Makes `link` a symbolic link to the folder `target`: with the Windows call
+// where it works, else (under Wine) with the host system's own. False when
+// neither could.
+bool MakeFolderLink(const std::filesystem::path& link, const std::filesystem::path& target);
+
+}  // namespace testing_support

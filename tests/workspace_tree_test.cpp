@@ -1,0 +1,236 @@
+// Workspaces whose content lies deeper than the narrow functions reach, that
+// hold links, or that page script names as Windows reads its own way: what
+// delete, copy, usage and the call methods do with them. Every test runs with
+// its current folder in a scratch folder on C: whose sentinel the fixture
+// checks afterwards, and keeps its own canaries outside the workspace set.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/held_file.h"
+#include "tests/support/long_paths.h"
+#include "tests/support/workspace_fixture.h"
+
+namespace fs = std::filesystem;
+using standin::Value;
+using testing_support::LongExists;
+using testing_support::LongTree;
+using testing_support::MakeLongFolders;
+using testing_support::TextOf;
+using testing_support::WriteLong;
+
+namespace {
+
+class DeepWorkspaces : public testing_support::WorkspaceTest {
+  protected:
+    void SetUp() override {
+        WorkspaceTest::SetUp();
+        // Files that no workspace call may touch, beside the scratch sentinel.
+        canaries = scratch.path() / "canaries";
+        MakeLongFolders(canaries / "inner");
+        WriteLong(canaries / "a.txt", "canary a");
+        WriteLong(canaries / "inner" / "b.wav", std::string(8192, 'b'));
+        canaryTree = LongTree(canaries);
+    }
+    void TearDown() override {
+        EXPECT_EQ(LongTree(canaries), canaryTree) << "a canary was touched";
+        WorkspaceTest::TearDown();
+    }
+
+    std::optional<double> Usage() {
+        const auto outcome = Call("getWorkspaceUsage", {outer, "In"});
+        if (!std::holds_alternative<double>(outcome.value)) return std::nullopt;
+        return std::get<double>(outcome.value);
+    }
+
+    // A workspace reaching past 400 characters, with read-only and hidden
+    // files at the bottom and a hidden folder on the way. Its usage is 7 KiB.
+    fs::path MakeDeep(const std::string& name) {
+        const fs::path bottom = Ws(name) / "Calls" / std::string(110, 'x') / std::string(110, 'y') /
+                                std::string(110, 'z');
+        MakeLongFolders(bottom);
+        EXPECT_GT(bottom.string().size(), 400u);
+        WriteLong(Ws(name) / "Calls.dat", std::string(1024, 'd'));
+        WriteLong(bottom / "call.wav", std::string(5000, 'w'), FILE_ATTRIBUTE_READONLY);
+        WriteLong(bottom / "index.idx", std::string(2048, 'i'), FILE_ATTRIBUTE_HIDDEN);
+        MakeLongFolders(bottom / "cache");
+        WriteLong(bottom / "cache" / "skipped", std::string(4096, 's'));
+        SetFileAttributesW(testing_support::LongForm(bottom / "cache").c_str(),
+                           FILE_ATTRIBUTE_HIDDEN);
+        return bottom;
+    }
+
+    fs::path canaries;
+    std::string canaryTree;
+};
+
+// ---- Depth ---------------------------------------------------------------------------
+
+TEST_F(DeepWorkspaces, DeleteRemovesContentPastFourHundredCharacters) {
+    MakeDeep("Deep");
+    MakeDeep("Kept");
+    const std::string kept = LongTree(Ws("Kept"));
+    EXPECT_EQ(Flag("deleteWorkspace", {outer, "Deep", "In"}), true);
+    EXPECT_FALSE(LongExists(Ws("Deep")));
+    EXPECT_EQ(LongTree(Ws("Kept")), kept);
+}
+
+TEST_F(DeepWorkspaces, CopyTakesEveryFileAtEveryDepthWithItsBytesAndAttributes) {
+    MakeDeep("Deep");
+    const std::string source = LongTree(Ws("Deep"));
+    ASSERT_NE(source.find("call.wav 5000 #"), std::string::npos);
+    EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Deep", "Copy"}), true);
+    EXPECT_EQ(LongTree(Ws("Copy")), source);
+    EXPECT_EQ(LongTree(Ws("Deep")), source);
+    // Copied again onto itself: read-only and hidden files are replaced.
+    EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Deep", "Copy"}), true);
+    EXPECT_EQ(LongTree(Ws("Copy")), source);
+}
+
+TEST_F(DeepWorkspaces, UsageCountsFilesAtEveryDepth) {
+    MakeDeep("Deep");
+    EXPECT_EQ(Usage(), (1.0 + 4 + 2) / 1024 / 1024);
+}
+
+TEST_F(DeepWorkspaces, AWorkspaceJustUnderTheLimitIsDeletedWithTheCallsBeyondIt) {
+    const size_t room = 255 - Ws("").string().size();
+    const std::string name(room, 'L');
+    ASSERT_EQ(Ws(name).string().size(), 255u);
+    MakeLongFolders(Ws(name) / "Calls" / "c1");
+    WriteLong(Ws(name) / "Calls" / "c1" / "audio.wav", "audio");
+    WriteLong(Ws(name) / "Calls.dat", "calls");
+    EXPECT_EQ(Flag("doesWorkspaceExist", {outer, name, "In"}), true);
+    EXPECT_EQ(Flag("deleteWorkspace", {outer, name, "In"}), true);
+    EXPECT_FALSE(LongExists(Ws(name)));
+}
+
+TEST_F(DeepWorkspaces, ACopyOntoAFileHeldWithoutSharingIsFalseAndKeepsWhatItCopied) {
+    MakeLongFolders(Ws("Src") / "Calls");
+    WriteLong(Ws("Src") / "Workspace.ini", "[General]\r\nCurrentView=new\r\n");
+    WriteLong(Ws("Src") / "Calls" / "c1", "call one");
+    MakeLongFolders(Ws("Dst"));
+    WriteLong(Ws("Dst") / "Workspace.ini", "old settings");
+    testing_support::HeldFile held(scratch, Ws("Dst") / "Workspace.ini", "none");
+    ASSERT_TRUE(held.Holding());
+    EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Src", "Dst"}), false);
+    held.Release();
+    EXPECT_EQ(testing_support::ReadBytes(Ws("Dst") / "Workspace.ini"), "old settings");
+    EXPECT_EQ(testing_support::ReadBytes(Ws("Dst") / "Calls" / "c1"), "call one");
+}
+
+TEST_F(DeepWorkspaces, ACopyOntoItsOwnNameInAnotherCaseChangesNothing) {
+    MakeLongFolders(Ws("Same") / "Calls");
+    WriteLong(Ws("Same") / "Calls.dat", "calls");
+    const std::string before = LongTree(Set());
+    EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Same", "SAME"}), true);
+    EXPECT_EQ(LongTree(Set()), before);
+}
+
+TEST_F(DeepWorkspaces, ACallWhosePathIsTooLongForTheNarrowFunctionsIsStillFound) {
+    const std::string ws(150, 'w');
+    const std::string call = "call-" + std::string(60, '7');
+    MakeLongFolders(Ws(ws) / "Calls");
+    ASSERT_LE((Ws(ws) / "Calls" / "*").string().size(), 259u);
+    ASSERT_GT((Ws(ws) / "Calls" / call).string().size(), 259u);
+    WriteLong(Ws(ws) / "Calls" / call, "");
+    EXPECT_EQ(TextOf(Call("getMissingOrBufferingCalls", {outer, ws, "In", call + ",absent"})),
+              "absent");
+    EXPECT_EQ(Flag("isCallInWorkspace", {outer, "In", call}), true);
+    EXPECT_EQ(Flag("isCallInWorkspace", {outer, "In", call + "8"}), false);
+}
+
+// ---- Links -----------------------------------------------------------------------------
+
+// A folder of someone else's, outside the workspace set, and links to it.
+class LinkedWorkspaces : public DeepWorkspaces {
+  protected:
+    void SetUp() override {
+        DeepWorkspaces::SetUp();
+        target = scratch.path() / "elsewhere";
+        MakeLongFolders(target / "sub");
+        WriteLong(target / "precious.wav", std::string(4096, 'p'));
+        WriteLong(target / "sub" / "more.wav", std::string(4096, 'm'));
+        targetTree = LongTree(target);
+    }
+    void TearDown() override {
+        EXPECT_EQ(LongTree(target), targetTree) << "the link's target was touched";
+        DeepWorkspaces::TearDown();
+    }
+    void Link(const fs::path& link) {
+        if (!testing_support::MakeFolderLink(link, target)) {
+            GTEST_SKIP() << "no way to make a link here";
+        }
+    }
+
+    fs::path target;
+    std::string targetTree;
+};
+
+TEST_F(LinkedWorkspaces, AWorkspaceThatIsALinkIsRemovedAsALinkAndNeverCopiedOrCounted) {
+    MakeLongFolders(Set());
+    Link(Ws("Linked"));
+    EXPECT_EQ(Usage(), 0.0);
+    EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Linked", "Copy"}), false);
+    EXPECT_FALSE(LongExists(Ws("Copy") / "precious.wav"));
+    const auto deleted = Flag("deleteWorkspace", {outer, "Linked", "In"});
+    ASSERT_TRUE(deleted);
+    EXPECT_EQ(*deleted, !LongExists(Ws("Linked"))) << "true exactly when the link is gone";
+}
+
+TEST_F(LinkedWorkspaces, ALinkInsideAWorkspaceIsRemovedAsALinkAndNeverCopiedOrCounted) {
+    MakeLongFolders(Ws("W") / "Calls");
+    WriteLong(Ws("W") / "Calls" / "c1", std::string(1024, 'c'));
+    Link(Ws("W") / "Calls" / "escape");
+    EXPECT_EQ(Usage(), 1.0 / 1024 / 1024);
+    EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "W", "Copy"}), false);
+    EXPECT_EQ(testing_support::ReadBytes(Ws("Copy") / "Calls" / "c1"), std::string(1024, 'c'));
+    EXPECT_FALSE(LongExists(Ws("Copy") / "Calls" / "escape" / "precious.wav"));
+    const auto deleted = Flag("deleteWorkspace", {outer, "W", "In"});
+    ASSERT_TRUE(deleted);
+    EXPECT_EQ(*deleted, !LongExists(Ws("W")));
+}
+
+TEST_F(LinkedWorkspaces, ACopyNeverWritesThroughALinkAtItsDestination) {
+    MakeLongFolders(Ws("Src"));
+    WriteLong(Ws("Src") / "precious.wav", "overwritten");
+    MakeLongFolders(Set());
+    Link(Ws("Dst"));
+    EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Src", "Dst"}), false);
+}
+
+// ---- Names Windows reads its own way ----------------------------------------------
+
+TEST_F(DeepWorkspaces, DeviceNamesAndTrailingDotsOrSpacesAreRefusedWithNothingCreated) {
+    MakeLongFolders(Ws("a") / "Calls");
+    MakeLongFolders(Ws("W") / "Calls" / "c1");
+    const std::string before = Surroundings();
+    const std::string& o = outer;
+    for (const std::string bad : {"CON", "nul", "Aux.txt", "PRN.log.1", "COM1", "lpt9", "CONIN$",
+                                  "conout$", "com7.wav", "a.", "a ", "a. .", "W ", "c1."}) {
+        const std::vector<std::pair<const char*, std::vector<Value>>> calls = {
+            {"createWSFolder", {o, bad, "In"}},       {"createWSFolder", {bad, "W", "In"}},
+            {"createWSFolder", {o, "W", bad}},        {"doesWorkspaceExist", {o, bad, "In"}},
+            {"deleteWorkspace", {o, bad, "In"}},      {"deleteWorkspace", {o, "W", bad}},
+            {"renameWS", {o, "W", bad, "In"}},        {"renameWS", {o, bad, "X", "In"}},
+            {"copyWSFolder", {o, "In", "W", bad}},    {"copyWSFolder", {o, "In", bad, "X"}},
+            {"isCallInWorkspace", {o, "In", bad}},    {"writeWSCurrentView", {o, bad, "In", "v"}},
+            {"isCallInWorkspace", {bad, "In", "c1"}},
+        };
+        for (const auto& [method, args] : calls) {
+            EXPECT_EQ(Flag(method, args), false) << method << " with " << bad;
+        }
+        EXPECT_EQ(TextOf(Call("getWorkspaceList", {o, bad})), "") << bad;
+        ASSERT_EQ(Surroundings(), before) << "after " << bad;
+    }
+    // Leading dots and inner dots and spaces are ordinary names.
+    for (const std::string good : {".hidden", "a.b c", "CONSOLE", "COM10", "nul-data", "LPT"}) {
+        EXPECT_EQ(Flag("createWSFolder", {o, good, "In"}), true) << good;
+        EXPECT_TRUE(fs::is_directory(Ws(good) / "Calls")) << good;
+    }
+}
+
+}  // namespace
