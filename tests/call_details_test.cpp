@@ -61,7 +61,7 @@ TEST(CallDetails, ATextEndsAtItsFirstNulButItsWholeLengthIsPassed) {
     const std::string bytes = Int32(1) + Int32(4) + Int32(2) +
                               Detail(1, std::string("ab\0cd", 5), "\x04", std::string("\0xyz", 4)) +
                               Detail(2, "it's, ok", "\x01", "z");
-    EXPECT_EQ(CallDetailsText(bytes), "[[4,2,[1,'ab',''],[2,'it's, ok','z']]]");
+    EXPECT_EQ(CallDetailsText(bytes), "[[4,2,[1,'ab',''],[2,'it\\'s, ok','z']]]");
 }
 
 TEST(CallDetails, HugeCountsInATinyFileCostNothing) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "workspace/list_texts.h"
 
@@ -9,9 +10,33 @@ namespace {
 
 using namespace std::string_literals;
 
-TEST(ListTexts, QuotedNamesAreNotEscaped) {
+TEST(ListTexts, QuotedNamesAreEscapedOnlyWhereScriptWouldReadThemOtherwise) {
     EXPECT_EQ(workspace::QuotedNameList({}), "[]");
-    EXPECT_EQ(workspace::QuotedNameList({"North", "O'Brien, J"}), "['North','O'Brien, J']");
+    EXPECT_EQ(workspace::QuotedNameList({"North", "O'Brien, J"}), "['North','O\\'Brien, J']");
+    // Ordinary texts, non-ASCII and bytes that are not UTF-8 included, stay
+    // byte for byte; so do other E2 sequences (U+2026, an ellipsis).
+    for (const std::string plain :
+         {"a,b [c] {d} \"e\" / %", "caf\xC3\xA9 \xE2\x80\xA6", "\xFF\xFE", "\xE2\x80", "\xE2"}) {
+        EXPECT_EQ(workspace::QuotedNameList({plain}), "['" + plain + "']");
+    }
+}
+
+TEST(ListTexts, QuotingEscapesEveryCharacterThatWouldEndTheLiteralOrTheLine) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"'];alert(1)//", "'\\'];alert(1)//'"},
+        {"a\\", "'a\\\\'"},
+        {"\\'", "'\\\\\\''"},
+        {"1\r\n2", "'1\\r\\n2'"},
+        {"x\xE2\x80\xA8y\xE2\x80\xA9", "'x\\u2028y\\u2029'"},
+        {"\t\x01\x1F\x7F"s, "'\\x09\\x01\\x1F\\x7F'"},
+        {"\0"s, "'\\x00'"},
+        {"", "''"},
+    };
+    for (const auto& [text, quoted] : cases) {
+        std::string out;
+        workspace::AppendQuoted(out, text);
+        EXPECT_EQ(out, quoted) << testing::PrintToString(text);
+    }
 }
 
 TEST(ListTexts, MissingCallsKeepOrderAndDuplicatesAndDropEmptyPieces) {

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <optional>
 
+#include "workspace/list_texts.h"
+
 namespace workspace {
 namespace {
 
@@ -69,7 +71,11 @@ bool AppendDetail(Cursor& cursor, std::string& out) {
     if (!second) return false;
     out.append(",[");
     AppendNumber(out, *key);
-    out.append(",'").append(*first).append("','").append(*second).append("']");
+    out += ',';
+    AppendQuoted(out, *first);
+    out += ',';
+    AppendQuoted(out, *second);
+    out += ']';
     return true;
 }
 

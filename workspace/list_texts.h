@@ -9,7 +9,13 @@
 
 namespace workspace {
 
-// "['North','South']": each name quoted, unescaped, in the order given;
+// Appends `text` between single quotes, escaped as a JavaScript string
+// literal: backslash, single quote, CR and LF, U+2028 and U+2029, and the
+// other control characters. Evaluating the result gives exactly `text`; a
+// text without these characters is quoted byte for byte.
+void AppendQuoted(std::string& out, std::string_view text);
+
+// "['North','South']": each name quoted (AppendQuoted), in the order given;
 // "[]" for none.
 std::string QuotedNameList(const std::vector<std::string>& names);
 

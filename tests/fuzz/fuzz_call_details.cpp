@@ -1,7 +1,8 @@
 // The call details decoder on any bytes: its text is the text of the
 // complete records of the data, and the text of a shorter file is a prefix
-// of it, record by record.
+// of it, record by record; every text is quoted as a JavaScript literal.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -12,6 +13,33 @@
 #include "workspace/call_details.h"
 
 namespace {
+
+// A text as a JavaScript string literal, written apart from the plug-in's
+// quoting: one byte at a time.
+std::string Quoted(const std::string& t) {
+    std::string q = "'";
+    for (size_t i = 0; i < t.size(); ++i) {
+        const auto c = static_cast<unsigned char>(t[i]);
+        char hex[8];
+        if (c == 0xE2 && t.compare(i, 3, "\xE2\x80\xA8") == 0) {
+            q += "\\u2028", i += 2;
+        } else if (c == 0xE2 && t.compare(i, 3, "\xE2\x80\xA9") == 0) {
+            q += "\\u2029", i += 2;
+        } else if (c == '\\' || c == '\'') {
+            q += '\\', q += static_cast<char>(c);
+        } else if (c == '\r') {
+            q += "\\r";
+        } else if (c == '\n') {
+            q += "\\n";
+        } else if (c < 0x20 || c == 0x7F) {
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            q += hex;
+        } else {
+            q += static_cast<char>(c);
+        }
+    }
+    return q + "'";
+}
 
 // A second reading of the layout, written apart from the decoder: the texts
 // of the complete records, in order.
@@ -66,7 +94,8 @@ std::vector<std::string> ReferenceRecords(std::string_view d) {
                 break;
             }
             const std::string second = text(secondLength);
-            record += ",[" + std::to_string(detailKey) + ",'" + first + "','" + second + "']";
+            record +=
+                ",[" + std::to_string(detailKey) + "," + Quoted(first) + "," + Quoted(second) + "]";
         }
         if (!complete) break;
         records.push_back(record + "]");
