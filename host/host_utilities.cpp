@@ -11,6 +11,8 @@ namespace host {
 namespace {
 
 constexpr char kProbeFile[] = "/TestFile.txt";
+// The longest path Windows takes in any form.
+constexpr size_t kLongestPath = 32767;
 
 void EnsureFolder(const std::string& folder) {
     // Drive and server names cannot be created; that is no reason to stop.
@@ -24,25 +26,30 @@ bool fileExists(const std::string& path) {
     return platform::CanOpenForReading(path);
 }
 
-std::vector<std::string> FolderWalk(const std::string& text) {
-    std::vector<std::string> folders;
+std::vector<size_t> FolderWalk(std::string_view text) {
+    std::vector<size_t> lengths;
     size_t position = 0;
     for (;;) {
         size_t separator = text.find('/', position);
-        if (separator == std::string::npos) separator = text.find('\\', position);
-        if (separator == std::string::npos) break;
-        if (separator != position) folders.push_back(text.substr(0, separator));
+        if (separator == std::string_view::npos) separator = text.find('\\', position);
+        if (separator == std::string_view::npos) break;
+        if (separator != position) lengths.push_back(separator);
         position = separator + 1;
     }
-    folders.push_back(text);
-    return folders;
+    lengths.push_back(text.size());
+    return lengths;
 }
 
 bool checkAccessRights(const std::string& folder) {
     TraceScope trace("MyScriptableNPObject::checkAccessRights");
     std::string probe;
     try {
-        for (const std::string& prefix : FolderWalk(folder)) EnsureFolder(prefix);
+        // One prefix at a time, so that memory stays linear in the text; no
+        // longer path than Windows has can be a folder.
+        for (const size_t length : FolderWalk(folder)) {
+            if (length > kLongestPath) break;
+            EnsureFolder(folder.substr(0, length));
+        }
         probe = folder + kProbeFile;
     } catch (const std::exception&) {
         return false;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace host {
@@ -17,10 +18,10 @@ bool checkAccessRights(const std::string& folder);
 // Starts the program the command line names; true once the process exists.
 bool launchExe(const std::string& commandLine);
 
-// The folders checkAccessRights ensures, in order: the prefix before each
-// separator the walk stops at ("/" first; a backslash only when no "/"
-// remains), then the whole text.
-std::vector<std::string> FolderWalk(const std::string& text);
+// The folders checkAccessRights ensures, in order, as lengths of the text:
+// the prefix before each separator the walk stops at ("/" first; a backslash
+// only when no "/" remains), then the whole text.
+std::vector<size_t> FolderWalk(std::string_view text);
 
 // The longest command line CreateProcessW takes, its terminator included.
 constexpr size_t kMaxCommandLineUnits = 32767;

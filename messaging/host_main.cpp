@@ -3,7 +3,8 @@
 // from its own folder exactly as a browser does, with one embed for the
 // connection, and answers each request on standard input, in order, until
 // the input closes. Each message is a 4-byte little-endian length and that
-// many bytes of UTF-8 JSON; nothing else is ever written to the output.
+// many bytes of UTF-8 JSON; nothing else is ever written to the output. It
+// runs in an empty working folder of its own.
 #include <fcntl.h>
 #include <io.h>
 
@@ -12,7 +13,9 @@
 #include <string>
 
 #include "browser/standin.h"
+#include "browser/working_folder.h"
 #include "messaging/host_session.h"
+#include "scriptable/method_table.h"
 
 namespace {
 
@@ -34,8 +37,16 @@ void WriteMessage(const std::string& message) {
     std::fflush(stdout);
 }
 
-void Answer(const std::string& answer) {
-    for (const std::string& message : messaging::AnswerMessages(answer)) WriteMessage(message);
+void Answer(const messaging::Answer& answer) {
+    messaging::WriteAnswerMessages(answer, WriteMessage);
+}
+
+void Answer(const std::string& error) { Answer(messaging::Answer{"null", error}); }
+
+std::optional<size_t> Arity(std::string_view name) {
+    const scriptable::MethodRow* row = scriptable::FindMethod(name);
+    if (!row) return std::nullopt;
+    return row->argumentCount;
 }
 
 }  // namespace
@@ -44,6 +55,7 @@ int main() {
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
     try {
+        const standin::OwnWorkingFolder workingFolder(L"npDravenilFileAccessHost");
         standin::Browser browser;
         standin::Embed embed(browser);
         const messaging::CallFunction call = [&](const std::string& method,
@@ -71,7 +83,7 @@ int main() {
                 Answer("{\"id\":null,\"error\":\"bad request: the input ended inside a message\"}");
                 return 0;
             }
-            Answer(messaging::AnswerRequest(request, call));
+            Answer(messaging::AnswerRequest(request, Arity, call));
         }
         return 0;
     } catch (...) {

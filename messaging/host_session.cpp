@@ -1,5 +1,6 @@
 #include "messaging/host_session.h"
 
+#include <cmath>
 #include <cstdint>
 
 #include "messaging/json.h"
@@ -11,20 +12,21 @@ std::string ErrorAnswer(const std::string& id, const std::string& message) {
     return "{\"id\":" + id + ",\"error\":" + JsonString(message) + "}";
 }
 
-standin::Value Argument(const Json& json) {
+standin::Value Argument(RequestMember& member) {
+    if (member.composite) return standin::ObjectRef{};
     struct Visitor {
         standin::Value operator()(std::nullptr_t) const { return standin::Null{}; }
         standin::Value operator()(bool b) const { return b; }
         standin::Value operator()(double d) const { return standin::NumberValue(d); }
-        standin::Value operator()(const std::string& s) const { return s; }
-        standin::Value operator()(const std::shared_ptr<JsonArray>&) const {
+        standin::Value operator()(std::string& s) const { return std::move(s); }
+        standin::Value operator()(std::shared_ptr<JsonArray>&) const {
             return standin::ObjectRef{};
         }
-        standin::Value operator()(const std::shared_ptr<JsonObject>&) const {
+        standin::Value operator()(std::shared_ptr<JsonObject>&) const {
             return standin::ObjectRef{};
         }
     };
-    return std::visit(Visitor{}, json.value);
+    return std::visit(Visitor{}, member.value.value);
 }
 
 // The result member of an answer, or "" for undefined.
@@ -48,67 +50,95 @@ std::string ResultMember(const standin::Value& value) {
     return std::visit(Visitor{}, value);
 }
 
-std::string IdText(const Json& id) {
-    if (const auto* number = std::get_if<double>(&id.value)) return JsonNumber(*number);
-    if (const auto* text = std::get_if<std::string>(&id.value)) return JsonString(*text);
-    return "null";
+// The id as JSON text, or nothing when it is not one the host accepts.
+std::optional<std::string> IdText(const RequestMember& id) {
+    if (!id.present || id.composite) return std::nullopt;
+    if (const auto* number = std::get_if<double>(&id.value.value)) {
+        constexpr double kLargestExact = 9007199254740992.0;  // 2^53
+        if (std::trunc(*number) != *number || std::fabs(*number) > kLargestExact) {
+            return std::nullopt;
+        }
+        return JsonNumber(*number);
+    }
+    if (const auto* text = std::get_if<std::string>(&id.value.value)) {
+        size_t characters = 0;
+        for (const char c : *text) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        if (characters > kMaxIdCharacters) return std::nullopt;
+        return JsonString(*text);
+    }
+    return std::nullopt;
 }
+
+// More arguments than any method takes; a request with more gets undefined
+// without keeping them.
+constexpr size_t kMostArguments = 16;
 
 }  // namespace
 
-std::string AnswerRequest(std::string_view request, const CallFunction& call) {
-    auto parsed = ParseJson(request);
+Answer AnswerRequest(std::string_view text, const ArityFunction& arity, const CallFunction& call) {
+    auto parsed = ParseRequest(text, kMostArguments);
     if (const auto* error = std::get_if<JsonError>(&parsed)) {
-        return ErrorAnswer(
-            "null", "bad request: " + error->message + " at byte " + std::to_string(error->offset));
+        return {"null", ErrorAnswer("null", "bad request: " + error->message + " at byte " +
+                                                std::to_string(error->offset))};
     }
-    const Json& json = std::get<Json>(parsed);
-    if (!std::holds_alternative<std::shared_ptr<JsonObject>>(json.value)) {
-        return ErrorAnswer("null", "bad request: not an object");
+    Request& request = std::get<Request>(parsed);
+    if (!request.isObject) return {"null", ErrorAnswer("null", "bad request: not an object")};
+    if (!request.id.present) {
+        return {"null", ErrorAnswer("null", "bad request: no \"id\" number or string")};
     }
-    const Json* id = json.Member("id");
-    if (!id || !(std::holds_alternative<double>(id->value) ||
-                 std::holds_alternative<std::string>(id->value))) {
-        return ErrorAnswer("null", "bad request: no \"id\" number or string");
+    const auto id = IdText(request.id);
+    if (!id) {
+        return {"null", ErrorAnswer("null",
+                                    "bad request: an \"id\" is an integer within 2^53 or a "
+                                    "string of at most 256 characters")};
     }
-    const std::string idText = IdText(*id);
-    const Json* method = json.Member("method");
-    const std::string* name = method ? std::get_if<std::string>(&method->value) : nullptr;
-    if (!name) return ErrorAnswer(idText, "bad request: no \"method\" string");
-    const Json* args = json.Member("args");
-    const auto* list = args ? std::get_if<std::shared_ptr<JsonArray>>(&args->value) : nullptr;
-    if (!list) return ErrorAnswer(idText, "bad request: no \"args\" array");
+    const auto* name = std::get_if<std::string>(&request.method.value.value);
+    if (!request.method.present || request.method.composite || !name) {
+        return {*id, ErrorAnswer(*id, "bad request: no \"method\" string")};
+    }
+    if (!request.argsIsArray) return {*id, ErrorAnswer(*id, "bad request: no \"args\" array")};
 
+    const auto count = arity(*name);
+    if (!count) return {*id, ErrorAnswer(*id, "exception during invocation")};
+    if (request.argCount != *count) return {*id, "{\"id\":" + *id + "}"};
     std::vector<standin::Value> values;
-    for (const Json& arg : **list) values.push_back(Argument(arg));
+    values.reserve(request.argValues.size());
+    for (RequestMember& arg : request.argValues) values.push_back(Argument(arg));
     const standin::CallOutcome outcome = call(*name, values);
-    if (outcome.exception) return ErrorAnswer(idText, *outcome.exception);
-    return "{\"id\":" + idText + ResultMember(outcome.value) + "}";
+    if (outcome.exception) return {*id, ErrorAnswer(*id, *outcome.exception)};
+    return {*id, "{\"id\":" + *id + ResultMember(outcome.value) + "}"};
 }
 
-std::vector<std::string> AnswerMessages(const std::string& answer, size_t maxBytes) {
-    if (answer.size() <= maxBytes) return {answer};
-    // The id is the answer's first member, as AnswerRequest writes it.
-    const size_t idEnd = answer.find_first_of(",}", 6);
-    const std::string idText = answer.substr(6, idEnd - 6);
-    // Escaping at most doubles a slice; leave room for the frame around it.
-    const size_t sliceBytes = (maxBytes - 128 - idText.size()) / 2;
-    std::vector<std::string> slices;
-    for (size_t at = 0; at < answer.size();) {
-        size_t end = std::min(answer.size(), at + sliceBytes);
+void WriteAnswerMessages(const Answer& answer, const std::function<void(const std::string&)>& write,
+                         size_t maxBytes) {
+    if (answer.text.size() <= maxBytes) return write(answer.text);
+    // Escaping at most doubles a slice (the answer is JSON text already: it
+    // holds no control character); leave room for the frame around it.
+    const std::string frameStart = "{\"id\":" + answer.id + ",\"part\":";
+    const size_t frameBytes = frameStart.size() + 64;
+    const size_t sliceBytes = maxBytes > 2 * frameBytes + 8 ? (maxBytes - frameBytes) / 2 : 4;
+    std::vector<size_t> ends;  // where each slice ends
+    for (size_t at = 0; at < answer.text.size();) {
+        size_t end = std::min(answer.text.size(), at + sliceBytes);
         // Never between the bytes of one UTF-8 character.
-        while (end < answer.size() && (static_cast<unsigned char>(answer[end]) & 0xC0) == 0x80) {
+        while (end < answer.text.size() && end > at + 1 &&
+               (static_cast<unsigned char>(answer.text[end]) & 0xC0) == 0x80) {
             --end;
         }
-        slices.push_back(answer.substr(at, end - at));
+        ends.push_back(end);
         at = end;
     }
-    std::vector<std::string> messages;
-    for (size_t i = 0; i < slices.size(); ++i) {
-        messages.push_back("{\"id\":" + idText + ",\"part\":" + std::to_string(i + 1) +
-                           ",\"parts\":" + std::to_string(slices.size()) +
-                           ",\"data\":" + JsonString(slices[i]) + "}");
+    const std::string parts = std::to_string(ends.size());
+    for (size_t i = 0, at = 0; i < ends.size(); at = ends[i], ++i) {
+        write(frameStart + std::to_string(i + 1) + ",\"parts\":" + parts + ",\"data\":" +
+              JsonString(std::string_view(answer.text).substr(at, ends[i] - at)) + "}");
     }
+}
+
+std::vector<std::string> AnswerMessages(const Answer& answer, size_t maxBytes) {
+    std::vector<std::string> messages;
+    WriteAnswerMessages(
+        answer, [&](const std::string& message) { messages.push_back(message); }, maxBytes);
     return messages;
 }
 

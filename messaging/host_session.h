@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,20 +18,40 @@ namespace messaging {
 using CallFunction =
     std::function<standin::CallOutcome(const std::string&, const std::vector<standin::Value>&)>;
 
-// The answer to one request. JSON strings become String arguments,
-// true/false Bool, integral numbers Int32 and others Double, null Null, and
-// arrays and objects an object, as a browser passes them. A request that
-// cannot be read gets an error naming the problem.
-std::string AnswerRequest(std::string_view request, const CallFunction& call);
+// The number of arguments of the method of exactly that name, or nothing
+// when no method has it.
+using ArityFunction = std::function<std::optional<size_t>(std::string_view)>;
+
+// The ids a request may carry: integers within +-2^53 (exact in a double),
+// and strings of at most this many characters.
+constexpr size_t kMaxIdCharacters = 256;
+
+struct Answer {
+    std::string id;    // the id as JSON text: "null" when the request gave none
+    std::string text;  // the whole answer
+};
+
+// The answer to one request. A name that is not exactly a method's is
+// "exception during invocation", and a call with another number of
+// arguments than its method takes is undefined, as the plug-in answers
+// both; neither reaches `call`, so nothing of such a request is kept.
+// JSON strings become String arguments, true/false Bool, integral numbers
+// Int32 and others Double, null Null, and arrays and objects an object (never
+// built). A request that cannot be read gets an error naming the problem.
+Answer AnswerRequest(std::string_view request, const ArityFunction& arity,
+                     const CallFunction& call);
 
 // The largest message a browser takes from a host.
 constexpr size_t kMaxAnswerBytes = 1024 * 1024;
 
-// The messages that carry an answer: the answer itself when it fits, else
-// numbered parts {"id": n, "part": i, "parts": k, "data": "..."} whose data,
-// joined in order, is the answer's text. Parts split only between
-// characters.
-std::vector<std::string> AnswerMessages(const std::string& answer,
-                                        size_t maxBytes = kMaxAnswerBytes);
+// Hands `write` the messages that carry an answer, one at a time: the
+// answer itself when it fits, else numbered parts {"id": n, "part": i,
+// "parts": k, "data": "..."} whose data, joined in order, is the answer's
+// text. Parts split only between characters; every message fits `maxBytes`.
+void WriteAnswerMessages(const Answer& answer, const std::function<void(const std::string&)>& write,
+                         size_t maxBytes = kMaxAnswerBytes);
+
+// The same messages, collected.
+std::vector<std::string> AnswerMessages(const Answer& answer, size_t maxBytes = kMaxAnswerBytes);
 
 }  // namespace messaging

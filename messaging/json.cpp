@@ -23,7 +23,149 @@ class Parser {
         return value;
     }
 
+    std::variant<Request, JsonError> RequestDocument(size_t maxArgs) {
+        Request request;
+        Space();
+        if (at_ < text_.size() && text_[at_] == '{') {
+            request.isObject = true;
+            if (!RequestMembers(request, maxArgs)) return error_;
+        } else if (!Skip(0)) {
+            return error_;
+        }
+        Space();
+        if (at_ != text_.size()) return JsonError{at_, "unexpected text after the value"};
+        return request;
+    }
+
   private:
+    bool RequestMembers(Request& request, size_t maxArgs) {
+        ++at_;
+        Space();
+        if (at_ < text_.size() && text_[at_] == '}') return ++at_, true;
+        for (;;) {
+            Space();
+            if (at_ == text_.size() || text_[at_] != '"') return Fail("a member name was expected");
+            std::string name;
+            if (!String(name)) return false;
+            Space();
+            if (at_ == text_.size() || text_[at_] != ':') return Fail("\":\" was expected");
+            ++at_;
+            if (name == "args") {
+                if (!Arguments(request, maxArgs)) return false;
+            } else if (name == "id" || name == "method") {
+                if (!Scalar(name == "id" ? request.id : request.method, 1)) return false;
+            } else if (!Skip(1)) {
+                return false;
+            }
+            Space();
+            if (at_ < text_.size() && text_[at_] == ',') {
+                ++at_;
+                continue;
+            }
+            if (at_ < text_.size() && text_[at_] == '}') return ++at_, true;
+            return Fail("\",\" or \"}\" was expected");
+        }
+    }
+
+    // A value kept only when it is not an array or an object.
+    bool Scalar(RequestMember& member, int depth) {
+        member = RequestMember{};
+        member.present = true;
+        Space();
+        if (at_ < text_.size() && (text_[at_] == '[' || text_[at_] == '{')) {
+            member.composite = true;
+            return Skip(depth);
+        }
+        return Value(member.value, depth);
+    }
+
+    bool Arguments(Request& request, size_t maxArgs) {
+        request.argsPresent = true;
+        request.argValues.clear();
+        request.argCount = 0;
+        Space();
+        request.argsIsArray = at_ < text_.size() && text_[at_] == '[';
+        if (!request.argsIsArray) return Skip(1);
+        ++at_;
+        Space();
+        if (at_ < text_.size() && text_[at_] == ']') return ++at_, true;
+        for (;;) {
+            if (request.argCount < maxArgs) {
+                if (!Scalar(request.argValues.emplace_back(), 2)) return false;
+            } else if (!Skip(2)) {
+                return false;
+            }
+            ++request.argCount;
+            Space();
+            if (at_ < text_.size() && text_[at_] == ',') {
+                ++at_;
+                continue;
+            }
+            if (at_ < text_.size() && text_[at_] == ']') return ++at_, true;
+            return Fail("\",\" or \"]\" was expected");
+        }
+    }
+
+    // Checks one value as Value would read it, keeping nothing.
+    bool Skip(int depth) {
+        if (depth > kMaxDepth) return Fail("nested too deep");
+        Space();
+        if (at_ == text_.size()) return Fail("a value was expected");
+        const char c = text_[at_];
+        if (c == '"') return SkipString();
+        if (c != '[' && c != '{') {
+            Json ignored;
+            return Value(ignored, depth);  // a number or a literal: small
+        }
+        const char close = c == '[' ? ']' : '}';
+        ++at_;
+        Space();
+        if (at_ < text_.size() && text_[at_] == close) return ++at_, true;
+        for (;;) {
+            if (close == '}') {
+                Space();
+                if (at_ == text_.size() || text_[at_] != '"') {
+                    return Fail("a member name was expected");
+                }
+                if (!SkipString()) return false;
+                Space();
+                if (at_ == text_.size() || text_[at_] != ':') return Fail("\":\" was expected");
+                ++at_;
+            }
+            if (!Skip(depth + 1)) return false;
+            Space();
+            if (at_ < text_.size() && text_[at_] == ',') {
+                ++at_;
+                continue;
+            }
+            if (at_ < text_.size() && text_[at_] == close) return ++at_, true;
+            return Fail(close == ']' ? "\",\" or \"]\" was expected"
+                                     : "\",\" or \"}\" was expected");
+        }
+    }
+
+    bool SkipString() {
+        ++at_;  // the opening quote
+        for (;;) {
+            if (at_ == text_.size()) return Fail("the string is not closed");
+            const char c = text_[at_++];
+            if (c == '"') return true;
+            if (static_cast<unsigned char>(c) < 0x20) {
+                --at_;
+                return Fail("a control character in a string");
+            }
+            if (c != '\\') continue;
+            if (at_ == text_.size()) return Fail("the string is not closed");
+            const char e = text_[at_++];
+            if (standin::ControlEscape(e) || e == '"' || e == '\\' || e == '/') continue;
+            if (e != 'u') {
+                --at_;
+                return Fail("an unknown escape");
+            }
+            if (Hex4() > 0xFFFF) return Fail("four hex digits were expected");
+        }
+    }
+
     bool Fail(const std::string& message) {
         error_ = {at_, message};
         return false;
@@ -259,6 +401,10 @@ const Json* Json::Member(const std::string& name) const {
 
 std::variant<Json, JsonError> ParseJson(std::string_view text) { return Parser(text).Document(); }
 
+std::variant<Request, JsonError> ParseRequest(std::string_view text, size_t maxArgs) {
+    return Parser(text).RequestDocument(maxArgs);
+}
+
 std::string JsonString(std::string_view text) {
     std::string out;
     out.reserve(text.size() + 2);
@@ -289,6 +435,11 @@ std::string JsonString(std::string_view text) {
 std::string JsonNumber(double number) {
     if (!std::isfinite(number)) return "null";
     char text[32];
+    // Integers exact in a double are written out whole: 1000, not 1e+03.
+    if (std::trunc(number) == number && std::fabs(number) <= 9007199254740992.0) {
+        std::snprintf(text, sizeof text, "%.0f", number);
+        return text;
+    }
     for (int precision = 1; precision <= 17; ++precision) {
         std::snprintf(text, sizeof text, "%.*g", precision, number);
         if (std::strtod(text, nullptr) == number) break;

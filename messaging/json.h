@@ -32,6 +32,27 @@ struct JsonError {
 // One JSON text (RFC 8259), nested at most 64 deep; strings must be UTF-8.
 std::variant<Json, JsonError> ParseJson(std::string_view text);
 
+// One member of a request as read: arrays and objects are checked but never
+// built, so a request costs memory only for its scalars.
+struct RequestMember {
+    bool present = false;
+    bool composite = false;  // an array or an object: `value` holds nothing
+    Json value;
+};
+
+// A native-messaging request, {"id": ..., "method": ..., "args": [...]}, read
+// in one pass: any other member is checked and passed over, and only the
+// first `maxArgs` arguments are kept (all are counted). A later member of the
+// same name replaces an earlier one.
+struct Request {
+    bool isObject = false;
+    RequestMember id, method;
+    bool argsPresent = false, argsIsArray = false;
+    std::vector<RequestMember> argValues;
+    size_t argCount = 0;
+};
+std::variant<Request, JsonError> ParseRequest(std::string_view text, size_t maxArgs);
+
 // `text` as a JSON string literal. Bytes that are not UTF-8 become U+FFFD,
 // as a browser reads them.
 std::string JsonString(std::string_view text);

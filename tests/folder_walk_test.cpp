@@ -5,8 +5,14 @@
 
 namespace {
 
-using host::FolderWalk;
 using Folders = std::vector<std::string>;
+
+// The prefixes the walk names, as texts.
+Folders FolderWalk(const std::string& text) {
+    Folders folders;
+    for (const size_t length : host::FolderWalk(text)) folders.push_back(text.substr(0, length));
+    return folders;
+}
 
 TEST(FolderWalk, EnsuresEachPrefixThenTheWholeText) {
     EXPECT_EQ(FolderWalk("D:\\Data\\Rec\\Ws"),

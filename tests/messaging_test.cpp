@@ -8,20 +8,31 @@
 
 #include "messaging/host_session.h"
 #include "messaging/json.h"
+#include "scriptable/method_table.h"
 #include "tests/support/child_process.h"
 #include "tests/support/plugin_fixture.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
 
+std::optional<size_t> Arity(std::string_view name) {
+    const scriptable::MethodRow* row = scriptable::FindMethod(name);
+    if (!row) return std::nullopt;
+    return row->argumentCount;
+}
+
 class Messaging : public testing_support::ScriptTest {
   protected:
     std::string Answer(const std::string& request) {
         return messaging::AnswerRequest(
-            request, [&](const std::string& method, const std::vector<standin::Value>& args) {
-                return Call(method, args);
-            });
+                   request, Arity,
+                   [&](const std::string& method, const std::vector<standin::Value>& args) {
+                       ++calls;
+                       return Call(method, args);
+                   })
+            .text;
     }
+    int calls = 0;
 };
 
 TEST_F(Messaging, JsonValuesArriveAsABrowserPassesThem) {
@@ -37,6 +48,42 @@ TEST_F(Messaging, JsonValuesArriveAsABrowserPassesThem) {
     EXPECT_EQ(Answer(R"({"id":"a","method":"startPlayback","args":[1]})"), R"({"id":"a"})");
     EXPECT_EQ(Answer(R"({"id":3,"method":"getWorkspaceUsage","args":["..","x"]})"),
               R"({"id":3,"result":0})");
+}
+
+TEST_F(Messaging, OnlyAnExactMethodNameReachesThePlugIn) {
+    for (const char* name : {R"(fileExists\u0000junk)", "fileExists ", "fileexists", ""}) {
+        EXPECT_EQ(Answer(std::string(R"({"id":8,"method":")") + name + R"(","args":["x"]})"),
+                  R"({"id":8,"error":"exception during invocation"})")
+            << name;
+    }
+    // Another number of arguments than the method takes: undefined, as the
+    // plug-in answers, without a call.
+    EXPECT_EQ(Answer(R"({"id":9,"method":"fileExists","args":["a","b"]})"), R"({"id":9})");
+    EXPECT_EQ(Answer(R"({"id":9,"method":"fileExists","args":[]})"), R"({"id":9})");
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(Answer(R"({"id":9,"method":"fileExists","args":[[1,[2,{"a":[]}]]]})"), R"({"id":9})");
+    EXPECT_EQ(calls, 1);
+}
+
+TEST_F(Messaging, IdsAreIntegersWithinTwoToTheFiftyThirdOrShortStrings) {
+    const std::string rest = R"(,"method":"fileExists","args":["C:\\nothing"]})";
+    for (const char* id :
+         {"0", "-7", "9007199254740992", "-9007199254740992", "1e3", R"("")", R"("a,b}c")"}) {
+        const std::string answer = Answer(std::string(R"({"id":)") + id + rest);
+        EXPECT_NE(answer.find(R"("result":false)"), std::string::npos) << id << ": " << answer;
+        EXPECT_EQ(answer.rfind(R"({"id":)", 0), 0u) << answer;
+    }
+    EXPECT_EQ(Answer(R"({"id":1e3)" + rest), R"({"id":1000,"result":false})");
+    EXPECT_EQ(Answer(R"({"id":"é")" + rest), R"({"id":"é","result":false})");
+    const std::string longest = "\"" + std::string(256, 'i') + "\"";
+    EXPECT_EQ(Answer(R"({"id":)" + longest + rest), R"({"id":)" + longest + R"(,"result":false})");
+    const char* refused =
+        R"({"id":null,"error":"bad request: an \"id\" is an integer within 2^53 or a string of at most 256 characters"})";
+    for (const std::string& id : {std::string("1e999"), std::string("9007199254740994"),
+                                  std::string("1.5"), std::string("true"), std::string("[1]"),
+                                  std::string("{}"), "\"" + std::string(257, 'i') + "\""}) {
+        EXPECT_EQ(Answer(R"({"id":)" + id + rest), refused) << id;
+    }
 }
 
 TEST_F(Messaging, UnknownNamesAndUnreadableRequestsAreAnsweredWithErrors) {
@@ -110,8 +157,9 @@ TEST(MessagingParts, ALargeAnswerComesInPartsThatJoinBackToIt) {
     std::string result;
     while (result.size() < 3'000'000) result += "[7,'caf\xC3\xA9 \"x\"'],";
     const std::string answer = R"({"id":9,"result":)" + messaging::JsonString(result) + "}";
-    EXPECT_EQ(messaging::AnswerMessages(R"({"id":1})"), std::vector<std::string>{R"({"id":1})"});
-    const auto messages = messaging::AnswerMessages(answer);
+    EXPECT_EQ(messaging::AnswerMessages({"1", R"({"id":1})"}),
+              std::vector<std::string>{R"({"id":1})"});
+    const auto messages = messaging::AnswerMessages({"9", answer});
     ASSERT_GT(messages.size(), 3u);
     std::string joined;
     for (size_t i = 0; i < messages.size(); ++i) {
@@ -122,6 +170,24 @@ TEST(MessagingParts, ALargeAnswerComesInPartsThatJoinBackToIt) {
         EXPECT_EQ(std::get<double>(part.Member("id")->value), 9);
         EXPECT_EQ(std::get<double>(part.Member("part")->value), i + 1);
         EXPECT_EQ(std::get<double>(part.Member("parts")->value), messages.size());
+        joined += std::get<std::string>(part.Member("data")->value);
+    }
+    EXPECT_EQ(joined, answer);
+}
+
+TEST(MessagingParts, EveryPartIsValidJsonWithinTheLimitWhateverTheId) {
+    const std::string id = messaging::JsonString("a,b}\"c\\" + std::string(250, '}'));
+    std::string result(700'000, '"');
+    result += std::string(700'000, '\\');
+    const std::string answer =
+        "{\"id\":" + id + ",\"result\":" + messaging::JsonString(result) + "}";
+    std::string joined;
+    for (const std::string& message : messaging::AnswerMessages({id, answer})) {
+        ASSERT_LE(message.size(), messaging::kMaxAnswerBytes);
+        const auto parsed = messaging::ParseJson(message);
+        ASSERT_TRUE(std::holds_alternative<messaging::Json>(parsed)) << message.substr(0, 80);
+        const messaging::Json& part = std::get<messaging::Json>(parsed);
+        EXPECT_EQ(messaging::JsonString(std::get<std::string>(part.Member("id")->value)), id);
         joined += std::get<std::string>(part.Member("data")->value);
     }
     EXPECT_EQ(joined, answer);

@@ -18,6 +18,7 @@
 
 #include "browser/script_call.h"
 #include "browser/standin.h"
+#include "browser/working_folder.h"
 
 namespace {
 
@@ -102,19 +103,22 @@ int main(int argc, char** argv) {
             return 1;
         }
         Session session{embed, doubles, !quiet};
+        // The plug-in and the file are open; page calls run in a folder of
+        // their own.
+        std::ifstream in;
+        if (!file.empty()) {
+            in.open(file, std::ios::binary);
+            if (!in) {
+                std::cerr << "cannot open " << file << "\n";
+                return 1;
+            }
+        }
+        const standin::OwnWorkingFolder workingFolder(L"plugin-console");
         if (!calls.empty()) {
             for (size_t i = 0; i < calls.size(); ++i) {
                 session.Run(calls[i], "argument " + std::to_string(i + 1));
             }
         } else {
-            std::ifstream in;
-            if (!file.empty()) {
-                in.open(file, std::ios::binary);
-                if (!in) {
-                    std::cerr << "cannot open " << file << "\n";
-                    return 1;
-                }
-            }
             std::istream& source = file.empty() ? std::cin : in;
             std::string line;
             for (int number = 1; std::getline(source, line); ++number) {

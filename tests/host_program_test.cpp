@@ -1,0 +1,224 @@
+// The native-messaging host as a browser runs it: framed requests on a pipe,
+// framed answers back, with the host's peak memory read while it runs.
+#include <windows.h>
+// windows.h first: psapi builds on it.
+#include <psapi.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "messaging/json.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+std::string Frame(const std::string& text) {
+    const auto length = static_cast<uint32_t>(text.size());
+    std::string frame(4, '\0');
+    for (int i = 0; i < 4; ++i) frame[i] = static_cast<char>(length >> (8 * i));
+    return frame + text;
+}
+
+// The host with its standard input and output on pipes of the test's.
+class PipedHost {
+  public:
+    PipedHost() {
+        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        HANDLE childIn = nullptr, childOut = nullptr;
+        if (!CreatePipe(&childIn, &toHost_, &inherited, 1 << 16) ||
+            !CreatePipe(&fromHost_, &childOut, &inherited, 1 << 16)) {
+            return;
+        }
+        SetHandleInformation(toHost_, HANDLE_FLAG_INHERIT, 0);
+        SetHandleInformation(fromHost_, HANDLE_FLAG_INHERIT, 0);
+        std::string command = testing_support::ProgramBeside("npDravenilFileAccessHost.exe");
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = childIn;
+        startup.hStdOutput = childOut;
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        PROCESS_INFORMATION info{};
+        if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                           &startup, &info)) {
+            process_ = info.hProcess;
+            CloseHandle(info.hThread);
+        }
+        CloseHandle(childIn);
+        CloseHandle(childOut);
+    }
+    ~PipedHost() {
+        CloseInput();
+        if (process_) {
+            if (WaitForSingleObject(process_, 20000) != WAIT_OBJECT_0)
+                TerminateProcess(process_, 1);
+            CloseHandle(process_);
+        }
+        if (fromHost_) CloseHandle(fromHost_);
+    }
+    bool Started() const { return process_ != nullptr; }
+
+    // Writes on a thread of its own: a large request fills the pipe before
+    // the host has read it.
+    void Send(const std::string& bytes) {
+        std::thread writer([&] {
+            for (size_t at = 0; at < bytes.size();) {
+                DWORD written = 0;
+                const DWORD chunk =
+                    static_cast<DWORD>(std::min<size_t>(bytes.size() - at, 1 << 20));
+                if (!WriteFile(toHost_, bytes.data() + at, chunk, &written, nullptr)) return;
+                at += written;
+            }
+        });
+        writer.join();
+    }
+    void CloseInput() {
+        if (toHost_) CloseHandle(toHost_);
+        toHost_ = nullptr;
+    }
+    // The next message, or nothing when the output ended.
+    std::optional<std::string> Receive() {
+        std::string header;
+        if (!Read(header, 4)) return std::nullopt;
+        uint32_t length = 0;
+        for (int i = 3; i >= 0; --i) length = length << 8 | static_cast<unsigned char>(header[i]);
+        std::string message;
+        if (!Read(message, length)) return std::nullopt;
+        return message;
+    }
+    // The most private memory the host has had committed so far.
+    size_t PeakBytes() const {
+        PROCESS_MEMORY_COUNTERS counters{};
+        counters.cb = sizeof counters;
+        if (!GetProcessMemoryInfo(process_, &counters, sizeof counters)) return 0;
+        return counters.PeakPagefileUsage;
+    }
+    unsigned long WaitForExitCode() {
+        CloseInput();
+        DWORD code = STILL_ACTIVE;
+        if (WaitForSingleObject(process_, 20000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process_, &code);
+        return code;
+    }
+
+  private:
+    bool Read(std::string& out, size_t size) {
+        out.resize(size);
+        for (size_t at = 0; at < size;) {
+            DWORD read = 0;
+            if (!ReadFile(fromHost_, out.data() + at, static_cast<DWORD>(size - at), &read,
+                          nullptr) ||
+                read == 0) {
+                return false;
+            }
+            at += read;
+        }
+        return true;
+    }
+
+    HANDLE process_ = nullptr, toHost_ = nullptr, fromHost_ = nullptr;
+};
+
+std::string Member(const std::string& message, const char* name) {
+    const auto parsed = messaging::ParseJson(message);
+    if (!std::holds_alternative<messaging::Json>(parsed)) return "<not JSON>";
+    const messaging::Json* member = std::get<messaging::Json>(parsed).Member(name);
+    if (!member) return "<none>";
+    if (const auto* d = std::get_if<double>(&member->value)) return std::to_string(*d);
+    if (const auto* s = std::get_if<std::string>(&member->value)) return *s;
+    if (std::holds_alternative<std::nullptr_t>(member->value)) return "null";
+    return "<other>";
+}
+
+constexpr size_t kMiB = 1024 * 1024;
+
+// Each request gets one answer, and the host's peak stays within four times
+// the request plus 32 MiB over what it used before.
+void ExpectAnsweredWithinMemory(const std::string& request, const std::string& expectedAnswer) {
+    PipedHost host;
+    ASSERT_TRUE(host.Started());
+    host.Send(Frame(R"({"id":0,"method":"fileExists","args":["C:\\nothing"]})"));
+    ASSERT_EQ(host.Receive(), R"({"id":0,"result":false})");
+    const size_t before = host.PeakBytes();
+    ASSERT_GT(before, 0u) << "the host's memory cannot be read here";
+    host.Send(Frame(request));
+    EXPECT_EQ(host.Receive(), expectedAnswer);
+    const size_t peak = host.PeakBytes();
+    EXPECT_LE(peak, before + 4 * request.size() + 32 * kMiB)
+        << "peak " << peak / kMiB << " MiB, " << before / kMiB << " MiB before, request "
+        << request.size() / kMiB << " MiB";
+    EXPECT_EQ(host.WaitForExitCode(), 0u);
+}
+
+TEST(HostMemory, ArgumentsThatAreArraysAreNeverBuilt) {
+    std::string args = "[0";
+    while (args.size() < 16 * kMiB) args += ",0";
+    ExpectAnsweredWithinMemory(R"({"id":1,"method":"fileExists","args":[)" + args + "]]}",
+                               R"({"id":1})");
+}
+
+TEST(HostMemory, ManyArgumentsAreCountedNotKept) {
+    std::string args = "0";
+    while (args.size() < 16 * kMiB) args += ",0";
+    ExpectAnsweredWithinMemory(R"({"id":2,"method":"fileExists","args":[)" + args + "]}",
+                               R"({"id":2})");
+}
+
+TEST(HostMemory, AStringOfTwentyFourMegabytesIsAnswered) {
+    ExpectAnsweredWithinMemory(
+        R"({"id":3,"method":"fileExists","args":[")" + std::string(24 * kMiB, 'a') + "\"]}",
+        R"({"id":3,"result":false})");
+}
+
+TEST(HostMemory, ADeepFolderTextIsWalkedInLinearMemory) {
+    // 100,000 levels below a folder of the test's own: the first levels are
+    // made (and removed with it), the rest are too long for any path.
+    testing_support::TempFolder folder;
+    std::string json;
+    for (const char c : folder.Text()) json += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    for (int level = 0; level < 100000; ++level) json += "\\\\a";
+    ExpectAnsweredWithinMemory(R"({"id":4,"method":"checkAccessRights","args":[")" + json + "\"]}",
+                               R"({"id":4,"result":false})");
+}
+
+TEST(HostMemory, UnknownNamesAreNeverKept) {
+    PipedHost host;
+    ASSERT_TRUE(host.Started());
+    host.Send(Frame(R"({"id":0,"method":"fileExists","args":["C:\\nothing"]})"));
+    ASSERT_TRUE(host.Receive());
+    const size_t before = host.PeakBytes();
+    for (int i = 0; i < 50; ++i) {
+        const std::string name = std::to_string(i) + std::string(4 * kMiB, 'n');
+        host.Send(
+            Frame(R"({"id":)" + std::to_string(i) + R"(,"method":")" + name + R"(","args":[]})"));
+        const auto answer = host.Receive();
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(Member(*answer, "error"), "exception during invocation");
+    }
+    EXPECT_LE(host.PeakBytes(), before + 4 * 4 * kMiB + 32 * kMiB);
+    EXPECT_EQ(host.WaitForExitCode(), 0u);
+}
+
+TEST(HostProgram, RunsInAnEmptyFolderOfItsOwnNotWhereItWasStarted) {
+    testing_support::TempFolder started;
+    testing_support::WriteBytes(started.path() / "marker.txt", "beside the manifest");
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(started.path().wstring().c_str()));
+    PipedHost host;
+    SetCurrentDirectoryW(previous);
+    ASSERT_TRUE(host.Started());
+    host.Send(Frame(R"({"id":1,"method":"fileExists","args":["marker.txt"]})"));
+    EXPECT_EQ(host.Receive(), R"({"id":1,"result":false})");
+    host.Send(Frame(R"({"id":2,"method":"getFileNamesInDir","args":[".",".txt"]})"));
+    EXPECT_EQ(host.Receive(), R"({"id":2,"result":""})") << "its own folder is empty";
+    EXPECT_EQ(host.WaitForExitCode(), 0u);
+}
+
+}  // namespace
