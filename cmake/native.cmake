@@ -22,6 +22,8 @@ add_library(portable STATIC
   scriptable/browser_functions.cpp
   browser/script_call.cpp
   browser/script_value.cpp
+  messaging/json.cpp
+  messaging/host_session.cpp
 )
 target_include_directories(portable PUBLIC ${CMAKE_SOURCE_DIR})
 
@@ -42,7 +44,7 @@ add_test(NAME native_tests COMMAND native_tests)
 
 # Each target runs a fixed number of inputs over its seed corpus; what it
 # finds new goes to a working folder, never into the repository's corpus.
-foreach(target call_details volume_list workspace_name script_call)
+foreach(target call_details volume_list workspace_name script_call host_request)
   add_executable(fuzz_${target} tests/fuzz/fuzz_${target}.cpp)
   target_compile_options(fuzz_${target} PRIVATE -fsanitize=fuzzer)
   target_link_options(fuzz_${target} PRIVATE -fsanitize=fuzzer)
@@ -53,3 +55,12 @@ foreach(target call_details volume_list workspace_name script_call)
     COMMAND fuzz_${target} -runs=20000 -artifact_prefix=${work}/ ${work}
             ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${target})
 endforeach()
+
+# The strict result parser, under Node, against hostile texts and the call
+# details text of every file of the decoder's corpus.
+add_executable(call_details_texts tests/parse/call_details_texts.cpp)
+target_link_libraries(call_details_texts PRIVATE portable)
+find_program(NODE NAMES node nodejs REQUIRED)
+add_test(NAME result_parser
+  COMMAND ${NODE} ${CMAKE_SOURCE_DIR}/tests/parse/parse_test.js $<TARGET_FILE:call_details_texts>
+          ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/call_details)

@@ -1,18 +1,28 @@
-// Runs beside the page, in the extension's world: carries the page's calls to
-// the service worker and the answers back.
+// Runs beside the page, in the extension's world: carries the page's own
+// calls to the service worker and the answers back. Only a page of an
+// allowed origin is served, and only messages its own window posted: a frame
+// of another origin inside it reaches nothing.
 "use strict";
-window.addEventListener("message", (event) => {
-  const data = event.data;
-  if (event.source !== window || !data || data.source !== "dravenil-page") return;
-  chrome.runtime.sendMessage({ method: data.method, args: data.args }, (answer) => {
+if (DRAVENIL_ORIGINS.includes(window.location.origin)) {
+  window.addEventListener("message", (event) => {
+    const data = event.data;
+    if (event.source !== window || event.origin !== window.location.origin) return;
+    if (!data || data.source !== "dravenil-page" || typeof data.method !== "string") return;
     const reply = { source: "dravenil-extension", id: data.id };
-    if (chrome.runtime.lastError || !answer) {
-      reply.error = chrome.runtime.lastError ? chrome.runtime.lastError.message : "no answer";
-    } else if (answer.error !== undefined) {
-      reply.error = answer.error;
-    } else if ("result" in answer) {
-      reply.result = answer.result;
+    const answer = (message) => {
+      if (chrome.runtime.lastError || !message) {
+        reply.error = chrome.runtime.lastError ? chrome.runtime.lastError.message : "no answer";
+      } else if (message.error !== undefined) {
+        reply.error = message.error;
+      } else if ("result" in message) {
+        reply.result = message.result;
+      }
+      window.postMessage(reply, window.location.origin);
+    };
+    try {
+      chrome.runtime.sendMessage({ method: data.method, args: data.args }, answer);
+    } catch (error) {
+      answer({ error: String(error && error.message ? error.message : error) });
     }
-    window.postMessage(reply, "*");
   });
-});
+}

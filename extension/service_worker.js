@@ -1,8 +1,11 @@
 // One native-messaging port per tab to the host com.dravenil.fileaccess, which
 // loads the plug-in and answers {"id", "result"} or {"id", "error"}; an answer
 // too large for one message comes in numbered parts, joined here. A host that
-// exits is started again by the next call.
+// exits rejects every call of its tab that waited on it, and the next call
+// starts a new one. Requests are forwarded only from pages whose origin, as
+// the browser reports it, is one the extension was built for.
 "use strict";
+importScripts("origins.js", "methods.js");
 const HOST = "com.dravenil.fileaccess";
 const connections = new Map(); // tab id -> { port, nextId, pending, parts }
 
@@ -18,26 +21,46 @@ function connect(tabId) {
       connection.parts.delete(message.id);
       message = JSON.parse(parts.join(""));
     }
-    const respond = connection.pending.get(message.id);
+    // The host answers in order; an answer it could not give an id (a
+    // request it could not read) belongs to the oldest call waiting.
+    const id = message.id === null ? connection.pending.keys().next().value : message.id;
+    const respond = connection.pending.get(id);
     if (!respond) return;
-    connection.pending.delete(message.id);
+    connection.pending.delete(id);
     respond(message);
   });
   connection.port.onDisconnect.addListener(() => {
-    connections.delete(tabId);
-    const reason = chrome.runtime.lastError ? chrome.runtime.lastError.message : "the host exited";
-    for (const respond of connection.pending.values()) respond({ error: reason });
+    if (connections.get(tabId) === connection) connections.delete(tabId);
+    const reason = chrome.runtime.lastError ? chrome.runtime.lastError.message : "";
+    const error = "the file access host ended" + (reason ? `: ${reason}` : "");
+    for (const respond of connection.pending.values()) respond({ error });
+    connection.pending.clear();
   });
   connections.set(tabId, connection);
   return connection;
 }
 
 chrome.runtime.onMessage.addListener((request, sender, sendResponse) => {
+  const origin = sender.origin || (sender.url ? new URL(sender.url).origin : "");
+  if (sender.id !== chrome.runtime.id || !DRAVENIL_ORIGINS.includes(origin)) {
+    sendResponse({ error: "this page's origin may not use the file access host" });
+    return false;
+  }
+  if (!request || typeof request.method !== "string" || !DRAVENIL_METHODS.includes(request.method)) {
+    sendResponse({ error: "exception during invocation" });
+    return false;
+  }
   const tabId = sender.tab ? sender.tab.id : -1;
   const connection = connections.get(tabId) || connect(tabId);
   const id = connection.nextId++;
   connection.pending.set(id, (answer) => sendResponse(answer));
-  connection.port.postMessage({ id, method: request.method, args: request.args });
+  try {
+    connection.port.postMessage({ id, method: request.method, args: request.args });
+  } catch (error) {
+    connection.pending.delete(id);
+    sendResponse({ error: `the call could not be sent: ${error && error.message ? error.message : error}` });
+    return false;
+  }
   return true; // the answer comes later
 });
 

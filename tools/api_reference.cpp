@@ -103,6 +103,16 @@ std::string Markdown() {
           "`\\ / : * ? \" < > |` or a control character, and when the composed path would be "
           "longer than 259 characters. A refused call touches nothing on disk and gives the "
           "method's failure result.\n"
+       << "- The bracketed texts (`getWorkspaceList`, `getCallDetailsForWorkspace`, "
+          "`getTimelineVols`) are JavaScript array literals. Quoted texts in them escape "
+          "backslash, single quote, CR, LF, U+2028, U+2029 and other control characters "
+          "(`\\\\ \\' \\r \\n \\u2028 \\u2029 \\xHH`), so that evaluating one gives "
+          "exactly the stored names and texts; a text without them is unchanged. Do not "
+          "evaluate them: read them with `DravenilParse` from "
+          "[`types/npDravenilFileAccessParse.js`](../types/npDravenilFileAccessParse.js) "
+          "(`workspaceList`, `callDetails`, `volumes`; typed as `DravenilResultParser`), "
+          "which the extension offers as `DravenilFileAccess.parse`. Volume texts are not "
+          "quoted: their line names and volumes are written as stored.\n"
        << "- Deleting, copying and measuring a workspace reach its content at any depth, and "
           "never follow a symbolic link or junction: delete removes the link itself, copy "
           "fails, usage leaves it out.\n"
@@ -139,7 +149,28 @@ std::string Declarations() {
             ts << "  /** " << row.doc.summary << " */\n  " << Signature(row) << ";\n";
         }
     }
-    ts << "}\n";
+    ts << "}\n\n"
+       << "/** One record of getCallDetailsForWorkspace's text. */\n"
+       << "export interface DravenilCallRecord {\n"
+       << "  key: number;\n"
+       << "  count: number;\n"
+       << "  details: { id: number; name: string; value: string }[];\n"
+       << "}\n\n"
+       << "/**\n"
+       << " * Strict readers of the bracketed result texts, which never evaluate them: each "
+          "throws\n"
+       << " * a SyntaxError for a text not exactly of its form (a failure text too). The file\n"
+       << " * npDravenilFileAccessParse.js beside these declarations defines DravenilParse; the\n"
+       << " * extension's object offers the same as DravenilFileAccess.parse.\n"
+       << " */\n"
+       << "export interface DravenilResultParser {\n"
+       << "  /** getWorkspaceList's text: the names. */\n"
+       << "  workspaceList(text: string): string[];\n"
+       << "  /** getCallDetailsForWorkspace's text: the call records. */\n"
+       << "  callDetails(text: string): DravenilCallRecord[];\n"
+       << "  /** getTimelineVols's text: [line, volume] pairs, as stored. */\n"
+       << "  volumes(text: string): [string, string][];\n"
+       << "}\n";
     return ts.str();
 }
 

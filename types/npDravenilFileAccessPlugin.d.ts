@@ -193,3 +193,25 @@ export interface DravenilFileAccessPlugin {
   /** Starts the program the command line names (read in the system's ANSI code page), detached, without waiting for it. */
   launchExe(commandLine: string): boolean;
 }
+
+/** One record of getCallDetailsForWorkspace's text. */
+export interface DravenilCallRecord {
+  key: number;
+  count: number;
+  details: { id: number; name: string; value: string }[];
+}
+
+/**
+ * Strict readers of the bracketed result texts, which never evaluate them: each throws
+ * a SyntaxError for a text not exactly of its form (a failure text too). The file
+ * npDravenilFileAccessParse.js beside these declarations defines DravenilParse; the
+ * extension's object offers the same as DravenilFileAccess.parse.
+ */
+export interface DravenilResultParser {
+  /** getWorkspaceList's text: the names. */
+  workspaceList(text: string): string[];
+  /** getCallDetailsForWorkspace's text: the call records. */
+  callDetails(text: string): DravenilCallRecord[];
+  /** getTimelineVols's text: [line, volume] pairs, as stored. */
+  volumes(text: string): [string, string][];
+}

@@ -104,6 +104,55 @@ window.__answers = (async () => {
   out.push("typed:" + typeof window.DravenilFileAccess.fileExists);
   return out;
 })();
+// What the page's own script cannot do, and what a frame of another origin
+// inside it cannot do either.
+window.__checks = window.__answers.then(async () => {
+  const api = window.DravenilFileAccess;
+  const settle = async (f) => {
+    try { return "resolved " + String(await f()); } catch (e) { return e.constructor.name + ": " + e.message; }
+  };
+  const cyclic = [];
+  cyclic.push(cyclic);
+  const out = {
+    bigint: await settle(() => api.fileExists(1n)),
+    func: await settle(() => api.fileExists(() => 1)),
+    symbol: await settle(() => api.call("fileExists", Symbol("s"))),
+    cyclic: await settle(() => api.fileExists(cyclic)),
+    nested: await settle(() => api.fileExists([1, { deep: 2n }])),
+    nul: await settle(() => api.call("fileExists\u0000junk", "x")),
+    unknown: await settle(() => api.call("toString")),
+    huge: await settle(() => api.fileExists("x".repeat(65 * 1024 * 1024))),
+  };
+  await api.createWSFolder(${JSON.stringify(outer)}, "O'Brien \u2028 x", "Q");
+  const names = api.parse.workspaceList(await api.getWorkspaceList(${JSON.stringify(outer)}, "Q"));
+  out.names = names.length === 1 && names[0] === "O'Brien \u2028 x" ? "exact" : JSON.stringify(names);
+  const seen = [];
+  window.addEventListener("message", (e) => { if (e.data && e.data.id === 999999) seen.push(e.data.source); });
+  const frame = document.createElement("iframe");
+  frame.src = window.__frameUrl;
+  document.body.appendChild(frame);
+  await new Promise((resolve) => frame.addEventListener("load", resolve));
+  await new Promise((resolve) => setTimeout(resolve, 1500));
+  out.forgedAnswers = seen.filter((s) => s === "dravenil-extension").length;
+  out.forgedSeen = seen.length;
+  out.after = await settle(() => api.fileExists("C:\\\\windows\\\\win.ini"));
+  return out;
+});
+</script>`;
+}
+
+// A page of another origin (the same host on another port): it must get
+// nothing; as a frame inside the allowed page it posts forged requests to its
+// parent.
+function otherPage() {
+  return `<!doctype html><title>other</title><script>
+window.__probe = [typeof window.DravenilFileAccess, typeof DRAVENIL_METHODS, typeof DravenilParse].join(",");
+for (let i = 0; i < 3; i++) {
+  const forged = { source: "dravenil-page", id: 999999, method: "createWSFolder",
+                   args: [${JSON.stringify(outer)}, "Forged", "I"] };
+  if (window.parent !== window) window.parent.postMessage(forged, "*");
+  window.postMessage(forged, "*");
+}
 </script>`;
 }
 
@@ -137,22 +186,56 @@ class Cdp {
   }
 }
 
+// The processes of this Wine prefix now running: pid -> command line.
+function winePids() {
+  const found = new Map();
+  for (const pid of fs.readdirSync("/proc").filter((p) => /^[0-9]+$/.test(p))) {
+    try {
+      const environ = fs.readFileSync(`/proc/${pid}/environ`).toString();
+      if (!environ.split("\0").includes(`WINEPREFIX=${prefix}`)) continue;
+      const command = fs.readFileSync(`/proc/${pid}/cmdline`).toString().replace(/\0/g, " ").trim();
+      if (/wine|\.exe/i.test(command)) found.set(pid, command);
+    } catch (error) {
+      // gone already, or not ours to read
+    }
+  }
+  return found;
+}
+
 async function main() {
   // Wine's own helpers start with their output going nowhere, so that they
-  // hold none of this program's pipes.
+  // hold none of this program's pipes. A server already running for the
+  // prefix is reused; one this test starts, it stops again.
   const { spawnSync } = require("child_process");
-  spawnSync("wineserver", ["-p"], { env: wineEnv, stdio: "ignore" });
-  spawnSync("wineboot", ["-i"], { env: wineEnv, stdio: "ignore" });
+  const before = winePids();
+  const serverWasRunning = [...before.values()].some((c) => /wineserver/.test(c));
+  if (!serverWasRunning) spawnSync("wineserver", ["-p"], { env: wineEnv, stdio: "ignore" });
+  // The prefix's own services start with the first program; start them here,
+  // where their output goes nowhere (once set up, a prefix needs no wineboot,
+  // which would start another set).
+  if (!fs.existsSync(path.join(prefix, "system.reg"))) {
+    spawnSync("wineboot", ["-i"], { env: wineEnv, stdio: "ignore" });
+  } else {
+    spawnSync("wine", ["cmd", "/c", "exit"], { env: wineEnv, stdio: "ignore" });
+  }
+  const started = () => [...winePids()].filter(([pid]) => !before.has(pid));
   const exchangeDir = path.join(scratch, "exchange");
   const exchange = winePath(exchangeDir);
   const list = calls(exchange);
 
+  let otherOrigin = "";
   const server = http.createServer((request, response) => {
     response.writeHead(200, { "content-type": "text/html" });
-    response.end(page(list));
+    response.end(page(list).replace("<script>", `<script>window.__frameUrl = ${JSON.stringify(otherOrigin + "/frame")};`));
   });
   await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
   const origin = `http://127.0.0.1:${server.address().port}`;
+  const other = http.createServer((request, response) => {
+    response.writeHead(200, { "content-type": "text/html" });
+    response.end(otherPage());
+  });
+  await new Promise((resolve) => other.listen(0, "127.0.0.1", resolve));
+  otherOrigin = `http://127.0.0.1:${other.address().port}`;
 
   const built = path.join(scratch, "built");
   execFileSync(path.join(root, "scripts", "extension.sh"), ["--allow", origin, "--out", built],
@@ -191,6 +274,38 @@ async function main() {
       await new Promise((r) => setTimeout(r, 200));
     }
     if (!answers) throw new Error("the page gave no answers");
+    const checks = (await cdp.send("Runtime.evaluate",
+      { expression: "window.__checks", awaitPromise: true, returnByValue: true }, sessionId)).result.value || {};
+    const expectations = {
+      bigint: /^TypeError: argument 1 cannot be sent: it is a bigint$/,
+      func: /^TypeError: argument 1 cannot be sent: it is a function$/,
+      symbol: /^TypeError: argument 1 cannot be sent: it is a symbol$/,
+      cyclic: /^TypeError: an argument cannot be sent: it refers to itself$/,
+      nested: /^TypeError: an argument cannot be sent: it holds a bigint$/,
+      nul: /^Error: exception during invocation$/,
+      unknown: /^Error: exception during invocation$/,
+      huge: /^RangeError: /,
+      names: /^exact$/,
+      after: /^resolved true$/,
+    };
+    for (const [name, pattern] of Object.entries(expectations)) {
+      if (!pattern.test(String(checks[name]))) fail(`${name}: ${String(checks[name]).slice(0, 120)}`);
+    }
+    if (checks.forgedAnswers !== 0) fail(`a frame of another origin got ${checks.forgedAnswers} answers`);
+    if (fs.existsSync(path.join(setFolder(), "I", "Forged"))) fail("a frame of another origin created a workspace");
+
+    // The same host on another port: no API, and its own forged requests
+    // reach nothing.
+    const probe = await cdp.send("Target.createTarget", { url: otherOrigin + "/" });
+    const probeSession = (await cdp.send("Target.attachToTarget", { targetId: probe.targetId, flatten: true })).sessionId;
+    let probed;
+    for (let attempt = 0; !probed && attempt < 50; attempt++) {
+      probed = (await cdp.send("Runtime.evaluate", { expression: "window.__probe", returnByValue: true }, probeSession)).result.value;
+      if (!probed) await new Promise((r) => setTimeout(r, 100));
+    }
+    if (probed !== "undefined,undefined,undefined") fail(`a page on another port sees: ${probed}`);
+    await new Promise((r) => setTimeout(r, 1000));
+    if (fs.existsSync(path.join(setFolder(), "I", "Forged"))) fail("a page on another port created a workspace");
     if (answers.pop() !== "typed:function") fail("window.DravenilFileAccess has no method functions");
     const roundTrip = answers.pop();
 
@@ -208,7 +323,25 @@ async function main() {
     console.log(`browser: ${roundTrip}`);
   } finally {
     chromium.kill();
+    await new Promise((resolve) => chromium.once("exit", resolve));
+    // The hosts end when Chromium closes their input; then the prefix's
+    // server, when this test started it.
+    for (let waited = 0; waited < 15000; waited += 200) {
+      if (started().every(([, c]) => /wineserver|services\.exe|winedevice|plugplay|svchost|rpcss|explorer|conhost/i.test(c))) break;
+      await new Promise((r) => setTimeout(r, 200));
+    }
+    if (!serverWasRunning) spawnSync("wineserver", ["-k"], { env: wineEnv, stdio: "ignore" });
+    const left = started();
+    for (let waited = 0; left.length && waited < 5000; waited += 200) {
+      await new Promise((r) => setTimeout(r, 200));
+      left.splice(0, left.length, ...started());
+    }
+    if (left.length) {
+      fail(`${left.length} processes the test started are still running: ${left.map(([, c]) => c).join("; ").slice(0, 300)}`);
+      for (const [pid] of left) try { process.kill(Number(pid), "SIGKILL"); } catch (error) { /* gone */ }
+    }
     server.close();
+    other.close();
     fs.rmSync(setFolder(), { recursive: true, force: true });
     fs.rmSync(scratch, { recursive: true, force: true });
   }

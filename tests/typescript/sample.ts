@@ -1,8 +1,13 @@
 // A page script checked against the declarations with tsc --strict: what
 // page authors write compiles, and the usual mistakes do not.
-import type { DravenilFileAccessPlugin } from "../../types/npDravenilFileAccessPlugin";
+import type {
+  DravenilCallRecord,
+  DravenilFileAccessPlugin,
+  DravenilResultParser,
+} from "../../types/npDravenilFileAccessPlugin";
 
 declare const plugin: DravenilFileAccessPlugin;
+declare const DravenilParse: DravenilResultParser;
 
 const list: string = plugin.getWorkspaceList("Team", "2026");
 const created: boolean = plugin.createWSFolder("Team", "North", "2026");
@@ -20,4 +25,13 @@ plugin.deleteWorkspace("Team", "North");
 // @ts-expect-error the WS flag is a boolean, not a string
 plugin.startPlayback("true");
 
-export { list, created, usage, view, stored, position, mustBeText };
+const names: string[] = DravenilParse.workspaceList(list);
+const records: DravenilCallRecord[] = DravenilParse.callDetails(
+  plugin.getCallDetailsForWorkspace("Team", "North", "2026"),
+);
+const firstDetail: string = records[0].details[0].value;
+const volumes: [string, string][] = DravenilParse.volumes(plugin.getTimelineVols("Team", "North", "2026"));
+// @ts-expect-error a record's details are objects, not texts
+const wrongDetail: string = records[0].details[0];
+
+export { list, created, usage, view, stored, position, mustBeText, names, firstDetail, volumes, wrongDetail };
