@@ -186,7 +186,13 @@ void* Browser::Allocate(uint32_t size, bool forPlugin) {
         allocationSizes.push_back(size);
         if (failAllocations) return nullptr;
     }
-    void* buffer = std::malloc(size ? size : 1);
+    void* buffer = nullptr;
+    if (!forPlugin && freshBuffers) {
+        buffer = VirtualAlloc(nullptr, size ? size : 1, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+        if (buffer) freshPages_.insert(buffer);
+    } else {
+        buffer = std::malloc(size ? size : 1);
+    }
     if (buffer) buffers_[buffer] = size;
     return buffer;
 }
@@ -201,7 +207,11 @@ void Browser::Free(void* buffer, bool byPlugin) {
         return;
     }
     buffers_.erase(it);
-    std::free(buffer);
+    if (freshPages_.erase(buffer)) {
+        VirtualFree(buffer, 0, MEM_RELEASE);
+    } else {
+        std::free(buffer);
+    }
 }
 
 NPObject* Browser::CreateObject(NPP npp, NPClass* objectClass) {

@@ -49,7 +49,11 @@ class Browser {
     NPIdentifier IntIdentifier(int32_t value);
 
     // Fault switches.
-    bool failAllocations = false;     // NPN_MemAlloc gives no buffer
+    bool failAllocations = false;  // NPN_MemAlloc gives no buffer
+    // NPN_MemAlloc gives fresh pages from the system every time, never
+    // memory a freed buffer had, as a browser's allocator does for large
+    // strings.
+    bool freshBuffers = false;
     bool failObjectCreation = false;  // NPN_CreateObject gives no object
 
     // Accounts.
@@ -86,6 +90,7 @@ class Browser {
 
     void* module_ = nullptr;
     std::map<void*, uint32_t> buffers_;
+    std::set<void*> freshPages_;  // buffers that came straight from the system
     std::set<NPObject*> objects_;
     std::map<std::string, std::unique_ptr<Identifier>> stringIds_;
     std::map<int32_t, std::unique_ptr<Identifier>> intIds_;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <memory>
 #include <vector>
 
 namespace platform {
@@ -25,10 +26,11 @@ std::string ReadProfileSection(const std::string& path, const std::string& secti
     // A full buffer is reported as size - 2, whether the section was cut or
     // fitted exactly: read again with more room until it comes back shorter.
     for (DWORD size = 1 << 16; size <= (1u << 30); size *= 4) {
-        std::vector<char> buffer(size, '\0');
+        // Not cleared first: only the `length` bytes the call wrote are read.
+        const std::unique_ptr<char[]> buffer(new char[size]);
         const DWORD length =
-            GetPrivateProfileSectionA(section.c_str(), buffer.data(), size, path.c_str());
-        if (length < size - 2) return std::string(buffer.data(), length);
+            GetPrivateProfileSectionA(section.c_str(), buffer.get(), size, path.c_str());
+        if (length < size - 2) return std::string(buffer.get(), length);
     }
     return {};
 }

@@ -9,11 +9,17 @@
 namespace platform {
 
 std::optional<std::string> LocalAppDataFolder() {
+    // Asked once per loaded module: the shell's answer costs as much as a
+    // settings read. Only a successful answer is kept; after a failure the
+    // next call asks again. The browser calls on one thread only.
+    static std::optional<std::string> kept;
+    if (kept) return kept;
     char path[MAX_PATH] = {};
     if (SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, path) != S_OK) {
         return std::nullopt;
     }
-    return std::string(path, strnlen(path, sizeof path));
+    kept.emplace(path, strnlen(path, sizeof path));
+    return kept;
 }
 
 }  // namespace platform

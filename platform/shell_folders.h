@@ -7,7 +7,8 @@
 namespace platform {
 
 // SHGetFolderPathA for CSIDL_LOCAL_APPDATA with flags 0 (the folder's current
-// path); nothing when the shell cannot give it.
+// path); nothing when the shell cannot give it. The first answer the shell
+// gives is kept for the life of the module; a failure is not.
 std::optional<std::string> LocalAppDataFolder();
 
 }  // namespace platform

@@ -67,6 +67,12 @@ struct ResultType<std::string> {
     static constexpr const char* kName = "string";
     static constexpr const char* kOrVoid = "string | undefined";
 };
+template <>
+struct ResultType<workspace::SizedText> {
+    static constexpr const char* kName = "string";
+    static constexpr const char* kOrVoid = "string | undefined";
+};
+
 template <class T>
 struct ResultType<std::optional<T>> {
     static constexpr const char* kName = ResultType<T>::kOrVoid;

@@ -52,6 +52,19 @@ void SetResult(NPVariant& result, const std::string& text) {
     SetStringBuffer(result, text.data(), length, length + 1);
 }
 
+void SetResult(NPVariant& result, const workspace::SizedText& text) {
+    if (text.size >= UINT32_MAX || !text.write) return;
+    const auto length = static_cast<uint32_t>(text.size);
+    auto* buffer = static_cast<char*>(BrowserMemAlloc(length + 1));
+    if (!buffer) return;
+    text.write(buffer);
+    buffer[length] = '\0';
+    result.type = NPVariantType_String;
+    result.value.stringValue.UTF8Characters = buffer;
+    // Like every string result, the text ends at a NUL it holds.
+    result.value.stringValue.UTF8Length = static_cast<uint32_t>(std::strlen(buffer));
+}
+
 void SetResult(NPVariant& result, const FixedCapacityText& text) {
     if (text.capacity == 0) return;
     const auto length = static_cast<uint32_t>(text.text.size() < text.capacity ? text.text.size()

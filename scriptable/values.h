@@ -8,6 +8,7 @@
 #include <string>
 
 #include "shell/npapi.h"
+#include "workspace/sized_text.h"
 
 namespace scriptable {
 
@@ -31,6 +32,9 @@ void SetResult(NPVariant& result, bool value);
 void SetResult(NPVariant& result, double value);
 void SetResult(NPVariant& result, const std::string& text);
 void SetResult(NPVariant& result, const FixedCapacityText& text);
+// Takes the browser's buffer once, at the text's size, and has the text
+// written into it.
+void SetResult(NPVariant& result, const workspace::SizedText& text);
 void SetResult(NPVariant& result, const char* text) = delete;  // would become a bool
 
 // An empty optional is a void result.

@@ -39,6 +39,29 @@ TEST(ListTexts, QuotingEscapesEveryCharacterThatWouldEndTheLiteralOrTheLine) {
     }
 }
 
+TEST(ListTexts, QuotingFindsACharacterToEscapeAtAnyPositionOfALongText) {
+    // The scan looks at several bytes at a time: every position of a block,
+    // and of the bytes after the last whole block, must be seen.
+    const std::pair<std::string, std::string> specials[] = {
+        {"'", "\\'"},      {"\\", "\\\\"},    {"\n", "\\n"},
+        {"\x1F", "\\x1F"}, {"\x7F", "\\x7F"}, {"\xE2\x80\xA9", "\\u2029"},
+        {"\0"s, "\\x00"}};
+    for (const auto& [special, escaped] : specials) {
+        for (size_t at = 0; at < 40; ++at) {
+            const std::string text = std::string(at, 'p') + special + std::string(40 - at, 'q');
+            std::string out;
+            workspace::AppendQuoted(out, text);
+            EXPECT_EQ(out, "'" + std::string(at, 'p') + escaped + std::string(40 - at, 'q') + "'")
+                << testing::PrintToString(special) << " at " << at;
+        }
+    }
+    // Bytes one away from those escaped are left alone.
+    const std::string near = "\x20\x7E\x80\xE1\xE3&(\x5B\x5D";
+    std::string out;
+    workspace::AppendQuoted(out, near + near + near);
+    EXPECT_EQ(out, "'" + near + near + near + "'");
+}
+
 TEST(ListTexts, MissingCallsKeepOrderAndDuplicatesAndDropEmptyPieces) {
     EXPECT_EQ(workspace::MissingCallsText(",a,b,,a,c,", {"b"}), "a,a,c");
     EXPECT_EQ(workspace::MissingCallsText("A,a", {"a"}), "A");

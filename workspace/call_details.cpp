@@ -54,60 +54,88 @@ std::optional<size_t> SecondTextLength(Cursor& cursor) {
     return size_t{*low} - 128 + 128 * size_t{*high};
 }
 
-void AppendNumber(std::string& out, int32_t value) {
+template <class Sink>
+void PutNumber(Sink& sink, int32_t value) {
     char digits[12];
     const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    out.append(digits, end);
+    sink.Put(std::string_view(digits, static_cast<size_t>(end - digits)));
 }
 
-// Appends one detail item's text; false (with `out` partly written) when the
+// Writes one detail item's text; false (with part of it written) when the
 // data ends inside it.
-bool AppendDetail(Cursor& cursor, std::string& out) {
+template <class Sink>
+bool PutDetail(Cursor& cursor, Sink& sink) {
     const auto key = cursor.Int32();
     const auto firstLength = key ? cursor.Byte() : std::nullopt;
     const auto first = firstLength ? cursor.Text(*firstLength) : std::nullopt;
     const auto secondLength = first ? SecondTextLength(cursor) : std::nullopt;
     const auto second = secondLength ? cursor.Text(*secondLength) : std::nullopt;
     if (!second) return false;
-    out.append(",[");
-    AppendNumber(out, *key);
-    out += ',';
-    AppendQuoted(out, *first);
-    out += ',';
-    AppendQuoted(out, *second);
-    out += ']';
+    sink.Put(",[");
+    PutNumber(sink, *key);
+    sink.Put(',');
+    PutQuoted(sink, *first);
+    sink.Put(',');
+    PutQuoted(sink, *second);
+    sink.Put(']');
+    return true;
+}
+
+// One call record's text; false when the data ends inside the record, which
+// then must not be kept.
+template <class Sink>
+bool PutRecord(Cursor& cursor, Sink& sink, bool first) {
+    const auto key = cursor.Int32();
+    const auto details = key ? cursor.Int32() : std::nullopt;
+    if (!details) return false;
+    if (!first) sink.Put(',');
+    sink.Put('[');
+    PutNumber(sink, *key);
+    sink.Put(',');
+    PutNumber(sink, *details);
+    for (int32_t d = 0; d < *details; ++d) {
+        if (!PutDetail(cursor, sink)) return false;
+    }
+    sink.Put(']');
     return true;
 }
 
 }  // namespace
 
-std::string CallDetailsText(std::string_view bytes) {
+CallDetailsLayout MeasureCallDetails(std::string_view bytes) {
     Cursor cursor(bytes);
-    std::string text;
-    // The text is about as long as the file for realistic details.
-    text.reserve(bytes.size() + bytes.size() / 4 + 2);
-    text += '[';
+    CountingSink sink;
+    sink.Put('[');
     const int32_t records = cursor.Int32().value_or(0);
+    CallDetailsLayout layout;
     for (int32_t r = 0; r < records; ++r) {
-        const auto key = cursor.Int32();
-        const auto details = key ? cursor.Int32() : std::nullopt;
-        if (!details) break;
-        // Written in place and taken back whole when the data ends inside it.
-        const size_t recordStart = text.size();
-        if (r > 0) text += ',';
-        text += '[';
-        AppendNumber(text, *key);
-        text += ',';
-        AppendNumber(text, *details);
-        bool complete = true;
-        for (int32_t d = 0; d < *details && complete; ++d) complete = AppendDetail(cursor, text);
-        if (!complete) {
-            text.resize(recordStart);
+        // What an incomplete record added is taken back.
+        const size_t before = sink.size;
+        if (!PutRecord(cursor, sink, r == 0)) {
+            sink.size = before;
             break;
         }
-        text += ']';
+        ++layout.records;
     }
-    text += ']';
+    sink.Put(']');
+    layout.size = sink.size;
+    return layout;
+}
+
+void WriteCallDetails(std::string_view bytes, const CallDetailsLayout& layout, char* out) {
+    Cursor cursor(bytes);
+    BufferSink sink{out};
+    sink.Put('[');
+    cursor.Int32();
+    // Only the records the measure found complete: each is written whole.
+    for (int32_t r = 0; r < layout.records; ++r) PutRecord(cursor, sink, r == 0);
+    sink.Put(']');
+}
+
+std::string CallDetailsText(std::string_view bytes) {
+    const CallDetailsLayout layout = MeasureCallDetails(bytes);
+    std::string text(layout.size, '\0');
+    WriteCallDetails(bytes, layout, text.data());
     return text;
 }
 

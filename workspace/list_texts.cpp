@@ -1,55 +1,6 @@
 #include "workspace/list_texts.h"
 
 namespace workspace {
-namespace {
-
-bool IsSpecial(unsigned char c) {
-    return c == '\\' || c == '\'' || c < 0x20 || c == 0x7F || c == 0xE2;
-}
-
-}  // namespace
-
-void AppendQuoted(std::string& out, std::string_view text) {
-    out += '\'';
-    size_t plain = 0;  // start of the bytes not written yet
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (!IsSpecial(c)) continue;
-        // U+2028 and U+2029 (E2 80 A8/A9) end a line in script; other E2
-        // sequences are ordinary characters.
-        const bool separator = c == 0xE2 && i + 2 < text.size() && text[i + 1] == '\x80' &&
-                               (text[i + 2] == '\xA8' || text[i + 2] == '\xA9');
-        if (c == 0xE2 && !separator) continue;
-        out.append(text.substr(plain, i - plain));
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\'':
-                out += "\\'";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case 0xE2:
-                out += text[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
-                i += 2;
-                break;
-            default: {
-                static constexpr char kHex[] = "0123456789ABCDEF";
-                const char escape[4] = {'\\', 'x', kHex[c >> 4], kHex[c & 0xF]};
-                out.append(escape, sizeof escape);
-            }
-        }
-        plain = i + 1;
-    }
-    out.append(text.substr(plain));
-    out += '\'';
-}
-
 std::string QuotedNameList(const std::vector<std::string>& names) {
     std::string list = "[";
     for (const std::string& name : names) {

@@ -1,5 +1,6 @@
 #include "workspace/workspace_calls.h"
 
+#include <memory>
 #include <unordered_set>
 #include <vector>
 
@@ -11,15 +12,20 @@
 #include "workspace/workspace_path.h"
 
 namespace workspace {
-std::string getCallDetailsForWorkspace(const std::string& outer, const std::string& workspace,
-                                       const std::string& inner) {
+SizedText getCallDetailsForWorkspace(const std::string& outer, const std::string& workspace,
+                                     const std::string& inner) {
     TraceScope trace("MyScriptableNPObject::getCallDetailsForWorkspace");
     const WorkspacePath path = ComposeWorkspacePath({outer, inner, workspace}, "Calls.dat");
-    if (path.status == WorkspacePath::Status::NoLocalAppData) return "Failed to get folder path";
-    if (!path) return "Failed to open file";
-    const auto bytes = platform::ReadWholeFile(path.text);
-    if (!bytes) return "Failed to open file";
-    return CallDetailsText(*bytes);
+    if (path.status == WorkspacePath::Status::NoLocalAppData) {
+        return SizedText::Of("Failed to get folder path");
+    }
+    if (!path) return SizedText::Of("Failed to open file");
+    auto bytes = platform::ReadWholeFile(path.text);
+    if (!bytes) return SizedText::Of("Failed to open file");
+    // Measured now, written into the browser's buffer once it has one.
+    auto kept = std::make_shared<const std::string>(std::move(*bytes));
+    const CallDetailsLayout layout = MeasureCallDetails(*kept);
+    return {layout.size, [kept, layout](char* out) { WriteCallDetails(*kept, layout, out); }};
 }
 
 std::string getMissingOrBufferingCalls(const std::string& outer, const std::string& workspace,

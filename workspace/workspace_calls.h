@@ -3,15 +3,18 @@
 // any folder by suffix.
 #pragma once
 
+#include "workspace/sized_text.h"
+
 #include <string>
 
 namespace workspace {
 
 // The call details text of Calls.dat; "Failed to open file" when it cannot
 // be opened (or a name is refused), "Failed to get folder path" when there is
-// no local application-data folder.
-std::string getCallDetailsForWorkspace(const std::string& outer, const std::string& workspace,
-                                       const std::string& inner);
+// no local application-data folder. Written straight into the result's
+// buffer.
+SizedText getCallDetailsForWorkspace(const std::string& outer, const std::string& workspace,
+                                     const std::string& inner);
 
 // The names of the comma-separated call list that have no entry in the
 // workspace's Calls subfolder, in list order, joined by ","; empty pieces of

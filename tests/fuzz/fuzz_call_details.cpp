@@ -1,10 +1,12 @@
 // The call details decoder on any bytes: its text is the text of the
 // complete records of the data, and the text of a shorter file is a prefix
-// of it, record by record; every text is quoted as a JavaScript literal.
+// of it, record by record; every text is quoted as a JavaScript literal; the
+// measure and the writer agree to the byte.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -114,6 +116,12 @@ std::string Joined(const std::vector<std::string>& records) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const std::string text = workspace::CallDetailsText(bytes);
+    // The two passes agree: the writer fills a buffer of exactly the
+    // measured size (the sanitizer sees any byte past it).
+    const workspace::CallDetailsLayout layout = workspace::MeasureCallDetails(bytes);
+    const std::unique_ptr<char[]> exact(new char[layout.size]);
+    workspace::WriteCallDetails(bytes, layout, exact.get());
+    Require(std::string_view(exact.get(), layout.size) == text);
     Require(text.size() >= 2 && text.front() == '[' && text.back() == ']');
     const std::vector<std::string> records = ReferenceRecords(bytes);
     Require(text == Joined(records));
