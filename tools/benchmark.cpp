@@ -613,64 +613,61 @@ int main(int argc, char** argv) {
             Report("getTimelineVols, " + std::to_string(volumes) + " entries",
                    Measure("getTimelineVols", vols, occurrences('[', volumes + 1), bareSection, 50),
                    1.3);
-        },
-                       50),
-                   1.3);
-    }
-
-    // Soak: every method family on one object.
-    if (Selected("soak")) {
-        const int calls = quick ? 1000 : 100000;
-        const std::vector<std::pair<const char*, std::vector<standin::Value>>> mix = {
-            {"setReplayPos", {"1", false, folder}},
-            {"readCurrentReplayPos", {false, folder}},
-            {"checkReplayUpdate", {true, folder}},
-            {"startPlayback", {false}},
-            {"getCurrentCallID", {false}},
-            {"fileExists", {probe}},
-            {"getWorkspaceList", {outer, "In"}},
-            {"doesWorkspaceExist", {outer, "Settings", "In"}},
-            {"getCallDetailsForWorkspace", {outer, "Missing", "In"}},
-            {"getMissingOrBufferingCalls", {outer, "Settings", "In", "a,b"}},
-            {"isCallInWorkspace", {outer, "In", "absent"}},
-            {"getFileNamesInDir", {folder, ".dat"}},
-            {"writeWSCurrentReplayMode", {outer, "Settings", "In", "soak"}},
-            {"readWSCurrentReplayMode", {outer, "Settings", "In"}},
-            {"readWSNavPosition", {outer, "Settings", "In"}},
-            {"createWSFolder", {outer, "Soak", "In"}},
-            {"deleteWorkspace", {outer, "Soak", "In"}},
-            {"NoSuchMethod", {}},
-            {"fileExists", {}},
-        };
-        // One round first: what the platform sets up once (registry
-        // keys, caches) is not growth.
-        for (const auto& [method, args] : mix) call(method, args);
-        const size_t handlesBefore = HandleCount(), memoryBefore = PrivateBytes();
-        for (int i = 0; i < calls; ++i) {
-            const auto& [method, args] = mix[static_cast<size_t>(i) % mix.size()];
-            call(method, args);
         }
-        const size_t handlesAfter = HandleCount(), memoryAfter = PrivateBytes();
-        const long long growth =
-            static_cast<long long>(memoryAfter) - static_cast<long long>(memoryBefore);
-        std::cout << "\nSoak, " << calls << " calls: handles " << handlesBefore << " -> "
-                  << handlesAfter << ", private memory " << memoryBefore / 1024 << " -> "
-                  << memoryAfter / 1024 << " KiB (growth " << growth / 1024
-                  << " KiB), browser buffers outstanding " << browser.LiveBuffers() << "\n";
-        Check(handlesAfter <= handlesBefore, "handles left behind by the soak");
-        Check(browser.LiveBuffers() == 0, "browser buffers left behind by the soak");
-        Check(browser.faults.empty(), "browser faults in the soak");
-        Check(growth < (1 << 20), "memory growth of the soak");
+
+        // Soak: every method family on one object.
+        if (Selected("soak")) {
+            const int calls = quick ? 1000 : 100000;
+            const std::vector<std::pair<const char*, std::vector<standin::Value>>> mix = {
+                {"setReplayPos", {"1", false, folder}},
+                {"readCurrentReplayPos", {false, folder}},
+                {"checkReplayUpdate", {true, folder}},
+                {"startPlayback", {false}},
+                {"getCurrentCallID", {false}},
+                {"fileExists", {probe}},
+                {"getWorkspaceList", {outer, "In"}},
+                {"doesWorkspaceExist", {outer, "Settings", "In"}},
+                {"getCallDetailsForWorkspace", {outer, "Missing", "In"}},
+                {"getMissingOrBufferingCalls", {outer, "Settings", "In", "a,b"}},
+                {"isCallInWorkspace", {outer, "In", "absent"}},
+                {"getFileNamesInDir", {folder, ".dat"}},
+                {"writeWSCurrentReplayMode", {outer, "Settings", "In", "soak"}},
+                {"readWSCurrentReplayMode", {outer, "Settings", "In"}},
+                {"readWSNavPosition", {outer, "Settings", "In"}},
+                {"createWSFolder", {outer, "Soak", "In"}},
+                {"deleteWorkspace", {outer, "Soak", "In"}},
+                {"NoSuchMethod", {}},
+                {"fileExists", {}},
+            };
+            // One round first: what the platform sets up once (registry
+            // keys, caches) is not growth.
+            for (const auto& [method, args] : mix) call(method, args);
+            const size_t handlesBefore = HandleCount(), memoryBefore = PrivateBytes();
+            for (int i = 0; i < calls; ++i) {
+                const auto& [method, args] = mix[static_cast<size_t>(i) % mix.size()];
+                call(method, args);
+            }
+            const size_t handlesAfter = HandleCount(), memoryAfter = PrivateBytes();
+            const long long growth =
+                static_cast<long long>(memoryAfter) - static_cast<long long>(memoryBefore);
+            std::cout << "\nSoak, " << calls << " calls: handles " << handlesBefore << " -> "
+                      << handlesAfter << ", private memory " << memoryBefore / 1024 << " -> "
+                      << memoryAfter / 1024 << " KiB (growth " << growth / 1024
+                      << " KiB), browser buffers outstanding " << browser.LiveBuffers() << "\n";
+            Check(handlesAfter <= handlesBefore, "handles left behind by the soak");
+            Check(browser.LiveBuffers() == 0, "browser buffers left behind by the soak");
+            Check(browser.faults.empty(), "browser faults in the soak");
+            Check(growth < (1 << 20), "memory growth of the soak");
+        }
     }
-}
 
-std::error_code ignored;
-fs::remove_all(outerFolder, ignored);
-fs::remove_all(scratch, ignored);
+    std::error_code ignored;
+    fs::remove_all(outerFolder, ignored);
+    fs::remove_all(scratch, ignored);
 
-std::cout << "\n";
-if (quick) std::cout << "Quick run: small data, one round; the times mean nothing.\n\n";
-PrintTable();
-if (failures) std::cerr << failures << " wrong results\n";
-return failures ? 1 : 0;
+    std::cout << "\n";
+    if (quick) std::cout << "Quick run: small data, one round; the times mean nothing.\n\n";
+    PrintTable();
+    if (failures) std::cerr << failures << " wrong results\n";
+    return failures ? 1 : 0;
 }
