@@ -16,12 +16,12 @@ std::optional<std::string> FirstLine(const std::string& path) {
     return file.ReadLine();
 }
 
-// Replaces the whole file with `content` (no line end follows); true once
-// the file opened, nothing when it could not be.
+// Replaces the whole file with `content` (no line end follows): true once it
+// holds it, nothing when it could not be opened or written (it then holds
+// what it held before).
 std::optional<bool> WriteWholeFile(const std::string& path, const std::string& content) {
-    SharedFile file = SharedFile::OpenForWriting(path);
-    if (!file.IsOpen()) return std::nullopt;
-    file.Write(content);
+    const auto replaced = platform::ReplaceSmallFile(path, content);
+    if (!replaced || !*replaced) return std::nullopt;
     return true;
 }
 
@@ -47,13 +47,11 @@ std::optional<bool> setReplayPos(ExchangeFiles& files, const std::string& positi
                                  const std::string& folder) {
     TraceScope trace("MyScriptableNPObject::setReplayPos");
     files.SetFolder(folder);
-    // The replay position file is opened, and so emptied, only once the
-    // command file is open: a command that cannot be given changes nothing.
-    SharedFile command = SharedFile::OpenForWriting(files.timelineUpdate.Select(ws));
-    if (!command.IsOpen()) return std::nullopt;
-    SharedFile replayPos = SharedFile::OpenForWriting(files.replayPos.Select(ws));
-    command.Write("rp " + position);
-    replayPos.Write(position);
+    // The replay position file is written only once the command is: a
+    // command that cannot be given changes nothing. Each file holds its old
+    // content or its new one, never a mix.
+    if (!WriteWholeFile(files.timelineUpdate.Select(ws), "rp " + position)) return std::nullopt;
+    if (!WriteWholeFile(files.replayPos.Select(ws), position)) return std::nullopt;
     return true;
 }
 

@@ -56,8 +56,8 @@ bool checkAccessRights(const std::string& folder) {
     }
     switch (platform::CreateNewFile(probe)) {
         case platform::NewFileOutcome::Created:
-            platform::RemoveFile(probe);
-            return true;
+            // A probe that stays behind is no success.
+            return platform::RemoveFile(probe);
         case platform::NewFileOutcome::AlreadyExists:
             // Someone's file of that name: its content and presence are theirs.
             return platform::CanOpenForAppending(probe);

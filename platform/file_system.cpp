@@ -1,4 +1,5 @@
 #include "platform/file_system.h"
+#include "platform/fault_plan.h"
 
 #include <windows.h>
 
@@ -9,31 +10,40 @@
 namespace platform {
 
 bool PathExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return PLATFORM_CALL("GetFileAttributesA", INVALID_FILE_ATTRIBUTES,
+                         GetFileAttributesA(path.c_str())) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::optional<uint64_t> LastWriteTime(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    if (!PLATFORM_CALL("GetFileAttributesExA", FALSE,
+                       GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))) {
+        return std::nullopt;
+    }
     return (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
            data.ftLastWriteTime.dwLowDateTime;
 }
 
 bool IsFolder(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = PLATFORM_CALL("GetFileAttributesA", INVALID_FILE_ATTRIBUTES,
+                                           GetFileAttributesA(path.c_str()));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool RenamePath(const std::string& from, const std::string& to) {
-    return std::rename(from.c_str(), to.c_str()) == 0;
+    return PLATFORM_CALL("rename", -1, std::rename(from.c_str(), to.c_str())) == 0;
 }
 
-bool CreateFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr); }
+bool CreateFolder(const std::string& path) {
+    return PLATFORM_CALL("CreateDirectoryA", FALSE, CreateDirectoryA(path.c_str(), nullptr));
+}
 
 NewFileOutcome CreateNewFile(const std::string& path) {
-    const FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const FileHandle file(
+        PLATFORM_CALL("CreateFileA", INVALID_HANDLE_VALUE,
+                      CreateFileA(path.c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
     if (file.IsValid()) return NewFileOutcome::Created;
     const DWORD error = GetLastError();
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
@@ -42,9 +52,11 @@ NewFileOutcome CreateNewFile(const std::string& path) {
 }
 
 bool CanOpenForAppending(const std::string& path) {
-    const FileHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const FileHandle file(
+        PLATFORM_CALL("CreateFileA", INVALID_HANDLE_VALUE,
+                      CreateFileA(path.c_str(), FILE_APPEND_DATA,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
     return file.IsValid();
 }
 

@@ -1,4 +1,5 @@
 #include "platform/file_tree.h"
+#include "platform/fault_plan.h"
 
 #include <windows.h>
 
@@ -37,10 +38,14 @@ std::optional<std::wstring> Widen(std::string_view text) {
     // one once a program has switched them over.
     const UINT codePage = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
     const int length = static_cast<int>(text.size());
-    const int units = MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0);
+    const int units =
+        PLATFORM_CALL("MultiByteToWideChar", 0,
+                      MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0));
     if (units <= 0) return std::nullopt;
     std::wstring wide(static_cast<size_t>(units), L'\0');
-    if (MultiByteToWideChar(codePage, 0, text.data(), length, wide.data(), units) != units) {
+    if (PLATFORM_CALL("MultiByteToWideChar", 0,
+                      MultiByteToWideChar(codePage, 0, text.data(), length, wide.data(), units)) !=
+        units) {
         return std::nullopt;
     }
     return wide;
@@ -89,7 +94,8 @@ TreePath TreePath::Child(const std::wstring& name) const {
 
 PathState StateOf(const TreePath& path) {
     PathState state;
-    const DWORD attributes = GetFileAttributesW(path.Text().c_str());
+    const DWORD attributes = PLATFORM_CALL("GetFileAttributesW", INVALID_FILE_ATTRIBUTES,
+                                           GetFileAttributesW(path.Text().c_str()));
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         state.kind = PathState::Kind::Present;
         state.attributes = attributes;
@@ -103,9 +109,10 @@ FolderListing ListFolder(const TreePath& folder) {
     FolderListing listing;
     const std::wstring pattern = folder.Text() + L"\\*";
     WIN32_FIND_DATAW data;
-    const SearchHandle search(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
-                                               FindExSearchNameMatch, nullptr,
-                                               FIND_FIRST_EX_LARGE_FETCH));
+    const SearchHandle search(
+        PLATFORM_CALL("FindFirstFileExW", INVALID_HANDLE_VALUE,
+                      FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
+                                       FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH)));
     if (!search.IsValid()) {
         // A folder with no entries at all (a volume's root) is complete.
         listing.complete = GetLastError() == ERROR_FILE_NOT_FOUND && StateOf(folder).IsFolder();
@@ -119,7 +126,7 @@ FolderListing ListFolder(const TreePath& folder) {
         entry.name.assign(name);
         entry.attributes = data.dwFileAttributes;
         entry.size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
-    } while (FindNextFileW(search.Get(), &data));
+    } while (PLATFORM_CALL("FindNextFileW", FALSE, FindNextFileW(search.Get(), &data)));
     listing.complete = GetLastError() == ERROR_NO_MORE_FILES;
     return listing;
 }
@@ -128,12 +135,19 @@ bool RemoveEntry(const TreePath& path, const TreeEntry& entry) {
     const wchar_t* text = path.Text().c_str();
     const DWORD attributes = entry.attributes;
     const bool readOnly = attributes & FILE_ATTRIBUTE_READONLY;
-    if (readOnly) SetFileAttributesW(text, attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (readOnly) {
+        PLATFORM_CALL("SetFileAttributesW", FALSE,
+                      SetFileAttributesW(text, attributes & ~FILE_ATTRIBUTE_READONLY));
+    }
     // A link to a folder is a folder entry of its own: removing it leaves
     // its target untouched.
-    const bool removed = entry.IsFolder() ? RemoveDirectoryW(text) : DeleteFileW(text);
+    const bool removed = entry.IsFolder()
+                             ? PLATFORM_CALL("RemoveDirectoryW", FALSE, RemoveDirectoryW(text))
+                             : PLATFORM_CALL("DeleteFileW", FALSE, DeleteFileW(text));
     if (removed || IsNotFound(GetLastError())) return true;
-    if (readOnly) SetFileAttributesW(text, attributes);  // what remains stays as it was
+    if (readOnly) {  // what remains stays as it was
+        PLATFORM_CALL("SetFileAttributesW", FALSE, SetFileAttributesW(text, attributes));
+    }
     return false;
 }
 
@@ -144,9 +158,11 @@ bool RemoveEmptyFolder(const TreePath& path, uint32_t attributes) {
 }
 
 FolderMade MakeFolder(const TreePath& path, uint32_t attributes) {
-    if (CreateDirectoryW(path.Text().c_str(), nullptr)) {
+    if (PLATFORM_CALL("CreateDirectoryW", FALSE, CreateDirectoryW(path.Text().c_str(), nullptr))) {
         if (attributes & kAttributesThatBlockReplacing) {
-            SetFileAttributesW(path.Text().c_str(), attributes & kAttributesThatBlockReplacing);
+            PLATFORM_CALL("SetFileAttributesW", FALSE,
+                          SetFileAttributesW(path.Text().c_str(),
+                                             attributes & kAttributesThatBlockReplacing));
         }
         return FolderMade::Created;
     }
@@ -159,13 +175,17 @@ bool CopyFileOnto(const TreePath& from, const TreePath& to, uint32_t attributes,
     auto copied = [&] {
         // Not every file system layer carries the attributes over itself.
         const DWORD kept = attributes & (kAttributesThatBlockReplacing | FILE_ATTRIBUTE_ARCHIVE);
-        if (kept & kAttributesThatBlockReplacing) SetFileAttributesW(target, kept);
+        // A copy whose attributes could not be given is still a whole copy of
+        // the bytes; the attributes are what Windows gave it.
+        if (kept & kAttributesThatBlockReplacing) {
+            PLATFORM_CALL("SetFileAttributesW", FALSE, SetFileAttributesW(target, kept));
+        }
         return true;
     };
     // Into a new folder, a copy that refuses to replace anything needs no
     // look first; should something have appeared there, it is looked at.
     if (!mayExist) {
-        if (CopyFileW(source, target, TRUE)) return copied();
+        if (PLATFORM_CALL("CopyFileW", FALSE, CopyFileW(source, target, TRUE))) return copied();
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
     }
@@ -177,20 +197,31 @@ bool CopyFileOnto(const TreePath& from, const TreePath& to, uint32_t attributes,
         if (existing.attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
         // Windows refuses to replace a read-only file, and a hidden or system
         // one with a file that lacks those attributes.
-        if (blocking) SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL);
+        if (blocking) {
+            PLATFORM_CALL("SetFileAttributesW", FALSE,
+                          SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL));
+        }
     }
-    if (CopyFileW(source, target, FALSE)) return copied();
-    if (blocking) SetFileAttributesW(target, existing.attributes);  // left as it was
+    if (PLATFORM_CALL("CopyFileW", FALSE, CopyFileW(source, target, FALSE))) return copied();
+    if (blocking) {  // left as it was
+        PLATFORM_CALL("SetFileAttributesW", FALSE, SetFileAttributesW(target, existing.attributes));
+    }
     return false;
 }
 
 std::optional<bool> SameObject(const TreePath& a, const TreePath& b) {
     auto identify = [](const TreePath& path) -> std::optional<BY_HANDLE_FILE_INFORMATION> {
-        const FileHandle file(CreateFileW(
-            path.Text().c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        const FileHandle file(PLATFORM_CALL(
+            "CreateFileW", INVALID_HANDLE_VALUE,
+            CreateFileW(path.Text().c_str(), 0,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                        nullptr)));
         BY_HANDLE_FILE_INFORMATION info;
-        if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &info)) return std::nullopt;
+        if (!file.IsValid() || !PLATFORM_CALL("GetFileInformationByHandle", FALSE,
+                                              GetFileInformationByHandle(file.Get(), &info))) {
+            return std::nullopt;
+        }
         return info;
     };
     const auto first = identify(a);

@@ -1,4 +1,5 @@
 #include "platform/folder_search.h"
+#include "platform/fault_plan.h"
 
 #include <windows.h>
 
@@ -17,6 +18,7 @@ struct FolderSearch::State {
     HANDLE handle = INVALID_HANDLE_VALUE;
     WIN32_FIND_DATAA data{};
     bool pending = false;  // `data` holds an entry not handed out yet
+    bool failed = false;   // stopped on an error, not at the last entry
     // A pattern too long for the narrow functions is searched with the wide
     // ones; each name is then given back in the narrow functions' code page.
     bool wide = false;
@@ -30,8 +32,10 @@ namespace {
 bool Narrow(const WIN32_FIND_DATAW& wide, WIN32_FIND_DATAA& narrow) {
     const UINT codePage = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
     const int length = static_cast<int>(wcsnlen(wide.cFileName, MAX_PATH));
-    const int bytes = WideCharToMultiByte(codePage, 0, wide.cFileName, length, narrow.cFileName,
-                                          sizeof narrow.cFileName - 1, nullptr, nullptr);
+    const int bytes =
+        PLATFORM_CALL("WideCharToMultiByte", 0,
+                      WideCharToMultiByte(codePage, 0, wide.cFileName, length, narrow.cFileName,
+                                          sizeof narrow.cFileName - 1, nullptr, nullptr));
     if (bytes <= 0 && length > 0) return false;
     narrow.cFileName[bytes] = '\0';
     narrow.dwFileAttributes = wide.dwFileAttributes;
@@ -45,18 +49,20 @@ bool Narrow(const WIN32_FIND_DATAW& wide, WIN32_FIND_DATAA& narrow) {
 FolderSearch::FolderSearch(const std::string& pattern) : state_(std::make_unique<State>()) {
     State& s = *state_;
     if (pattern.size() < MAX_PATH) {
-        s.handle = FindFirstFileA(pattern.c_str(), &s.data);
+        s.handle = PLATFORM_CALL("FindFirstFileA", INVALID_HANDLE_VALUE,
+                                 FindFirstFileA(pattern.c_str(), &s.data));
     } else if (const auto path = TreePath::FromNarrow(pattern)) {
         s.wide = true;
-        s.handle = FindFirstFileW(path->Text().c_str(), &s.wideData);
+        s.handle = PLATFORM_CALL("FindFirstFileW", INVALID_HANDLE_VALUE,
+                                 FindFirstFileW(path->Text().c_str(), &s.wideData));
     }
     s.pending = s.handle != INVALID_HANDLE_VALUE;
 }
 
 bool FolderSearch::FindNext() {
     State& s = *state_;
-    if (!s.wide) return FindNextFileA(s.handle, &s.data);
-    return FindNextFileW(s.handle, &s.wideData);
+    if (!s.wide) return PLATFORM_CALL("FindNextFileA", FALSE, FindNextFileA(s.handle, &s.data));
+    return PLATFORM_CALL("FindNextFileW", FALSE, FindNextFileW(s.handle, &s.wideData));
 }
 
 FolderSearch::~FolderSearch() {
@@ -65,10 +71,16 @@ FolderSearch::~FolderSearch() {
 
 bool FolderSearch::Started() const { return state_->handle != INVALID_HANDLE_VALUE; }
 
+bool FolderSearch::Failed() const { return state_->failed; }
+
 bool FolderSearch::Next(FolderEntry& entry) {
     for (;;) {
         if (!state_->pending) {
-            if (!Started() || !FindNext()) return false;
+            if (!Started()) return false;
+            if (!FindNext()) {
+                state_->failed = GetLastError() != ERROR_NO_MORE_FILES;
+                return false;
+            }
         }
         state_->pending = false;
         if (state_->wide && !Narrow(state_->wideData, state_->data)) continue;

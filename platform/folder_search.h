@@ -30,6 +30,9 @@ class FolderSearch {
 
     // False when the search could not start (no such folder, a path too long).
     bool Started() const;
+    // True once the search stopped on an error rather than at its last entry:
+    // what it gave is then not the whole folder.
+    bool Failed() const;
 
     // The next entry other than "." and "..", in the order the file system
     // gives them; false once there is none.

@@ -1,4 +1,5 @@
 #include "platform/process.h"
+#include "platform/fault_plan.h"
 
 #include <windows.h>
 
@@ -13,10 +14,13 @@ std::optional<std::wstring> AnsiToWide(const std::string& text, size_t maxUnits)
     if (text.empty()) return std::wstring();
     if (text.size() > INT_MAX) return std::nullopt;
     const int length = static_cast<int>(text.size());
-    const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+    const int units = PLATFORM_CALL(
+        "MultiByteToWideChar", 0, MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0));
     if (units <= 0 || static_cast<size_t>(units) > maxUnits) return std::nullopt;
     std::wstring wide(static_cast<size_t>(units), L'\0');
-    if (MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), units) != units) {
+    if (PLATFORM_CALL("MultiByteToWideChar", 0,
+                      MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), units)) !=
+        units) {
         return std::nullopt;
     }
     return wide;
@@ -29,8 +33,9 @@ bool StartDetachedProcess(const std::wstring& commandLine) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
-                        nullptr, &startup, &info)) {
+    if (!PLATFORM_CALL("CreateProcessW", FALSE,
+                       CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE,
+                                      DETACHED_PROCESS, nullptr, nullptr, &startup, &info))) {
         return false;
     }
     const KernelHandle process(info.hProcess);

@@ -1,6 +1,9 @@
 #include "platform/shared_file.h"
 
+#include <io.h>
 #include <share.h>
+
+#include "platform/fault_plan.h"
 
 namespace platform {
 namespace {
@@ -8,7 +11,52 @@ namespace {
 // The mode always names text or binary: the runtime's process-wide default
 // may have been switched by the browser or another module.
 std::FILE* OpenShared(const std::string& path, const char* mode) {
-    return _fsopen(path.c_str(), mode, _SH_DENYNO);
+    return PLATFORM_CALL("_fsopen", nullptr, _fsopen(path.c_str(), mode, _SH_DENYNO));
+}
+
+// One character, or EOF; `failed` is set when the stream failed rather than
+// ended.
+int NextCharacter(std::FILE* file, bool& failed) {
+    if (CallFails("getc")) {
+        failed = true;
+        return EOF;
+    }
+    const int c = std::getc(file);
+    if (c == EOF && std::ferror(file)) failed = true;
+    return c;
+}
+
+// Reads the rest of the stream; nothing when it failed.
+std::optional<std::string> ReadRest(std::FILE* file, std::string content) {
+    char chunk[65536];
+    for (;;) {
+        const size_t n = PLATFORM_CALL("fread", 0, std::fread(chunk, 1, sizeof chunk, file));
+        content.append(chunk, n);
+        if (n == sizeof chunk) continue;
+        // A short read is the end only when the stream says so.
+        if (std::ferror(file) || !std::feof(file)) return std::nullopt;
+        return content;
+    }
+}
+
+bool Flushed(std::FILE* file) { return PLATFORM_CALL("fflush", EOF, std::fflush(file)) == 0; }
+
+// Closes the stream in any case; false when the close reported an error.
+bool CloseStream(std::FILE* file) {
+    const int closed = std::fclose(file);
+    return !CallFails("fclose") && closed == 0;
+}
+
+bool WriteAt(std::FILE* file, long long offset, std::string_view bytes, long long& end) {
+    if (PLATFORM_CALL("_fseeki64", -1, _fseeki64(file, offset, SEEK_SET)) != 0) return false;
+    if (PLATFORM_CALL("fwrite", 0, std::fwrite(bytes.data(), 1, bytes.size(), file)) !=
+        bytes.size()) {
+        return false;
+    }
+    if (!Flushed(file)) return false;
+    end = PLATFORM_CALL("_ftelli64", -1, _ftelli64(file));
+    if (end < 0) return false;
+    return PLATFORM_CALL("_chsize_s", EACCES, _chsize_s(_fileno(file), end)) == 0;
 }
 
 }  // namespace
@@ -34,24 +82,33 @@ SharedFile::~SharedFile() {
     if (file_) std::fclose(file_);
 }
 
-std::string SharedFile::ReadLine() {
+std::optional<std::string> SharedFile::ReadLine() {
+    if (!file_) return std::nullopt;
     std::string line;
-    if (!file_) return line;
-    for (int c; (c = std::getc(file_)) != EOF && c != '\n';) line += static_cast<char>(c);
+    bool failed = false;
+    for (int c; (c = NextCharacter(file_, failed)) != EOF && c != '\n';) {
+        line += static_cast<char>(c);
+    }
+    if (failed) return std::nullopt;
     return line;
 }
 
-std::string SharedFile::ReadAll() {
-    std::string content;
-    if (!file_) return content;
-    char chunk[4096];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, file_)) > 0;) content.append(chunk, n);
-    return content;
+std::optional<std::string> SharedFile::ReadAll() {
+    if (!file_) return std::nullopt;
+    return ReadRest(file_, {});
 }
 
 bool SharedFile::Write(std::string_view bytes) {
     if (!file_) return false;
-    return std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
+    return PLATFORM_CALL("fwrite", 0, std::fwrite(bytes.data(), 1, bytes.size(), file_)) ==
+           bytes.size();
+}
+
+bool SharedFile::Close() {
+    if (!file_) return false;
+    std::FILE* file = file_;
+    file_ = nullptr;
+    return CloseStream(file);
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
@@ -59,23 +116,48 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     if (!file) return std::nullopt;
     std::string content;
     // The size is only a hint: the writer may still be growing the file.
-    if (_fseeki64(file, 0, SEEK_END) == 0) {
-        const long long size = _ftelli64(file);
+    if (PLATFORM_CALL("_fseeki64", -1, _fseeki64(file, 0, SEEK_END)) == 0) {
+        const long long size = PLATFORM_CALL("_ftelli64", -1, _ftelli64(file));
         if (size > 0 && static_cast<unsigned long long>(size) < content.max_size()) {
             content.reserve(static_cast<size_t>(size));
         }
-        _fseeki64(file, 0, SEEK_SET);
     }
-    char chunk[65536];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) content.append(chunk, n);
-    std::fclose(file);
-    return content;
+    // Back to the start, whatever the size query did.
+    if (PLATFORM_CALL("_fseeki64", -1, _fseeki64(file, 0, SEEK_SET)) != 0) {
+        std::fclose(file);
+        return std::nullopt;
+    }
+    auto whole = ReadRest(file, std::move(content));
+    if (!CloseStream(file)) return std::nullopt;
+    return whole;
+}
+
+std::optional<bool> ReplaceSmallFile(const std::string& path, std::string_view content) {
+    // Written in place, never truncated first: a file opened for writing
+    // from empty would be lost to a write that then fails.
+    std::FILE* file = OpenShared(path, "r+t");
+    if (!file) file = OpenShared(path, "w+t");
+    if (!file) return std::nullopt;
+    bool failed = false;
+    std::string old;
+    for (int c; (c = NextCharacter(file, failed)) != EOF;) old += static_cast<char>(c);
+    long long end = 0;
+    bool replaced = !failed && WriteAt(file, 0, content, end);
+    if (!replaced && !failed) {
+        // Put the old content back, whole.
+        long long restored = 0;
+        WriteAt(file, 0, old, restored);
+    }
+    replaced = CloseStream(file) && replaced;
+    return replaced;
 }
 
 bool CanOpenForReading(const std::string& path) {
     return SharedFile::OpenForReading(path).IsOpen();
 }
 
-bool RemoveFile(const std::string& path) { return std::remove(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+    return PLATFORM_CALL("remove", -1, std::remove(path.c_str())) == 0;
+}
 
 }  // namespace platform

@@ -1,6 +1,8 @@
 // Files opened through the C runtime without denying other processes read or
 // write access: the desktop player and the producer of workspace calls may
-// hold the same files open. Paths are narrow text, passed on as bytes.
+// hold the same files open. Paths are narrow text, passed on as bytes. Every
+// read and write says whether it worked: a stream error is never taken for
+// the end of the file.
 #pragma once
 
 #include <cstdio>
@@ -28,18 +30,29 @@ class SharedFile {
 
     // Characters up to the first line feed or the end of the file; the line
     // feed is consumed, and text mode drops a carriage return before it.
-    std::string ReadLine();
-    // Everything from here to the end of the file.
-    std::string ReadAll();
+    // Nothing when reading failed.
+    std::optional<std::string> ReadLine();
+    // Everything from here to the end of the file; nothing when reading
+    // failed.
+    std::optional<std::string> ReadAll();
     bool Write(std::string_view bytes);
+    // Closes the stream; false when what was written could not be flushed.
+    bool Close();
 
   private:
     explicit SharedFile(std::FILE* file) : file_(file) {}
     std::FILE* file_;
 };
 
-// The whole file, read in binary mode; nothing when it cannot be opened.
+// The whole file, read in binary mode; nothing when it cannot be opened or
+// read to its end.
 std::optional<std::string> ReadWholeFile(const std::string& path);
+
+// Replaces a small file's content with `content`, in text mode: the file holds
+// its old content or the new one afterwards, never a mix. Nothing when the
+// file could not be opened; false when the new content could not be written
+// (the old one is then back).
+std::optional<bool> ReplaceSmallFile(const std::string& path, std::string_view content);
 
 // Whether the file can be opened for reading now (false for a folder).
 bool CanOpenForReading(const std::string& path);

@@ -1,4 +1,5 @@
 #include "platform/shell_folders.h"
+#include "platform/fault_plan.h"
 
 #include <windows.h>
 // windows.h first: the shell's declarations build on it.
@@ -8,14 +9,29 @@
 
 namespace platform {
 
+namespace {
+
+// The browser calls on one thread only.
+std::optional<std::string>& Kept() {
+    static std::optional<std::string> kept;
+    return kept;
+}
+
+}  // namespace
+
+#ifdef PLUGIN_FAULT_PLAN
+void ForgetLocalAppDataFolder() { Kept().reset(); }
+#endif
+
 std::optional<std::string> LocalAppDataFolder() {
     // Asked once per loaded module: the shell's answer costs as much as a
     // settings read. Only a successful answer is kept; after a failure the
-    // next call asks again. The browser calls on one thread only.
-    static std::optional<std::string> kept;
+    // next call asks again.
+    std::optional<std::string>& kept = Kept();
     if (kept) return kept;
     char path[MAX_PATH] = {};
-    if (SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, path) != S_OK) {
+    if (PLATFORM_CALL("SHGetFolderPathA", E_FAIL,
+                      SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, path)) != S_OK) {
         return std::nullopt;
     }
     kept.emplace(path, strnlen(path, sizeof path));

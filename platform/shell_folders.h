@@ -11,4 +11,10 @@ namespace platform {
 // gives is kept for the life of the module; a failure is not.
 std::optional<std::string> LocalAppDataFolder();
 
+#ifdef PLUGIN_FAULT_PLAN
+// The test build forgets the kept answer whenever a fault plan is set, so
+// that every planned run asks the shell.
+void ForgetLocalAppDataFolder();
+#endif
+
 }  // namespace platform

@@ -58,7 +58,7 @@ Snapshot Look(const std::string& path) {
     if (!modified || !file.IsOpen()) return {};
     snapshot.modified = *modified;
     snapshot.exists = true;
-    snapshot.content = file.ReadAll();
+    snapshot.content = file.ReadAll().value_or("");
     return snapshot;
 }
 

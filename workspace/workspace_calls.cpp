@@ -37,6 +37,8 @@ std::string getMissingOrBufferingCalls(const std::string& outer, const std::stri
     if (!search.Started()) return callList;
     std::unordered_set<std::string> present;
     for (platform::FolderEntry entry; search.Next(entry);) present.insert(entry.name);
+    // A search cut short would count present calls as missing.
+    if (search.Failed()) return callList;
     return MissingCallsText(callList, present);
 }
 
@@ -75,6 +77,7 @@ std::string getFileNamesInDir(const std::string& folder, const std::string& suff
     for (platform::FolderEntry entry; search.Next(entry);) {
         if (!entry.IsFolder()) files.push_back(std::move(entry.name));
     }
+    if (search.Failed()) return "";
     return FileNamesText(files, suffix);
 }
 

@@ -35,6 +35,8 @@ std::string getWorkspaceList(const std::string& outer, const std::string& inner)
     if (!search.Started()) return "";
     std::vector<std::string> names;
     for (platform::FolderEntry entry; search.Next(entry);) names.push_back(std::move(entry.name));
+    // A list cut short by an error would name only some workspaces.
+    if (search.Failed()) return "";
     return QuotedNameList(names);
 }
 
@@ -100,7 +102,8 @@ double getWorkspaceUsage(const std::string& outer, const std::string& inner) {
     const WorkspacePath set = ComposeWorkspacePath({outer, inner});
     if (!set) return 0.0;
     const auto tree = platform::TreePath::FromNarrow(set.text);
-    return tree ? FolderSizeKiB(*tree) / 1024.0 / 1024.0 : 0.0;
+    const double kib = tree ? FolderSizeKiB(*tree) : -1.0;
+    return kib < 0 ? 0.0 : kib / 1024.0 / 1024.0;
 }
 
 bool doesWorkspaceExist(const std::string& outer, const std::string& workspace,

@@ -24,7 +24,9 @@ TreeStep StepFor(TreeWalk walk, EntryTraits entry) {
 
 bool DeleteTree(const TreePath& root) {
     const platform::PathState state = platform::StateOf(root);
-    if (state.IsAbsent()) return true;
+    // "Not there" is asked twice before it is believed: true must never be
+    // given for a workspace that remains.
+    if (state.IsAbsent()) return platform::StateOf(root).IsAbsent();
     if (!state.IsFolder()) {
         // A file, or a link (to a folder or not): removed itself, never followed.
         TreeEntry self;
@@ -108,10 +110,17 @@ bool CopyTree(const TreePath& from, const TreePath& to) {
 double FolderSizeKiB(const TreePath& root) {
     double total = 0.0;
     std::vector<TreePath> pending{root};
+    bool first = true;
     while (!pending.empty()) {
         const TreePath folder = std::move(pending.back());
         pending.pop_back();
-        for (const TreeEntry& entry : platform::ListFolder(folder).entries) {
+        const platform::FolderListing listing = platform::ListFolder(folder);
+        // A folder met in the walk that cannot be listed whole would make the
+        // total a part passed off as the whole: there is no total then. (The
+        // root missing is an empty set.)
+        if (!listing.complete && !(first && platform::StateOf(folder).IsAbsent())) return -1.0;
+        first = false;
+        for (const TreeEntry& entry : listing.entries) {
             switch (StepFor(TreeWalk::Usage, TraitsOf(entry))) {
                 case TreeStep::File:
                     total += static_cast<double>(entry.size / 1024);

@@ -35,7 +35,8 @@ bool DeleteTree(const platform::TreePath& root);
 bool CopyTree(const platform::TreePath& from, const platform::TreePath& to);
 
 // Whole KiB of every file below `root`, hidden files counted, hidden folders
-// and links left out. A folder that cannot be listed counts 0.
+// and links left out; 0 when `root` does not exist, and -1 when a folder of
+// the walk cannot be listed whole.
 double FolderSizeKiB(const platform::TreePath& root);
 
 }  // namespace workspace

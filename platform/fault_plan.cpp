@@ -1,0 +1,77 @@
+// The test build's fault plan, set from the test through the module's extra
+// exports PluginFaultPlan and PluginFaultCalls.
+#include "platform/fault_plan.h"
+
+#include <windows.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "platform/shell_folders.h"
+
+namespace platform {
+namespace {
+
+struct Plan {
+    long failAt = 0;       // the call to fail, counting from 1; 0: none by number
+    std::string function;  // every call of this function fails; empty: none
+    unsigned long error = ERROR_ACCESS_DENIED;
+    long calls = 0;    // platform calls since the plan was set
+    std::string last;  // the function of the last call that failed
+};
+
+Plan& CurrentPlan() {
+    static Plan plan;
+    return plan;
+}
+
+int ErrnoFor(unsigned long error) {
+    switch (error) {
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_FILE_NOT_FOUND:
+            return ENOENT;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        default:
+            return EACCES;
+    }
+}
+
+}  // namespace
+
+bool CallFails(const char* function) {
+    Plan& plan = CurrentPlan();
+    ++plan.calls;
+    const bool fails =
+        plan.calls == plan.failAt || (!plan.function.empty() && plan.function == function);
+    if (fails) {
+        plan.last = function;
+        SetLastError(plan.error);
+        errno = ErrnoFor(plan.error);
+    }
+    return fails;
+}
+
+}  // namespace platform
+
+// Starts a new plan: fail call number `failAt` (0: none) and every call of
+// `function` (null or empty: none) with the Windows error `error`.
+extern "C" __declspec(dllexport) void __cdecl PluginFaultPlan(long failAt, const char* function,
+                                                              unsigned long error) {
+    platform::ForgetLocalAppDataFolder();
+    platform::Plan& plan = platform::CurrentPlan();
+    plan = platform::Plan{};
+    plan.failAt = failAt;
+    if (function) plan.function = function;
+    plan.error = error;
+}
+
+// The platform calls made since the plan was set; `failed` receives the
+// function of the last call the plan failed (empty for none).
+extern "C" __declspec(dllexport) long __cdecl PluginFaultCalls(const char** failed) {
+    platform::Plan& plan = platform::CurrentPlan();
+    if (failed) *failed = plan.last.c_str();
+    return plan.calls;
+}

@@ -1,0 +1,290 @@
+// Every method under every failing Windows call: the test build of the module
+// follows a fault plan at its platform seam. For each of the 63 methods the
+// sweep counts the platform calls one run makes, then runs the method once
+// per call with that call failing, with each of four errors. Every run must
+// give a result the method documents (its failure result, or a success that
+// really happened), leave no handle and no browser buffer behind, change
+// nothing outside the method's own folders, and leave each exchange file it
+// writes with its old content or its new one.
+#include <windows.h>
+// windows.h first: the shell's declarations build on it.
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "browser/standin.h"
+#include "scriptable/method_table.h"
+#include "tests/support/child_process.h"
+#include "tests/support/long_paths.h"
+#include "tests/support/temp_folder.h"
+
+namespace fs = std::filesystem;
+using standin::Value;
+using testing_support::LongTree;
+using testing_support::ReadBytes;
+using testing_support::WriteBytes;
+
+namespace {
+
+using PlanFunction = void(__cdecl*)(long, const char*, unsigned long);
+using CallsFunction = long(__cdecl*)(const char**);
+
+size_t HandleCount() {
+    DWORD count = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &count);
+    return count;
+}
+
+const unsigned long kErrors[] = {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION, ERROR_DISK_FULL,
+                                 ERROR_PATH_NOT_FOUND};
+
+class FaultSweep : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        standin::BrowserOptions options;
+        options.pluginPath = standin::ProgramFolder() + L"npDravenilFileAccessPlugin-faults.dll";
+        browser.emplace(options);
+        plan = reinterpret_cast<PlanFunction>(browser->Export("PluginFaultPlan"));
+        calls = reinterpret_cast<CallsFunction>(browser->Export("PluginFaultCalls"));
+        ASSERT_TRUE(plan && calls) << "the test build of the module has no fault plan";
+        embed.emplace(*browser);
+        ASSERT_NE(embed->ScriptableObject(), nullptr);
+
+        char appData[MAX_PATH] = {};
+        ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, appData), S_OK);
+        root = fs::path(appData) / "Dravenil" / "Workspaces";
+        outer = "fault-sweep-" + std::to_string(GetCurrentProcessId()) + "-" +
+                std::to_string(GetTickCount());
+        wchar_t current[MAX_PATH] = {};
+        GetCurrentDirectoryW(MAX_PATH, current);
+        previousFolder = current;
+        ASSERT_TRUE(SetCurrentDirectoryW(scratch.path().wstring().c_str()));
+        WriteBytes(scratch.path() / "sentinel.txt", "in the current folder");
+    }
+    void TearDown() override {
+        plan(0, nullptr, 0);
+        SetCurrentDirectoryW(previousFolder.c_str());
+        EXPECT_EQ(ReadBytes(scratch.path() / "sentinel.txt"), "in the current folder");
+        testing_support::RemoveLongTree(Root() / outer);
+        embed.reset();
+        EXPECT_EQ(browser->LiveBuffers(), 0u);
+        browser.reset();
+    }
+
+    fs::path Root() const { return root; }
+    fs::path Ws(const std::string& name) { return Root() / outer / "In" / name; }
+    fs::path Exchange() { return scratch.path() / "exchange"; }
+
+    // The same starting point for every run.
+    void Prepare() {
+        testing_support::RemoveLongTree(Root() / outer);
+        testing_support::RemoveLongTree(Exchange());
+        testing_support::RemoveLongTree(scratch.path() / "probe");
+        fs::create_directories(Ws("W") / "Calls" / "c2");
+        fs::create_directories(Ws("Other"));
+        fs::create_directories(Exchange());
+        WriteBytes(Ws("W") / "Calls" / "c1", "call one");
+        WriteBytes(Ws("W") / "Calls.dat", std::string("\x01\0\0\0\x07\0\0\0\x01\0\0\0\x03\0\0\0"
+                                                      "\x02"
+                                                      "ab\x03xyz",
+                                                      23));
+        WriteBytes(Ws("W") / "Workspace.ini",
+                   "[General]\r\nCurrentView=grid\r\n[GridColWidths]\r\nC1=80\r\n"
+                   "[TimelineVolumes]\r\n1=50\r\n2=60\r\n");
+        WriteBytes(Ws("Other") / "keep.txt", "another workspace");
+        for (const char* ws : {"", "WS"}) {
+            WriteBytes(Exchange() / ("ReplayPos" + std::string(ws) + ".dat"), "12345");
+            WriteBytes(Exchange() / ("ReplayUpdate" + std::string(ws) + ".dat"), "playing 5");
+            WriteBytes(Exchange() / ("CurrentCall" + std::string(ws) + ".dat"), "call-7");
+            WriteBytes(Exchange() / ("TimelineUpdate" + std::string(ws) + ".dat"), "st");
+        }
+        // Every method that needs the object's exchange folder has it.
+        plan(0, nullptr, 0);
+        embed->Call("readCurrentReplayPos", {false, Exchange().string()});
+    }
+
+    std::string Others() { return LongTree(Ws("Other")) + LongTree(scratch.path() / "canary"); }
+
+    std::string outer;
+    testing_support::TempFolder scratch;
+    std::optional<standin::Browser> browser;
+    std::optional<standin::Embed> embed;
+    PlanFunction plan = nullptr;
+    CallsFunction calls = nullptr;
+    std::wstring previousFolder;
+    fs::path root;
+};
+
+struct Sweep {
+    std::vector<Value> args;
+    std::vector<Value> failures;  // what the method gives when the system refuses
+    // Checks that a success result really happened; empty: nothing to check.
+    std::function<std::string()> happened;
+};
+
+TEST_F(FaultSweep, EveryMethodUnderEveryFailingCallGivesADocumentedResult) {
+    fs::create_directories(scratch.path() / "canary");
+    WriteBytes(scratch.path() / "canary" / "file.txt", "untouched");
+    const std::string o = outer, e = Exchange().string();
+    const std::vector<Value> w = {o, std::string("W"), std::string("In")};
+    auto with = [&](std::vector<Value> rest) {
+        std::vector<Value> args = w;
+        args.insert(args.end(), rest.begin(), rest.end());
+        return args;
+    };
+    const Value undefined = standin::Undefined{};
+    auto file = [&](const fs::path& path) {
+        std::error_code error;
+        return fs::exists(path, error) ? ReadBytes(path) : std::string("<none>");
+    };
+    auto oldOrNew = [&](const fs::path& path, const std::string& before, const std::string& after) {
+        const std::string now = file(path);
+        return now == before || now == after ? std::string()
+                                             : path.filename().string() + " holds " + now;
+    };
+    // The exchange files a failed write may leave only as they were or as
+    // the method meant them.
+    auto exchangeIntact = [&](const std::string& command, const std::string& position) {
+        return oldOrNew(Exchange() / "TimelineUpdate.dat", "st", command) +
+               oldOrNew(Exchange() / "ReplayPos.dat", "12345", position);
+    };
+
+    std::map<std::string, Sweep> sweeps = {
+        {"readCurrentReplayPos", {{false, e}, {undefined}, {}}},
+        {"checkReplayUpdate", {{false, e}, {undefined}, {}}},
+        {"getCurrentCallID", {{false}, {undefined}, {}}},
+        {"setReplayPos",
+         {{"100", false, e},
+          {undefined},
+          [&] {
+              return oldOrNew(Exchange() / "TimelineUpdate.dat", "rp 100", "rp 100") +
+                     oldOrNew(Exchange() / "ReplayPos.dat", "100", "100");
+          }}},
+        {"startPlayback",
+         {{false},
+          {undefined},
+          [&] { return oldOrNew(Exchange() / "TimelineUpdate.dat", "pb", "pb"); }}},
+        {"stopPlayback",
+         {{false, e},
+          {undefined},
+          [&] { return oldOrNew(Exchange() / "TimelineUpdate.dat", "st", "st"); }}},
+        // Documented as true whatever it finds.
+        {"resetSync", {{e}, {}, {}}},
+        {"checkAccessRights",
+         {{(scratch.path() / "probe" / "sub").string()},
+          {false},
+          [&] {
+              return fs::exists(scratch.path() / "probe" / "sub" / "TestFile.txt") ? "probe left"
+                                                                                   : "";
+          }}},
+        {"fileExists", {{e + "\\ReplayPos.dat"}, {false}, {}}},
+        {"launchExe", {{testing_support::ProgramBeside("test-helper.exe")}, {false}, {}}},
+        {"getWorkspaceList",
+         {{o, "In"}, {std::string(), std::string("Failed to get folder path")}, {}}},
+        {"getCallDetailsForWorkspace",
+         {w, {std::string("Failed to open file"), std::string("Failed to get folder path")}, {}}},
+        {"createWSFolder",
+         {{o, "New", "In"},
+          {false},
+          [&] { return fs::is_directory(Ws("New") / "Calls") ? "" : "no folder"; }}},
+        {"renameWS",
+         {{o, "W", "Renamed", "In"},
+          {false},
+          [&] { return fs::exists(Ws("Renamed")) && !fs::exists(Ws("W")) ? "" : "not renamed"; }}},
+        {"deleteWorkspace",
+         {w, {false}, [&] { return testing_support::LongExists(Ws("W")) ? "remains" : ""; }}},
+        {"copyWSFolder",
+         {{o, "In", "W", "Copy"},
+          {false},
+          [&] { return LongTree(Ws("Copy")) == LongTree(Ws("W")) ? "" : "partial copy"; }}},
+        {"getWorkspaceUsage", {{o, "In"}, {0.0}, {}}},
+        {"getMissingOrBufferingCalls", {with({"c1,c3"}), {std::string("c1,c3")}, {}}},
+        {"getFileNamesInDir", {{e, ".dat"}, {std::string()}, {}}},
+        {"isCallInWorkspace", {{o, "In", "c1"}, {false}, {}}},
+        {"doesWorkspaceExist", {w, {false}, {}}},
+        {"getTimelineVols", {w, {std::string("[]")}, {}}},
+    };
+    // The settings rows: writes are false when refused, reads "" (or
+    // undefined without a local application-data folder).
+    for (const scriptable::MethodRow& row : scriptable::Methods()) {
+        if (!row.setting.section || sweeps.count(row.name)) continue;
+        const bool keyed = !row.setting.key;
+        if (row.setting.readCapacity == 0) {
+            const std::string method = row.name;
+            sweeps[row.name] = {keyed ? with({"C1", "7"}) : with({"7"}), {false}, {}};
+        } else {
+            sweeps[row.name] = {keyed ? with({"C1"}) : w, {std::string(), undefined}, {}};
+        }
+    }
+    ASSERT_EQ(sweeps.size(), scriptable::Methods().size()) << "a method without a sweep";
+
+    size_t runs = 0;
+    std::map<std::string, long> callsPerMethod;
+    // FAULT_SWEEP_ONLY=name runs one method's sweep, when looking into it.
+    char only[128] = {};
+    GetEnvironmentVariableA("FAULT_SWEEP_ONLY", only, sizeof only);
+    for (const auto& [method, sweep] : sweeps) {
+        if (*only && method != only) continue;
+        Prepare();
+        plan(0, nullptr, 0);
+        const standin::CallOutcome clean = embed->Call(method, sweep.args);
+        const long count = calls(nullptr);
+        callsPerMethod[method] = count;
+        ASSERT_FALSE(clean.exception) << method;
+        if (sweep.happened) {
+            EXPECT_EQ(sweep.happened(), "") << method << " without a fault";
+        }
+        for (long n = 1; n <= count; ++n) {
+            for (const unsigned long error : kErrors) {
+                Prepare();
+                const std::string others = Others();
+                const size_t handles = HandleCount();
+                plan(n, nullptr, error);
+                const standin::CallOutcome outcome = embed->Call(method, sweep.args);
+                const char* failedName = "";
+                calls(&failedName);
+                const std::string failed = failedName;  // the plan owns the text
+                plan(0, nullptr, 0);
+                ++runs;
+                const std::string where = method + ", call " + std::to_string(n) + " (" + failed +
+                                          ") failing with " + std::to_string(error);
+                ASSERT_FALSE(outcome.exception) << where;
+                const bool documented = outcome.value == clean.value ||
+                                        std::find(sweep.failures.begin(), sweep.failures.end(),
+                                                  outcome.value) != sweep.failures.end();
+                EXPECT_TRUE(documented) << where << " gave " << standin::Show(outcome)
+                                        << "; without a fault " << standin::Show(clean);
+                if (outcome.value == clean.value && sweep.happened &&
+                    std::find(sweep.failures.begin(), sweep.failures.end(), outcome.value) ==
+                        sweep.failures.end()) {
+                    EXPECT_EQ(sweep.happened(), "") << where << " reported success";
+                }
+                if (method == "setReplayPos" || method == "startPlayback" ||
+                    method == "stopPlayback") {
+                    EXPECT_EQ(exchangeIntact(method == "setReplayPos"    ? "rp 100"
+                                             : method == "startPlayback" ? "pb"
+                                                                         : "st",
+                                             "100"),
+                              "")
+                        << where;
+                }
+                EXPECT_LE(HandleCount(), handles) << where << " left a handle open";
+                EXPECT_EQ(browser->LiveBuffers(), 0u) << where;
+                EXPECT_EQ(Others(), others) << where << " changed what is not its own";
+                if (HasFailure()) return;
+            }
+        }
+    }
+    long total = 0;
+    for (const auto& [method, count] : callsPerMethod) total += count;
+    std::cout << "fault sweep: " << sweeps.size() << " methods, " << total
+              << " platform calls, each failing with each of 4 errors: " << runs << " runs\n";
+}
+
+}  // namespace
