@@ -3,6 +3,9 @@
 #include <io.h>
 #include <share.h>
 
+#include <cerrno>
+#include <climits>
+
 #include "platform/fault_plan.h"
 
 namespace platform {
@@ -47,15 +50,18 @@ bool CloseStream(std::FILE* file) {
     return !CallFails("fclose") && closed == 0;
 }
 
-bool WriteAt(std::FILE* file, long long offset, std::string_view bytes, long long& end) {
-    if (PLATFORM_CALL("_fseeki64", -1, _fseeki64(file, offset, SEEK_SET)) != 0) return false;
+// Writes `bytes` at the start of the stream, then cuts the file after them
+// when it was longer than `longerThan` bytes.
+bool WriteFromStart(std::FILE* file, std::string_view bytes, long long longerThan) {
+    if (PLATFORM_CALL("_fseeki64", -1, _fseeki64(file, 0, SEEK_SET)) != 0) return false;
     if (PLATFORM_CALL("fwrite", 0, std::fwrite(bytes.data(), 1, bytes.size(), file)) !=
         bytes.size()) {
         return false;
     }
     if (!Flushed(file)) return false;
-    end = PLATFORM_CALL("_ftelli64", -1, _ftelli64(file));
+    const long long end = PLATFORM_CALL("_ftelli64", -1, _ftelli64(file));
     if (end < 0) return false;
+    if (end >= longerThan) return true;
     return PLATFORM_CALL("_chsize_s", EACCES, _chsize_s(_fileno(file), end)) == 0;
 }
 
@@ -134,19 +140,20 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 
 std::optional<bool> ReplaceSmallFile(const std::string& path, std::string_view content) {
     // Written in place, never truncated first: a file opened for writing
-    // from empty would be lost to a write that then fails.
+    // from empty would be lost to a write that then fails. A missing file is
+    // created.
     std::FILE* file = OpenShared(path, "r+t");
-    if (!file) file = OpenShared(path, "w+t");
+    if (!file && errno == ENOENT) file = OpenShared(path, "w+t");
     if (!file) return std::nullopt;
     bool failed = false;
     std::string old;
     for (int c; (c = NextCharacter(file, failed)) != EOF;) old += static_cast<char>(c);
-    long long end = 0;
-    bool replaced = !failed && WriteAt(file, 0, content, end);
-    if (!replaced && !failed) {
-        // Put the old content back, whole.
-        long long restored = 0;
-        WriteAt(file, 0, old, restored);
+    const long long oldBytes = failed ? -1 : PLATFORM_CALL("_ftelli64", -1, _ftelli64(file));
+    bool replaced = oldBytes >= 0 && WriteFromStart(file, content, oldBytes);
+    if (!replaced && oldBytes >= 0) {
+        // Put the old content back, whole, and cut whatever the new one
+        // added after it.
+        WriteFromStart(file, old, LLONG_MAX);
     }
     replaced = CloseStream(file) && replaced;
     return replaced;

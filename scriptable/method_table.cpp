@@ -21,88 +21,100 @@ constexpr MethodRow kMethods[] = {
         {MethodGroup::ReplayControl, "ws, exchangeFolder",
          "Remembers the exchange folder and reads the first line of ReplayPos.dat (ReplayPosWS.dat "
          "when ws is true), the player's replay position.",
-         "undefined when the file cannot be opened"}),
+         "undefined when the file cannot be opened",
+         "undefined, when the file cannot be opened or read to its line end"}),
     Method<exchange::checkReplayUpdate>(
         "checkReplayUpdate", {B, S},
         {MethodGroup::ReplayControl, "ws, exchangeFolder",
          "Remembers the exchange folder and reads the first line of ReplayUpdate.dat "
          "(ReplayUpdateWS.dat), the player's latest replay update.",
-         "undefined when the file cannot be opened"}),
+         "undefined when the file cannot be opened",
+         "undefined, when the file cannot be opened or read to its line end"}),
     Method<exchange::setReplayPos>(
         "setReplayPos", {S, B, S},
         {MethodGroup::ReplayControl, "position, ws, exchangeFolder",
          "Remembers the exchange folder, writes the command \"rp <position>\" to "
          "TimelineUpdate.dat (TimelineUpdateWS.dat) and the position to ReplayPos.dat "
          "(ReplayPosWS.dat).",
-         "undefined when the command file cannot be opened; nothing is written then"}),
+         "undefined when the command file cannot be opened; nothing is written then",
+         "undefined; each file keeps its old content or holds the new one, never a mix"}),
     Method<exchange::startPlayback>(
         "startPlayback", {B},
         {MethodGroup::ReplayControl, "ws",
          "Writes the command \"pb\" to the command file of the exchange folder the last "
          "folder-taking call named.",
-         "undefined when no folder was named yet or the command file cannot be opened"}),
+         "undefined when no folder was named yet or the command file cannot be opened",
+         "undefined; the command file keeps its old command"}),
     Method<exchange::stopPlayback>(
         "stopPlayback", {B, S},
         {MethodGroup::ReplayControl, "ws, exchangeFolder",
          "Remembers the exchange folder and writes the command \"st\" to its command file.",
-         "undefined when the command file cannot be opened"}),
+         "undefined when the command file cannot be opened",
+         "undefined; the command file keeps its old command"}),
     Method<exchange::resetSync>(
         "resetSync", {S},
         {MethodGroup::ReplayControl, "exchangeFolder",
          "Remembers the exchange folder and deletes its eight exchange files, plain and WS; "
          "nothing else in the folder is touched.",
-         ""}),
+         "", "true, as always; a file that could not be deleted stays"}),
     Method<host::checkAccessRights>(
         "checkAccessRights", {S},
         {MethodGroup::HostUtilities, "folder",
          "Creates the folder and the missing folders above it, then tells whether a file can be "
          "created there (a probe file TestFile.txt is made and removed). The folders stay.",
-         "false when no file can be created in the folder"}),
+         "false when no file can be created in the folder",
+         "false, also when the probe file could not be removed again"}),
     Method<workspace::getTimelineVols>(
         "getTimelineVols", {S, S, S},
         {MethodGroup::Settings, "outerName, workspaceName, innerName",
          "Lists the volume of every timeline line stored in the workspace, in file order, as "
          "[[line,volume],...], nothing quoted.",
          "\"[]\" when the workspace, its settings file or its volumes are missing, or a name is "
-         "refused"}),
+         "refused",
+         "\"[]\""}),
     Method<exchange::getCurrentCallID>(
         "getCurrentCallID", {B},
         {MethodGroup::ReplayControl, "ws",
          "Reads the first line of CurrentCall.dat (CurrentCallWS.dat) in the exchange folder the "
          "last folder-taking call named: the call the player has loaded.",
-         "undefined when no folder was named yet or the file cannot be opened"}),
+         "undefined when no folder was named yet or the file cannot be opened",
+         "undefined, when the file cannot be opened or read to its line end"}),
     Method<host::fileExists>(
         "fileExists", {S},
         {MethodGroup::HostUtilities, "path",
          "Tells whether the file can be opened for reading now.",
-         "false for a missing file, a folder, or a file locked against reading"}),
+         "false for a missing file, a folder, or a file locked against reading", "false"}),
     Method<workspace::getWorkspaceList>(
         "getWorkspaceList", {S, S},
         {MethodGroup::Workspaces, "outerName, innerName",
          "Lists the workspaces of the workspace set as ['North','South'], names unescaped, files "
          "in the set folder too, in the order the file system gives.",
          "\"\" when the set folder does not exist or a name is refused; \"Failed to get folder "
-         "path\" when there is no local application-data folder"}),
+         "path\" when there is no local application-data folder",
+         "\"\", never a list cut short (or \"Failed to get folder path\")"}),
     Method<workspace::getCallDetailsForWorkspace>(
         "getCallDetailsForWorkspace", {S, S, S},
         {MethodGroup::Calls, "outerName, workspaceName, innerName",
          "Reads the workspace's call details file Calls.dat as [[callKey,detailCount,"
          "[detailKey,'first','second'],...],...]; a file cut short gives its complete records.",
          "\"Failed to open file\" when Calls.dat cannot be opened or a name is refused; "
-         "\"Failed to get folder path\" when there is no local application-data folder"}),
+         "\"Failed to get folder path\" when there is no local application-data folder",
+         "\"Failed to open file\", never part of the records (or \"Failed to get folder path\")"}),
     Method<workspace::createWSFolder>(
         "createWSFolder", {S, S, S},
         {MethodGroup::Workspaces, "outerName, workspaceName, innerName",
          "Creates the workspace folder, with every level above it and its Calls subfolder, "
          "where missing.",
          "false when the folder and its Calls subfolder do not both exist afterwards, or a "
-         "name is refused"}),
+         "name is refused",
+         "false"}),
     Method<workspace::renameWS>(
         "renameWS", {S, S, S, S},
         {MethodGroup::Workspaces, "outerName, oldWorkspaceName, newWorkspaceName, innerName",
          "Renames a workspace of the set.",
          "false when the old workspace is missing, the new name is taken or refused, or a file "
-         "in it is held open"}),
+         "in it is held open",
+         "false; the workspace keeps its name"}),
     WriteSetting<"writeWSGridColOrder", "GridColOrder", "Cols">(
         "Stores the order of the grid columns."),
     ReadSetting<"readWSGridColOrder", "GridColOrder", "Cols", 300>(
@@ -182,14 +194,16 @@ constexpr MethodRow kMethods[] = {
          "Starts the program the command line names (read in the system's ANSI code page), "
          "detached, without waiting for it.",
          "false when the program cannot be started or the command line is longer than Windows "
-         "takes"}),
+         "takes",
+         "false"}),
     Method<workspace::deleteWorkspace>(
         "deleteWorkspace", {S, S, S},
         {MethodGroup::Workspaces, "outerName, workspaceName, innerName",
          "Deletes the workspace folder and everything in it, outright (not to the recycle "
          "bin).",
          "false when part of it remains (a file held open elsewhere) or a name is refused; true "
-         "when it did not exist"}),
+         "when it did not exist",
+         "false while anything of the workspace remains"}),
     Method<workspace::copyWSFolder>(
         "copyWSFolder", {S, S, S, S},
         {MethodGroup::Workspaces,
@@ -197,38 +211,41 @@ constexpr MethodRow kMethods[] = {
          "Copies the whole content of a workspace into another of the set, creating it when "
          "missing and replacing files of the same name.",
          "false when the source is missing, a name is refused, or not everything was "
-         "copied (a file held open elsewhere, a link in the source); what was copied stays"}),
+         "copied (a file held open elsewhere, a link in the source); what was copied stays",
+         "false unless every entry was copied; what was copied stays"}),
     Method<workspace::getWorkspaceUsage>(
         "getWorkspaceUsage", {S, S},
         {MethodGroup::Workspaces, "outerName, innerName",
          "The size of all workspaces of the set in GiB, each file counted in whole KiB; hidden "
          "folders and links are left out.",
-         "0 when the set folder is missing or a name is refused"}),
+         "0 when the set folder is missing or a name is refused", "0, never a partial sum"}),
     Method<workspace::getMissingOrBufferingCalls>(
         "getMissingOrBufferingCalls", {S, S, S, S},
         {MethodGroup::Calls, "outerName, workspaceName, innerName, callList",
          "Of the comma-separated call names, those without an entry in the workspace's Calls "
          "subfolder, in list order, joined by \",\" (names compare case-sensitively).",
          "the list as given when the Calls subfolder cannot be searched or a name is "
-         "refused"}),
+         "refused",
+         "the list as given, never a present call counted as missing"}),
     Method<workspace::getFileNamesInDir>(
         "getFileNamesInDir", {S, S},
         {MethodGroup::Calls, "folder, suffix",
          "The files of any folder whose names end in the four-character suffix (such as "
          "\".wav\"), joined by \",\"; folders are never listed.",
          "\"\" when nothing matches, the folder cannot be searched, or the suffix is not four "
-         "characters long"}),
+         "characters long",
+         "\"\""}),
     Method<workspace::isCallInWorkspace>(
         "isCallInWorkspace", {S, S, S},
         {MethodGroup::Calls, "outerName, innerName, callName",
          "Tells whether any workspace of the set has an entry of exactly that name in its "
          "Calls subfolder.",
-         "false when none has, or a name is refused"}),
+         "false when none has, or a name is refused", "false"}),
     Method<workspace::doesWorkspaceExist>(
         "doesWorkspaceExist", {S, S, S},
         {MethodGroup::Workspaces, "outerName, workspaceName, innerName",
          "Tells whether a folder or a file of the workspace name exists in the set.",
-         "false when none exists or a name is refused"}),
+         "false when none exists or a name is refused", "false"}),
     WriteSetting<"setWorkspaceState", "General", "WorkspaceOpen", "setWorkspaceOpen">(
         "Stores whether the workspace is open."),
     ReadSetting<"isWorkspaceOpen", "General", "WorkspaceOpen">(

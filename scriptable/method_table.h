@@ -34,6 +34,8 @@ struct MethodDoc {
     const char* parameters;  // the script arguments' names, separated by ", "
     const char* summary;     // what the method does, in a sentence or two
     const char* failures;    // each failure result and when it comes; "" for none
+    // What the method gives when Windows refuses a call it makes.
+    const char* refused = "";
 };
 
 // The stored setting a settings row reads or writes.

@@ -88,23 +88,24 @@ consteval MethodRow WriteSetting(const char* summary) {
                      {MethodGroup::Settings,
                       Key.Empty() ? "outerName, workspaceName, innerName, key, value"
                                   : "outerName, workspaceName, innerName, value",
-                      summary, kWriteFailures},
+                      summary, kWriteFailures, "false"},
                      {Section.text, Key.Empty() ? nullptr : Key.text, 0}};
 }
 
 // Reads the value into a buffer of `Capacity` bytes.
 template <FixedText Name, FixedText Section, FixedText Key, uint32_t Capacity = 10>
 consteval MethodRow ReadSetting(const char* summary) {
-    return MethodRow{Name.text,
-                     Key.Empty() ? 4u : 3u,
-                     Key.Empty() ? Signature({kS, kS, kS, kS}) : Signature({kS, kS, kS}),
-                     &ReadSettingOperation<Section, Key, Capacity, Name>,
-                     kReadResult,
-                     {MethodGroup::Settings,
-                      Key.Empty() ? "outerName, workspaceName, innerName, key"
-                                  : "outerName, workspaceName, innerName",
-                      summary, kReadFailures},
-                     {Section.text, Key.Empty() ? nullptr : Key.text, Capacity}};
+    return MethodRow{
+        Name.text,
+        Key.Empty() ? 4u : 3u,
+        Key.Empty() ? Signature({kS, kS, kS, kS}) : Signature({kS, kS, kS}),
+        &ReadSettingOperation<Section, Key, Capacity, Name>,
+        kReadResult,
+        {MethodGroup::Settings,
+         Key.Empty() ? "outerName, workspaceName, innerName, key"
+                     : "outerName, workspaceName, innerName",
+         summary, kReadFailures, "\"\" (undefined without a local application-data folder)"},
+        {Section.text, Key.Empty() ? nullptr : Key.text, Capacity}};
 }
 
 }  // namespace scriptable

@@ -287,4 +287,161 @@ TEST_F(FaultSweep, EveryMethodUnderEveryFailingCallGivesADocumentedResult) {
               << " platform calls, each failing with each of 4 errors: " << runs << " runs\n";
 }
 
+// Each mend the sweep asked for, on its own: a call that fails partway gives
+// the method's failure result, never part of an answer or a success that did
+// not happen.
+struct Mend {
+    const char* method;
+    std::function<std::vector<Value>()> args;
+    const char* failing;  // every call of this function fails
+    Value expected;
+    std::function<std::string()> after;  // "" when the files are as they must be
+};
+
+TEST_F(FaultSweep, EachCallThatFailsPartwayGivesTheFailureResult) {
+    const std::string o = outer;
+    auto e = [&] { return Exchange().string(); };
+    const Value undefined = standin::Undefined{};
+    const std::vector<Mend> mends = {
+        {"getWorkspaceList",
+         [&] {
+             return std::vector<Value>{o, "In"};
+         },
+         "FindNextFileA",
+         std::string(),
+         {}},
+        {"getWorkspaceUsage",
+         [&] {
+             return std::vector<Value>{o, "In"};
+         },
+         "FindNextFileW",
+         0.0,
+         {}},
+        {"getMissingOrBufferingCalls",
+         [&] {
+             return std::vector<Value>{o, "W", "In", "c1,c2"};
+         },
+         "FindNextFileA",
+         std::string("c1,c2"),
+         {}},
+        {"getCallDetailsForWorkspace",
+         [&] {
+             return std::vector<Value>{o, "W", "In"};
+         },
+         "fread",
+         std::string("Failed to open file"),
+         {}},
+        {"readCurrentReplayPos",
+         [&] {
+             return std::vector<Value>{false, e()};
+         },
+         "getc",
+         undefined,
+         {}},
+        {"copyWSFolder",
+         [&] {
+             return std::vector<Value>{o, "In", "W", "Copy"};
+         },
+         "CopyFileW",
+         false,
+         {}},
+        {"deleteWorkspace",
+         [&] {
+             return std::vector<Value>{o, "W", "In"};
+         },
+         "GetFileAttributesW", false,
+         [&] { return testing_support::LongExists(Ws("W")) ? "" : "gone"; }},
+        {"deleteWorkspace",
+         [&] {
+             return std::vector<Value>{o, "W", "In"};
+         },
+         "DeleteFileW",
+         false,
+         {}},
+        {"setReplayPos",
+         [&] {
+             return std::vector<Value>{"100", false, e()};
+         },
+         "fwrite", undefined,
+         [&] {
+             return ReadBytes(Exchange() / "TimelineUpdate.dat") == "st" &&
+                            ReadBytes(Exchange() / "ReplayPos.dat") == "12345"
+                        ? ""
+                        : "a file changed";
+         }},
+        {"setReplayPos",
+         [&] {
+             return std::vector<Value>{"100", false, e()};
+         },
+         // The new position is shorter than the old: the file must be cut,
+         // and when it cannot be, the old position is put back whole.
+         "_chsize_s", undefined,
+         [&] { return ReadBytes(Exchange() / "ReplayPos.dat") == "12345" ? "" : "torn position"; }},
+        {"startPlayback", [&] { return std::vector<Value>{false}; }, "fflush", undefined,
+         [&] { return ReadBytes(Exchange() / "TimelineUpdate.dat") == "st" ? "" : "changed"; }},
+        {"checkAccessRights",
+         [&] { return std::vector<Value>{(scratch.path() / "probe").string()}; },
+         "remove",
+         false,
+         {}},
+        {"launchExe",
+         [&] { return std::vector<Value>{testing_support::ProgramBeside("test-helper.exe")}; },
+         "CreateProcessW",
+         false,
+         {}},
+        {"writeWSCurrentView",
+         [&] {
+             return std::vector<Value>{o, "W", "In", "list"};
+         },
+         "WritePrivateProfileStringA",
+         false,
+         {}},
+    };
+    for (const Mend& mend : mends) {
+        Prepare();
+        const auto args = mend.args();
+        plan(0, mend.failing, ERROR_ACCESS_DENIED);
+        const standin::CallOutcome outcome = embed->Call(mend.method, args);
+        plan(0, nullptr, 0);
+        EXPECT_EQ(outcome.value, mend.expected) << mend.method << " with " << mend.failing
+                                                << " failing gave " << standin::Show(outcome);
+        if (mend.after) {
+            EXPECT_EQ(mend.after(), "") << mend.method << " with " << mend.failing;
+        }
+        EXPECT_EQ(browser->LiveBuffers(), 0u);
+    }
+}
+
+// Without a local application-data folder every workspace method gives its
+// own answer for it, and nothing is created anywhere.
+TEST_F(FaultSweep, WithoutALocalApplicationDataFolderEachWorkspaceMethodSaysSo) {
+    Prepare();
+    const std::string o = outer;
+    const Value undefined = standin::Undefined{};
+    const std::vector<std::pair<std::string, std::pair<std::vector<Value>, Value>>> cases = {
+        {"getWorkspaceList", {{o, "In"}, std::string("Failed to get folder path")}},
+        {"getCallDetailsForWorkspace", {{o, "W", "In"}, std::string("Failed to get folder path")}},
+        {"getMissingOrBufferingCalls", {{o, "W", "In", "a,b"}, std::string("a,b")}},
+        {"getTimelineVols", {{o, "W", "In"}, std::string("[]")}},
+        {"readWSCurrentView", {{o, "W", "In"}, undefined}},
+        {"readWSGridColWidth", {{o, "W", "In", "C1"}, undefined}},
+        {"writeWSCurrentView", {{o, "W", "In", "v"}, false}},
+        {"createWSFolder", {{o, "New", "In"}, false}},
+        {"renameWS", {{o, "W", "X", "In"}, false}},
+        {"deleteWorkspace", {{o, "W", "In"}, false}},
+        {"copyWSFolder", {{o, "In", "W", "X"}, false}},
+        {"getWorkspaceUsage", {{o, "In"}, 0.0}},
+        {"isCallInWorkspace", {{o, "In", "c1"}, false}},
+        {"doesWorkspaceExist", {{o, "W", "In"}, false}},
+    };
+    const std::string before = LongTree(Root() / outer);
+    for (const auto& [method, call] : cases) {
+        plan(0, "SHGetFolderPathA", E_FAIL);
+        const standin::CallOutcome outcome = embed->Call(method, call.first);
+        plan(0, nullptr, 0);
+        EXPECT_EQ(outcome.value, call.second) << method << " gave " << standin::Show(outcome);
+    }
+    EXPECT_EQ(LongTree(Root() / outer), before);
+}
+
 }  // namespace

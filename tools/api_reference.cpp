@@ -116,7 +116,11 @@ std::string Markdown() {
        << "- Deleting, copying and measuring a workspace reach its content at any depth, and "
           "never follow a symbolic link or junction: delete removes the link itself, copy "
           "fails, usage leaves it out.\n"
-       << "- Any string result is `undefined` when the browser cannot supply memory for it.\n";
+       << "- Any string result is `undefined` when the browser cannot supply memory for it.\n"
+       << "- When Windows refuses a call a method makes (access denied, a file held elsewhere, "
+          "a full disk, a path gone, a read or write cut short), the method gives its failure "
+          "result, never part of an answer or a success that did not happen; each method says "
+          "which.\n";
     for (const Group& group : kGroups) {
         md << "\n## " << group.title << "\n\n" << group.introduction << "\n";
         for (const MethodRow& row : scriptable::Methods()) {
@@ -128,6 +132,7 @@ std::string Markdown() {
             if (!note.empty()) md << " " << note;
             md << "\n";
             if (*row.doc.failures) md << "\nFails with: " << row.doc.failures << ".\n";
+            md << "\nWhen Windows refuses a call it makes: " << row.doc.refused << ".\n";
         }
     }
     return md.str();
