@@ -5,7 +5,9 @@
 // starts a new one. Requests are forwarded only from pages whose origin, as
 // the browser reports it, is one the extension was built for.
 "use strict";
-importScripts("origins.js", "methods.js");
+// Chromium runs this as a service worker; Firefox as a background script
+// after origins.js and methods.js.
+if (typeof importScripts === "function") importScripts("origins.js", "methods.js");
 const HOST = "com.dravenil.fileaccess";
 const connections = new Map(); // tab id -> { port, nextId, pending, parts }
 

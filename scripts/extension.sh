@@ -2,12 +2,14 @@
 # Writes the browser extension for the product's pages, and the host manifest
 # through which the browser starts the native-messaging host:
 #
-#   scripts/extension.sh --allow ORIGIN [--allow ORIGIN ...] --out DIR
+#   scripts/extension.sh [--browser chromium|firefox] --allow ORIGIN [--allow ORIGIN ...] --out DIR
 #
-#   DIR/extension/                  the unpacked extension; its content scripts
+#   DIR/extension/                  the unpacked extension (for Chromium by
+#                                   default, or Firefox); its content scripts
 #                                   run only on the origins allowed
 #   DIR/com.dravenil.fileaccess.json the host manifest, allowing only this
-#                                   extension (its id is fixed by its key)
+#                                   extension (its id is fixed by its key, or
+#                                   the Firefox add-on id)
 #   DIR/npDravenilFileAccessHost.sh  for Linux Chromium and the tests: runs the
 #                                   host under Wine in the project's prefix
 #
@@ -18,15 +20,21 @@
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 origins=()
 out=""
+browser=chromium
 while [ $# -gt 0 ]; do
   case "$1" in
     --allow) origins+=("$2"); shift 2 ;;
     --out) out="$2"; shift 2 ;;
-    *) echo "usage: scripts/extension.sh --allow ORIGIN [--allow ORIGIN ...] --out DIR" >&2; exit 2 ;;
+    --browser) browser="$2"; shift 2 ;;
+    *) echo "usage: scripts/extension.sh [--browser chromium|firefox] --allow ORIGIN [--allow ORIGIN ...] --out DIR" >&2; exit 2 ;;
   esac
 done
+if [ "$browser" != chromium ] && [ "$browser" != firefox ]; then
+  echo "extension.sh: --browser is chromium or firefox, not '$browser'" >&2
+  exit 2
+fi
 if [ ${#origins[@]} -eq 0 ] || [ -z "$out" ]; then
-  echo "usage: scripts/extension.sh --allow ORIGIN [--allow ORIGIN ...] --out DIR" >&2
+  echo "usage: scripts/extension.sh [--browser chromium|firefox] --allow ORIGIN [--allow ORIGIN ...] --out DIR" >&2
   exit 2
 fi
 # An origin is exactly scheme://host[:port]: https, or http for this machine
@@ -102,12 +110,18 @@ done
   cat "$out/extension/origins.js" extension/methods.js types/npDravenilFileAccessParse.js extension/page_api.js
   echo "})();"
 } > "$out/extension/page.js"
-sed "s|\"ORIGINS\"|$matches|g" extension/manifest.json > "$out/extension/manifest.json"
+# One source, two builds: Firefox takes a fixed add-on id and background
+# scripts where Chromium takes a service worker and the key.
+if [ "$browser" = firefox ]; then
+  sed -e "s|\"ORIGINS\"|$matches|g" \
+      -e '/"key":/d' \
+      -e "s|\"background\": { \"service_worker\": \"service_worker.js\" },|\"background\": { \"scripts\": [\"origins.js\", \"methods.js\", \"service_worker.js\"] },\n  \"browser_specific_settings\": { \"gecko\": { \"id\": \"$(sed -n 's/^#define FIREFOX_ADDON_ID "\(.*\)"$/\1/p' shell/identity.h)\" } },|" \
+      extension/manifest.json > "$out/extension/manifest.json"
+else
+  sed "s|\"ORIGINS\"|$matches|g" extension/manifest.json > "$out/extension/manifest.json"
+fi
 
-# The id a browser gives the extension: from its public key.
-key=$(sed -n 's/.*"key": "\([^"]*\)".*/\1/p' extension/manifest.json)
-id=$(printf '%s' "$key" | base64 -d | sha256sum | head -c 32 | tr 0-9a-f a-p)
-
+source scripts/host_manifest.sh
 host="$root/build/windows/bin/npDravenilFileAccessHost.exe"
 cat > "$out/npDravenilFileAccessHost.sh" <<WRAPPER
 #!/bin/sh
@@ -116,13 +130,9 @@ export WINEPREFIX="\${WINEPREFIX:-$WINEPREFIX}" WINEDEBUG=-all
 exec wine "$host" 2>/dev/null
 WRAPPER
 chmod +x "$out/npDravenilFileAccessHost.sh"
-cat > "$out/com.dravenil.fileaccess.json" <<MANIFEST
-{
-  "name": "com.dravenil.fileaccess",
-  "description": "Dravenil File Access Plugin, for current browsers",
-  "path": "$out/npDravenilFileAccessHost.sh",
-  "type": "stdio",
-  "allowed_origins": ["chrome-extension://$id/"]
-}
-MANIFEST
-echo "$out/extension (id $id) and $out/com.dravenil.fileaccess.json"
+write_host_manifest "$browser" "$out/npDravenilFileAccessHost.sh" "$out/$(identity HOST_NAME).json"
+if [ "$browser" = firefox ]; then
+  echo "$out/extension (add-on $(identity FIREFOX_ADDON_ID)) and $out/$(identity HOST_NAME).json"
+else
+  echo "$out/extension (id $(extension_id)) and $out/$(identity HOST_NAME).json"
+fi

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Windows Installer package of the plug-in with wixl:
 # build/package/npDravenilFileAccessPlugin-<version>.msi, holding the
-# optimised module without debug information, and beside it the module's
+# optimised module without debug information and the native-messaging host
+# with its manifests for current browsers, and beside it the module's
 # symbols (npDravenilFileAccessPlugin.dll.debug) for crash analysis.
 #
 #   scripts/package.sh [--version X.Y.Z.W] [--output FOLDER]
@@ -27,7 +28,7 @@ scripts/ensure-tools.sh
 cmake --preset windows-release >/dev/null
 cmake --build --preset windows-release >/dev/null
 
-identity() { sed -n "s/^#define $1 \"\\(.*\\)\"\$/\\1/p" shell/identity.h; }
+source scripts/host_manifest.sh
 if [ -z "$version" ]; then
   version=$(sed -n 's/^#define PLUGIN_VERSION_NUMBERS //p' shell/identity.h | sed 's/, */./g')
 fi
@@ -46,6 +47,14 @@ i686-w64-mingw32-objcopy --only-keep-debug "$module" "$output/npDravenilFileAcce
 i686-w64-mingw32-objcopy --strip-all --add-gnu-debuglink="$output/npDravenilFileAccessPlugin.dll.debug" \
   "$module" "$staging/npDravenilFileAccessPlugin.dll"
 
+# The native-messaging host beside the module, and its two manifests beside
+# it; their paths are relative, so they name the installed host wherever it
+# goes.
+i686-w64-mingw32-objcopy --strip-all build/windows-release/bin/npDravenilFileAccessHost.exe \
+  "$staging/npDravenilFileAccessHost.exe"
+write_host_manifest chromium npDravenilFileAccessHost.exe "$staging/chromium.json"
+write_host_manifest firefox npDravenilFileAccessHost.exe "$staging/firefox.json"
+
 package="$output/npDravenilFileAccessPlugin-$version.msi"
 wixl --arch x86 -o "$package" \
   -D ProductCode="$product_code" -D Version="$version" \
@@ -53,5 +62,7 @@ wixl --arch x86 -o "$package" \
   -D RegistryId="$(identity PLUGIN_REGISTRY_ID)" -D MimeType="$(identity PLUGIN_MIME_TYPE)" \
   -D Extension="$(identity PLUGIN_FILE_EXTENSION)" \
   -D ModulePath="$staging/npDravenilFileAccessPlugin.dll" \
+  -D HostPath="$staging/npDravenilFileAccessHost.exe" -D HostName="$(identity HOST_NAME)" \
+  -D ChromiumManifestPath="$staging/chromium.json" -D FirefoxManifestPath="$staging/firefox.json" \
   installer/npDravenilFileAccessPlugin.wxs
 echo "$package ($(du -k "$staging/npDravenilFileAccessPlugin.dll" | cut -f1) KiB module)"

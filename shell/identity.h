@@ -18,6 +18,12 @@
 #define PLUGIN_VERSION_NUMBERS 5, 3, 0, 39
 #define PLUGIN_VERSION_TEXT "5.3.0.39, 0, 0, 0"
 
+/* The native-messaging host for current browsers: its name, and the add-on
+   id of the Firefox build of the extension (the Chromium build's id follows
+   from the key in its manifest). */
+#define HOST_NAME "com.dravenil.fileaccess"
+#define FIREFOX_ADDON_ID "fileaccess@dravenil.com"
+
 /* type:.extension:description, as NP_GetMIMEDescription hands it out. */
 #define PLUGIN_MIME_DESCRIPTION PLUGIN_MIME_TYPE ":." PLUGIN_FILE_EXTENSION ":" PLUGIN_PRODUCT_NAME
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The installer under Wine, in a Wine prefix of the test's own: an earlier
 # version installs silently, the current one upgrades it in place, the
-# registered module loads and answers, and uninstalling leaves nothing of
-# the plug-in and everything else.
+# registered module loads and answers, the native-messaging host is
+# registered for each browser and answers, an older package is refused, and
+# uninstalling leaves nothing of the plug-in and everything else.
 #
 # Every run starts from a new prefix of its own and throws it away on every
 # path, failure included: nothing of one run can make another pass or fail.
@@ -27,6 +28,13 @@ WINEARCH=win32 wineboot -i >/dev/null 2>&1 </dev/null || true
 wineserver -p >/dev/null 2>&1 </dev/null || true
 w() { wine "$@" 2>/dev/null </dev/null; }
 value() { w reg query "$1" /v "$2" | tr -d '\r' | sed -n "s/^ *$2 *REG_SZ *//p"; }
+default() { w reg query "$1" /ve | tr -d '\r' | sed -n 's/^ *(Default) *REG_SZ *//p'; }
+host_keys=(
+  'HKLM\Software\Google\Chrome\NativeMessagingHosts\com.dravenil.fileaccess'
+  'HKLM\Software\Microsoft\Edge\NativeMessagingHosts\com.dravenil.fileaccess'
+  'HKLM\Software\Chromium\NativeMessagingHosts\com.dravenil.fileaccess'
+  'HKLM\Software\Mozilla\NativeMessagingHosts\com.dravenil.fileaccess'
+)
 
 scripts/package.sh --version 5.2.0.0 --output "$out/old" >"$out/package.log" 2>&1 ||
   fail "package 5.2.0.0: $(tail -5 "$out/package.log")"
@@ -52,10 +60,42 @@ answer=$(w build/windows/bin/plugin-console.exe --plugin "$path" --quiet \
   'fileExists("C:\\windows\\win.ini")' | tr -d '\r') || true
 [ "$answer" = true ] || fail "the installed module answers: '$answer'"
 
+# The route for current browsers: each browser's key names a manifest beside
+# the module, and each manifest the installed host, which answers.
+folder=$(dirname "$unix")
+for host_key in "${host_keys[@]}"; do
+  manifest=$(default "$host_key")
+  [ -n "$manifest" ] || fail "no manifest registered under $host_key"
+  manifest_unix=$(winepath -u "$manifest")
+  [ "$(dirname "$manifest_unix")" = "$folder" ] || fail "$host_key names $manifest, not beside the module"
+  node -e '
+    const m = JSON.parse(require("fs").readFileSync(process.argv[1], "utf8"));
+    const firefox = process.argv[2].includes("Mozilla");
+    if (m.name !== "com.dravenil.fileaccess" || m.type !== "stdio" || m.path !== "npDravenilFileAccessHost.exe") process.exit(1);
+    if (firefox ? !(m.allowed_extensions || [])[0] : !/^chrome-extension:\/\/[a-p]{32}\/$/.test((m.allowed_origins || [])[0])) process.exit(1);
+  ' "$manifest_unix" "$host_key" || fail "the manifest $manifest"
+done
+[ -f "$folder/npDravenilFileAccessHost.exe" ] || fail "the host beside the module"
+reply=$(node -e '
+  const text = JSON.stringify({ id: 7, method: "fileExists", args: ["C:\\windows\\win.ini"] });
+  const frame = Buffer.alloc(4 + text.length);
+  frame.writeUInt32LE(text.length, 0);
+  frame.write(text, 4);
+  process.stdout.write(frame);' | wine "$folder/npDravenilFileAccessHost.exe" 2>/dev/null | tail -c +5) || true
+[ "$reply" = '{"id":7,"result":true}' ] || fail "the installed host answers: '$reply'"
+
+# An older package over a newer one is refused, and the newer one stays.
+if w msiexec /i "$(winepath -w "$old")" /qn; then fail "a downgrade to 5.2.0.0 was not refused"; fi
+[ "$(value "$key" Version)" = "$current" ] || fail "after the refused downgrade: $(value "$key" Version)"
+[ -f "$unix" ] || fail "the module after the refused downgrade"
+
 w msiexec /x "$(winepath -w "$new")" /qn || fail "silent uninstall"
 [ ! -e "$unix" ] || fail "module removed"
 [ ! -e "$(dirname "$unix")" ] || fail "folder removed"
 if w reg query "$key" >/dev/null; then fail "registration removed"; fi
+for host_key in "${host_keys[@]}"; do
+  if w reg query "$host_key" >/dev/null; then fail "$host_key removed"; fi
+done
 [ "$(value "$other" Path)" = 'C:\elsewhere\npother.dll' ] || fail "an unrelated plug-in's key kept"
 w reg delete "$other" /f >/dev/null
-echo "installer: install, upgrade, load and uninstall as expected"
+echo "installer: install, upgrade, load, host route, refused downgrade and uninstall as expected"
