@@ -8,6 +8,7 @@ start_wine
 wine build/windows/bin/benchmark.exe "$@"
 
 # The round trip from a page through the extension to the host and back, in
-# headless Chromium.
+# headless Chromium and headless Firefox.
 echo
 node tests/chromium/browser_test.js | grep 'round trip'
+node tests/firefox/browser_test.js | grep 'round trip'

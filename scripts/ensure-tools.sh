@@ -3,7 +3,8 @@
 # missing: the 32-bit mingw-w64 cross compiler (posix threads), CMake, Ninja,
 # the GoogleTest sources, Wine with its 32-bit half, and clang with its
 # sanitizer and fuzzer runtimes for the native build, Node.js and TypeScript,
-# Chromium for the extension's test, and wixl for the installer. Safe to run
+# Chromium and Firefox ESR for the extension's tests, and wixl for the
+# installer. Safe to run
 # again.
 set -euo pipefail
 
@@ -19,6 +20,7 @@ dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
 command -v npm >/dev/null || need+=(npm)
 command -v node >/dev/null || need+=(nodejs)
 command -v chromium >/dev/null || need+=(chromium)
+command -v firefox-esr >/dev/null || need+=(firefox-esr)
 command -v wixl >/dev/null || need+=(wixl msitools)
 
 # TypeScript, to check page script against the declarations, in the build

@@ -93,7 +93,13 @@ out=$(cd "$out" && pwd)
 # The content scripts match every page of the allowed origins; the scripts
 # themselves check the exact origin again, since a match pattern without a
 # port matches every port (and Firefox ignores ports in patterns).
-matches=$(printf '"%s/*", ' "${allowed[@]}")
+patterns=("${allowed[@]}")
+if [ "$browser" = firefox ]; then
+  # Firefox matches no pattern that names a port: its patterns name the
+  # host alone, and the origin checks keep to the exact origins.
+  mapfile -t patterns < <(printf '%s\n' "${allowed[@]}" | sed -E 's/:[0-9]+$//' | sort -u)
+fi
+matches=$(printf '"%s/*", ' "${patterns[@]}")
 matches="${matches%, }"
 for file in methods.js relay.js service_worker.js; do
   cp "extension/$file" "$out/extension/$file"
@@ -115,7 +121,7 @@ done
 if [ "$browser" = firefox ]; then
   sed -e "s|\"ORIGINS\"|$matches|g" \
       -e '/"key":/d' \
-      -e "s|\"background\": { \"service_worker\": \"service_worker.js\" },|\"background\": { \"scripts\": [\"origins.js\", \"methods.js\", \"service_worker.js\"] },\n  \"browser_specific_settings\": { \"gecko\": { \"id\": \"$(sed -n 's/^#define FIREFOX_ADDON_ID "\(.*\)"$/\1/p' shell/identity.h)\" } },|" \
+      -e "s|\"background\": { \"service_worker\": \"service_worker.js\" },|\"background\": { \"scripts\": [\"origins.js\", \"methods.js\", \"service_worker.js\"] },\n  \"host_permissions\": [$matches],\n  \"browser_specific_settings\": { \"gecko\": { \"id\": \"$(sed -n 's/^#define FIREFOX_ADDON_ID "\(.*\)"$/\1/p' shell/identity.h)\" } },|" \
       extension/manifest.json > "$out/extension/manifest.json"
 else
   sed "s|\"ORIGINS\"|$matches|g" extension/manifest.json > "$out/extension/manifest.json"

@@ -347,6 +347,14 @@ async function main() {
   }
 }
 
-main().catch((error) => {
-  fail(error.message);
-});
+// The Firefox test shares the page, the calls and the comparisons.
+module.exports = {
+  root, prefix, wineEnv, scratch, outer, fail, winePath, calls, setFolder, prepare, runConsole,
+  page, otherPage, winePids,
+};
+
+if (require.main === module) {
+  main().catch((error) => {
+    fail(error.message);
+  });
+}

@@ -1,0 +1,248 @@
+// The Firefox build of the extension and the native-messaging host in a real
+// Firefox: headless Firefox ESR, driven over WebDriver BiDi on its
+// remote-debugging websocket, installs the unpacked extension as a temporary
+// add-on and loads a page of a local server; the page makes the same calls
+// as in the Chromium test, and each answer must be what the console gives.
+// A page on a second port of the allowed host must get no API.
+//
+//   node tests/firefox/browser_test.js
+"use strict";
+const { spawn, spawnSync, execFileSync } = require("child_process");
+const crypto = require("crypto");
+const fs = require("fs");
+const http = require("http");
+const net = require("net");
+const path = require("path");
+const shared = require("../chromium/browser_test.js");
+
+const { root, wineEnv, scratch, fail } = shared;
+
+// A WebSocket client of its own (Node's is not in every version here): text
+// frames out, masked as a client must; text frames in, joined when split.
+class Bidi {
+  static connect(url) {
+    const { hostname, port, pathname } = new URL(url);
+    return new Promise((resolve, reject) => {
+      const socket = net.connect(Number(port), hostname);
+      const key = crypto.randomBytes(16).toString("base64");
+      socket.once("error", reject);
+      socket.once("connect", () => {
+        socket.write(`GET ${pathname} HTTP/1.1\r\nHost: ${hostname}:${port}\r\nUpgrade: websocket\r\n` +
+                     `Connection: Upgrade\r\nSec-WebSocket-Key: ${key}\r\nSec-WebSocket-Version: 13\r\n\r\n`);
+      });
+      let buffered = Buffer.alloc(0);
+      const onHandshake = (chunk) => {
+        buffered = Buffer.concat([buffered, chunk]);
+        const end = buffered.indexOf("\r\n\r\n");
+        if (end < 0) return;
+        socket.off("data", onHandshake);
+        if (!/^HTTP\/1\.1 101/.test(buffered.toString("latin1", 0, end))) {
+          reject(new Error("the websocket upgrade was refused"));
+          return;
+        }
+        resolve(new Bidi(socket, buffered.subarray(end + 4)));
+      };
+      socket.on("data", onHandshake);
+    });
+  }
+  constructor(socket, rest) {
+    this.socket = socket;
+    this.nextId = 1;
+    this.waiting = new Map();
+    this.buffer = Buffer.alloc(0);
+    this.fragments = [];
+    socket.on("data", (chunk) => this.receive(chunk));
+    if (rest.length) this.receive(rest);
+  }
+  receive(chunk) {
+    this.buffer = Buffer.concat([this.buffer, chunk]);
+    for (;;) {
+      if (this.buffer.length < 2) return;
+      const fin = this.buffer[0] & 0x80, opcode = this.buffer[0] & 0x0f;
+      let length = this.buffer[1] & 0x7f, at = 2;
+      if (length === 126) {
+        if (this.buffer.length < 4) return;
+        length = this.buffer.readUInt16BE(2);
+        at = 4;
+      } else if (length === 127) {
+        if (this.buffer.length < 10) return;
+        length = Number(this.buffer.readBigUInt64BE(2));
+        at = 10;
+      }
+      if (this.buffer.length < at + length) return;
+      const payload = this.buffer.subarray(at, at + length);
+      this.buffer = this.buffer.subarray(at + length);
+      if (opcode === 0x1 || opcode === 0x0) {
+        this.fragments.push(payload);
+        if (fin) {
+          const message = JSON.parse(Buffer.concat(this.fragments).toString("utf8"));
+          this.fragments = [];
+          const waiting = message.id !== undefined && this.waiting.get(message.id);
+          if (waiting) {
+            this.waiting.delete(message.id);
+            message.type === "error" ? waiting.reject(new Error(`${message.error}: ${message.message}`))
+                                     : waiting.resolve(message.result);
+          }
+        }
+      }
+    }
+  }
+  send(method, params = {}) {
+    const id = this.nextId++;
+    const payload = Buffer.from(JSON.stringify({ id, method, params }));
+    const mask = crypto.randomBytes(4);
+    const header = payload.length < 126 ? Buffer.from([0x81, 0x80 | payload.length])
+      : payload.length < 65536 ? Buffer.from([0x81, 0x80 | 126, payload.length >> 8, payload.length & 0xff])
+        : Buffer.concat([Buffer.from([0x81, 0x80 | 127]), (() => {
+          const b = Buffer.alloc(8); b.writeBigUInt64BE(BigInt(payload.length)); return b;
+        })()]);
+    for (let i = 0; i < payload.length; i++) payload[i] ^= mask[i % 4];
+    this.socket.write(Buffer.concat([header, mask, payload]));
+    return new Promise((resolve, reject) => this.waiting.set(id, { resolve, reject }));
+  }
+  close() {
+    this.socket.destroy();
+  }
+}
+
+// A BiDi remote value as a plain one.
+function plain(remote) {
+  if (!remote) return undefined;
+  switch (remote.type) {
+    case "undefined": return undefined;
+    case "null": return null;
+    case "string": case "number": case "boolean": return remote.value;
+    case "array": return remote.value.map(plain);
+    case "object": return Object.fromEntries(remote.value.map(([k, v]) => [typeof k === "string" ? k : plain(k), plain(v)]));
+    default: return `<${remote.type}>`;
+  }
+}
+
+function freePort() {
+  return new Promise((resolve) => {
+    const server = net.createServer();
+    server.listen(0, "127.0.0.1", () => {
+      const { port } = server.address();
+      server.close(() => resolve(port));
+    });
+  });
+}
+
+async function main() {
+  const before = shared.winePids();
+  const serverWasRunning = [...before.values()].some((c) => /wineserver/.test(c));
+  if (!serverWasRunning) spawnSync("wineserver", ["-p"], { env: wineEnv, stdio: "ignore" });
+  spawnSync("wine", ["cmd", "/c", "exit"], { env: wineEnv, stdio: "ignore" });
+  const started = () => [...shared.winePids()].filter(([pid]) => !before.has(pid));
+
+  const exchangeDir = path.join(scratch, "exchange");
+  const list = shared.calls(shared.winePath(exchangeDir));
+  let otherOrigin = "";
+  const server = http.createServer((request, response) => {
+    response.writeHead(200, { "content-type": "text/html" });
+    response.end(shared.page(list).replace("<script>", `<script>window.__frameUrl = ${JSON.stringify(otherOrigin + "/frame")};`));
+  });
+  await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
+  const origin = `http://127.0.0.1:${server.address().port}`;
+  const other = http.createServer((request, response) => {
+    response.writeHead(200, { "content-type": "text/html" });
+    response.end(shared.otherPage());
+  });
+  await new Promise((resolve) => other.listen(0, "127.0.0.1", resolve));
+  otherOrigin = `http://127.0.0.1:${other.address().port}`;
+
+  const built = path.join(scratch, "firefox-built");
+  execFileSync(path.join(root, "scripts", "extension.sh"), ["--browser", "firefox", "--allow", origin, "--out", built],
+    { env: wineEnv, stdio: ["ignore", "ignore", "inherit"] });
+  // Firefox finds host manifests only below $HOME.
+  const home = path.join(scratch, "firefox-home");
+  const hosts = path.join(home, ".mozilla", "native-messaging-hosts");
+  fs.mkdirSync(hosts, { recursive: true });
+  fs.copyFileSync(path.join(built, "com.dravenil.fileaccess.json"), path.join(hosts, "com.dravenil.fileaccess.json"));
+  const profile = path.join(scratch, "firefox-profile");
+  fs.mkdirSync(profile, { recursive: true });
+  fs.writeFileSync(path.join(profile, "user.js"), [
+    'user_pref("browser.shell.checkDefaultBrowser", false);',
+    'user_pref("datareporting.policy.dataSubmissionEnabled", false);',
+    'user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);',
+    'user_pref("app.update.disabledForTesting", true);',
+    'user_pref("browser.startup.homepage_override.mstone", "ignore");',
+    'user_pref("network.captive-portal-service.enabled", false);',
+    'user_pref("extensions.getAddons.cache.enabled", false);',
+  ].join("\n") + "\n");
+
+  shared.prepare(exchangeDir);
+  const port = await freePort();
+  const firefox = spawn("firefox-esr", ["--headless", "--no-remote", "--profile", profile,
+    "--remote-debugging-port", String(port), "about:blank"],
+  { stdio: ["ignore", "ignore", "pipe"], env: { ...wineEnv, HOME: home, MOZ_CRASHREPORTER_DISABLE: "1" } });
+  let stderr = "";
+  firefox.stderr.on("data", (chunk) => { stderr += chunk.toString(); });
+  let bidi;
+  try {
+    for (let waited = 0; !/WebDriver BiDi listening on/.test(stderr); waited += 100) {
+      if (waited > 60000) throw new Error("Firefox did not open its remote-debugging port");
+      await new Promise((r) => setTimeout(r, 100));
+    }
+    bidi = await Bidi.connect(`ws://127.0.0.1:${port}/session`);
+    await bidi.send("session.new", { capabilities: {} });
+    await bidi.send("webExtension.install", { extensionData: { type: "path", path: path.join(built, "extension") } });
+    const { context } = await bidi.send("browsingContext.create", { type: "tab" });
+    await bidi.send("browsingContext.navigate", { context, url: origin + "/", wait: "complete" });
+    const evaluate = async (expression, where = context) => plain((await bidi.send("script.evaluate",
+      { expression, target: { context: where }, awaitPromise: true })).result);
+    const answers = await evaluate("window.__answers");
+    if (!Array.isArray(answers)) throw new Error(`the page gave no answers: ${JSON.stringify(answers)}`);
+    if (answers.pop() !== "typed:function") fail("window.DravenilFileAccess has no method functions");
+    const roundTrip = answers.pop();
+    const checks = await evaluate("window.__checks");
+    for (const [name, pattern] of Object.entries({ nul: /^Error: exception during invocation$/,
+      unknown: /^Error: exception during invocation$/, bigint: /^TypeError: /, after: /^resolved true$/ })) {
+      if (!pattern.test(String(checks[name]))) fail(`${name}: ${String(checks[name]).slice(0, 120)}`);
+    }
+    if (checks.forgedAnswers !== 0) fail(`a frame of another origin got ${checks.forgedAnswers} answers`);
+
+    // Firefox ignores ports in match patterns: the origin checks hold alone.
+    const probe = await bidi.send("browsingContext.create", { type: "tab" });
+    await bidi.send("browsingContext.navigate", { context: probe.context, url: otherOrigin + "/", wait: "complete" });
+    const probed = await evaluate("window.__probe", probe.context);
+    if (probed !== "undefined,undefined,undefined") fail(`a page on another port sees: ${probed}`);
+    await new Promise((r) => setTimeout(r, 1000));
+    if (fs.existsSync(path.join(shared.setFolder(), "I", "Forged"))) fail("another origin created a workspace");
+
+    shared.prepare(exchangeDir);
+    const expected = shared.runConsole(list);
+    if (answers.length !== expected.length) fail(`${answers.length} answers, the console gave ${expected.length}`);
+    list.forEach(([name], i) => {
+      if (answers[i] !== expected[i]) {
+        fail(`${name}: the page got ${String(answers[i]).slice(0, 80)}, the console ${String(expected[i]).slice(0, 80)}`);
+      }
+    });
+    if ((answers[9] || "").length < (1 << 20)) fail("the large call details answer is not larger than one message");
+    if (!process.exitCode) console.log(`firefox: ${answers.length} calls answered as the console answers them`);
+    console.log(`firefox: ${roundTrip}`);
+  } finally {
+    if (bidi) bidi.close();
+    firefox.kill();
+    await new Promise((resolve) => (firefox.exitCode !== null ? resolve() : firefox.once("exit", resolve)));
+    for (let waited = 0; waited < 15000; waited += 200) {
+      if (started().every(([, c]) => /wineserver|services\.exe|winedevice|plugplay|svchost|rpcss|explorer|conhost/i.test(c))) break;
+      await new Promise((r) => setTimeout(r, 200));
+    }
+    if (!serverWasRunning) spawnSync("wineserver", ["-k"], { env: wineEnv, stdio: "ignore" });
+    await new Promise((r) => setTimeout(r, serverWasRunning ? 0 : 1000));
+    const left = started();
+    if (left.length) {
+      fail(`${left.length} processes the test started are still running: ${left.map(([, c]) => c).join("; ").slice(0, 300)}`);
+      for (const [pid] of left) try { process.kill(Number(pid), "SIGKILL"); } catch (error) { /* gone */ }
+    }
+    server.close();
+    other.close();
+    fs.rmSync(shared.setFolder(), { recursive: true, force: true });
+    fs.rmSync(scratch, { recursive: true, force: true });
+  }
+}
+
+main().catch((error) => {
+  fail(error.message);
+});
