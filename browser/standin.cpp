@@ -20,6 +20,16 @@ NPClass pageObjectClass = [] {
 }();
 NPObject pageObject{&pageObjectClass, 1};
 
+// The page's window and its location, which the browser owns: a last
+// release by the plug-in would be a fault the accounts show, never a free.
+void NPAPI_CALLBACK KeepBrowserObject(NPObject*) {}
+NPClass browserObjectClass = [] {
+    NPClass c{};
+    c.structVersion = NP_CLASS_STRUCT_VERSION_CTOR;
+    c.deallocate = KeepBrowserObject;
+    return c;
+}();
+
 // The browser functions a browser gives every plug-in.
 void* NPAPI_CALLBACK NpnMemAlloc(uint32_t size) { return Browser::Current().Allocate(size, false); }
 void NPAPI_CALLBACK NpnMemFree(void* buffer) { Browser::Current().Free(buffer, true); }
@@ -52,6 +62,16 @@ NPObject* NPAPI_CALLBACK NpnRetainObject(NPObject* object) {
     return Browser::Current().Retain(object);
 }
 void NPAPI_CALLBACK NpnReleaseObject(NPObject* object) { Browser::Current().Release(object); }
+NPError NPAPI_CALLBACK NpnGetValue(NPP /*npp*/, NPNVariable variable, void* value) {
+    return Browser::Current().GetValue(variable, value);
+}
+bool NPAPI_CALLBACK NpnGetProperty(NPP /*npp*/, NPObject* object, NPIdentifier name,
+                                   NPVariant* result) {
+    return Browser::Current().GetProperty(object, name, result);
+}
+void NPAPI_CALLBACK NpnReleaseVariantValue(NPVariant* variant) {
+    Browser::Current().ReleaseVariantValue(variant);
+}
 void NPAPI_CALLBACK NpnSetException(NPObject* /*object*/, const NPUTF8* message) {
     Browser::Current().pendingException = message ? message : "";
 }
@@ -61,10 +81,10 @@ void NPAPI_CALLBACK NpnSetException(NPObject* /*object*/, const NPUTF8* message)
 #define STANDIN_UNUSED_ENTRIES(X)                                                         \
     X(geturl) X(posturl) X(requestread) X(newstream) X(write) X(destroystream)           \
     X(status) X(uagent) X(memflush) X(reloadplugins) X(getJavaEnv) X(getJavaPeer)        \
-    X(geturlnotify) X(posturlnotify) X(getvalue) X(setvalue) X(invalidaterect)           \
+    X(geturlnotify) X(posturlnotify) X(setvalue) X(invalidaterect)                       \
     X(invalidateregion) X(forceredraw) X(getstringidentifiers) X(invoke)                 \
-    X(invokeDefault) X(evaluate) X(getproperty) X(setproperty) X(removeproperty)         \
-    X(hasproperty) X(hasmethod) X(releasevariantvalue) X(pushpopupsenabledstate)         \
+    X(invokeDefault) X(evaluate) X(setproperty) X(removeproperty)                        \
+    X(hasproperty) X(hasmethod) X(pushpopupsenabledstate)                                \
     X(poppopupsenabledstate) X(enumerate) X(pluginthreadasynccall) X(construct)          \
     X(getvalueforurl) X(setvalueforurl) X(getauthenticationinfo)
 // clang-format on
@@ -103,7 +123,8 @@ std::wstring ProgramFolder() {
 
 std::wstring DefaultPluginPath() { return ProgramFolder() + L"npDravenilFileAccessPlugin.dll"; }
 
-Browser::Browser(BrowserOptions options) {
+Browser::Browser(BrowserOptions options)
+    : window_{&browserObjectClass, 1}, location_{&browserObjectClass, 1} {
     if (current) throw std::logic_error("one browser stand-in at a time");
     const std::wstring path = options.pluginPath.empty() ? DefaultPluginPath() : options.pluginPath;
     module_ = LoadLibraryW(path.c_str());
@@ -153,6 +174,9 @@ void Browser::FillFunctionTable(const BrowserOptions& options) {
     f.retainobject = NpnRetainObject;
     f.releaseobject = NpnReleaseObject;
     f.setexception = NpnSetException;
+    f.getvalue = NpnGetValue;
+    f.getproperty = NpnGetProperty;
+    f.releasevariantvalue = NpnReleaseVariantValue;
 #define STANDIN_FILL(entry) f.entry = Unexpected_##entry;
     STANDIN_UNUSED_ENTRIES(STANDIN_FILL)
 #undef STANDIN_FILL
@@ -226,6 +250,55 @@ NPObject* Browser::CreateObject(NPP npp, NPClass* objectClass) {
     return object;
 }
 
+NPError Browser::GetValue(NPNVariable variable, void* value) {
+    ++getValueCalls;
+    if (variable == NPNVdocumentOrigin && documentOrigin) {
+        auto* copy = static_cast<char*>(Allocate(uint32_t(documentOrigin->size() + 1), true));
+        if (!copy) return NPERR_OUT_OF_MEMORY_ERROR;
+        std::memcpy(copy, documentOrigin->c_str(), documentOrigin->size() + 1);
+        *static_cast<char**>(value) = copy;
+        return NPERR_NO_ERROR;
+    }
+    if (variable == NPNVWindowNPObject && windowOrigin) {
+        *static_cast<NPObject**>(value) = Retain(&window_);
+        return NPERR_NO_ERROR;
+    }
+    return NPERR_GENERIC_ERROR;
+}
+
+bool Browser::GetProperty(NPObject* object, NPIdentifier name, NPVariant* result) {
+    const std::string* property = IdentifierName(name);
+    if (!property || !result) return false;
+    if (object == &window_ && *property == "location") {
+        result->type = NPVariantType_Object;
+        result->value.objectValue = Retain(&location_);
+        return true;
+    }
+    if (object == &location_ && *property == "origin" && windowOrigin) {
+        auto* copy = static_cast<char*>(Allocate(uint32_t(windowOrigin->size() + 1), true));
+        if (!copy) return false;
+        std::memcpy(copy, windowOrigin->c_str(), windowOrigin->size() + 1);
+        result->type = NPVariantType_String;
+        result->value.stringValue = {copy, uint32_t(windowOrigin->size())};
+        return true;
+    }
+    return false;
+}
+
+void Browser::ReleaseVariantValue(NPVariant* variant) {
+    if (!variant) return;
+    if (variant->type == NPVariantType_String) {
+        Free(const_cast<char*>(variant->value.stringValue.UTF8Characters), true);
+    } else if (variant->type == NPVariantType_Object) {
+        Release(variant->value.objectValue);
+    }
+    variant->type = NPVariantType_Void;
+}
+
+size_t Browser::PageObjectReferences() const {
+    return window_.referenceCount + location_.referenceCount - 2;
+}
+
 NPObject* Browser::Retain(NPObject* object) {
     if (object) ++object->referenceCount;
     return object;
@@ -233,6 +306,15 @@ NPObject* Browser::Retain(NPObject* object) {
 
 void Browser::Release(NPObject* object) {
     if (!object) return;
+    if (object == &window_ || object == &location_) {
+        // The browser keeps its own reference: the plug-in may not drop it.
+        if (object->referenceCount <= 1) {
+            faults.push_back("NPN_ReleaseObject of a page object once too often");
+        } else {
+            --object->referenceCount;
+        }
+        return;
+    }
     if (!objects_.count(object) || object->referenceCount == 0) {
         faults.push_back("NPN_ReleaseObject of an object that is not alive");
         return;

@@ -56,6 +56,18 @@ class Browser {
     bool freshBuffers = false;
     bool failObjectCreation = false;  // NPN_CreateObject gives no object
 
+    // The page's origin, as the browser tells it: the answer to
+    // NPNVdocumentOrigin, and the window's location.origin (NPNVWindowNPObject
+    // then NPN_GetProperty). Nothing: the browser declines that question.
+    std::optional<std::string> documentOrigin;
+    std::optional<std::string> windowOrigin;
+    int getValueCalls = 0;
+    // References to the window and location objects the plug-in still holds.
+    size_t PageObjectReferences() const;
+    NPError GetValue(NPNVariable variable, void* value);
+    bool GetProperty(NPObject* object, NPIdentifier name, NPVariant* result);
+    void ReleaseVariantValue(NPVariant* variant);
+
     // Accounts.
     size_t LiveBuffers() const { return buffers_.size(); }
     size_t LiveObjects() const { return objects_.size(); }
@@ -92,6 +104,8 @@ class Browser {
     std::map<void*, uint32_t> buffers_;
     std::set<void*> freshPages_;  // buffers that came straight from the system
     std::set<NPObject*> objects_;
+    NPObject window_;  // the browser's own: not among objects_
+    NPObject location_;
     std::map<std::string, std::unique_ptr<Identifier>> stringIds_;
     std::map<int32_t, std::unique_ptr<Identifier>> intIds_;
 };

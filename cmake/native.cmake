@@ -24,6 +24,7 @@ add_library(portable STATIC
   browser/script_value.cpp
   messaging/json.cpp
   messaging/host_session.cpp
+  shell/origin_policy.cpp
 )
 target_include_directories(portable PUBLIC ${CMAKE_SOURCE_DIR})
 
@@ -38,13 +39,14 @@ add_executable(native_tests
   tests/call_details_test.cpp
   tests/list_texts_test.cpp
   tests/workspace_path_test.cpp
+  tests/origin_test.cpp
 )
 target_link_libraries(native_tests PRIVATE portable gtest_main)
 add_test(NAME native_tests COMMAND native_tests)
 
 # Each target runs a fixed number of inputs over its seed corpus; what it
 # finds new goes to a working folder, never into the repository's corpus.
-foreach(target call_details volume_list workspace_name script_call host_request)
+foreach(target call_details volume_list workspace_name script_call host_request origin)
   add_executable(fuzz_${target} tests/fuzz/fuzz_${target}.cpp)
   target_compile_options(fuzz_${target} PRIVATE -fsanitize=fuzzer)
   target_link_options(fuzz_${target} PRIVATE -fsanitize=fuzzer)

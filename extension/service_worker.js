@@ -57,7 +57,9 @@ chrome.runtime.onMessage.addListener((request, sender, sendResponse) => {
   const id = connection.nextId++;
   connection.pending.set(id, (answer) => sendResponse(answer));
   try {
-    connection.port.postMessage({ id, method: request.method, args: request.args });
+    // The sender's origin as the browser reports it, for the administrator's
+    // policy the host applies.
+    connection.port.postMessage({ id, method: request.method, args: request.args, origin });
   } catch (error) {
     connection.pending.delete(id);
     sendResponse({ error: `the call could not be sent: ${error && error.message ? error.message : error}` });

@@ -16,6 +16,7 @@
 #include "browser/working_folder.h"
 #include "messaging/host_session.h"
 #include "scriptable/method_table.h"
+#include "shell/machine_policy.h"
 
 namespace {
 
@@ -58,6 +59,17 @@ int main() {
         const standin::OwnWorkingFolder workingFolder(L"npDravenilFileAccessHost");
         standin::Browser browser;
         standin::Embed embed(browser);
+        // The administrator's origin policy, as the plug-in reads it: the
+        // extension passes each request's sender origin as the browser
+        // reported it.
+        // The plug-in asks the page's origin too when it hands out its
+        // object: it is told the origin of the request that first calls it.
+        const shell::OriginPolicy policy = shell::ReadMachineOriginPolicy();
+        const messaging::OriginFunction originAllowed =
+            [&](const std::optional<std::string>& origin) {
+                browser.documentOrigin = origin;
+                return shell::Allows(policy, origin);
+            };
         const messaging::CallFunction call = [&](const std::string& method,
                                                  const std::vector<standin::Value>& args) {
             return embed.Call(method, args);
@@ -83,7 +95,7 @@ int main() {
                 Answer("{\"id\":null,\"error\":\"bad request: the input ended inside a message\"}");
                 return 0;
             }
-            Answer(messaging::AnswerRequest(request, Arity, call));
+            Answer(messaging::AnswerRequest(request, Arity, call, originAllowed));
         }
         return 0;
     } catch (...) {

@@ -75,7 +75,8 @@ constexpr size_t kMostArguments = 16;
 
 }  // namespace
 
-Answer AnswerRequest(std::string_view text, const ArityFunction& arity, const CallFunction& call) {
+Answer AnswerRequest(std::string_view text, const ArityFunction& arity, const CallFunction& call,
+                     const OriginFunction& originAllowed) {
     auto parsed = ParseRequest(text, kMostArguments);
     if (const auto* error = std::get_if<JsonError>(&parsed)) {
         return {"null", ErrorAnswer("null", "bad request: " + error->message + " at byte " +
@@ -91,6 +92,16 @@ Answer AnswerRequest(std::string_view text, const ArityFunction& arity, const Ca
         return {"null", ErrorAnswer("null",
                                     "bad request: an \"id\" is an integer within 2^53 or a "
                                     "string of at most 256 characters")};
+    }
+    if (originAllowed) {
+        const auto* origin = request.origin.present
+                                 ? std::get_if<std::string>(&request.origin.value.value)
+                                 : nullptr;
+        if (!originAllowed(origin ? std::optional<std::string>(*origin) : std::nullopt)) {
+            return {*id, ErrorAnswer(*id,
+                                     "the administrator's origin policy does not allow "
+                                     "this page's origin")};
+        }
     }
     const auto* name = std::get_if<std::string>(&request.method.value.value);
     if (!request.method.present || request.method.composite || !name) {

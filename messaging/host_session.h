@@ -38,8 +38,14 @@ struct Answer {
 // JSON strings become String arguments, true/false Bool, integral numbers
 // Int32 and others Double, null Null, and arrays and objects an object (never
 // built). A request that cannot be read gets an error naming the problem.
-Answer AnswerRequest(std::string_view request, const ArityFunction& arity,
-                     const CallFunction& call);
+//
+// `originAllowed` is the administrator's origin policy: it is asked about the
+// request's "origin" (the sending page's origin as the browser reported it
+// to the extension; nothing when the request has none), and a request it
+// refuses is answered with an error and never reaches `call`.
+using OriginFunction = std::function<bool(const std::optional<std::string>&)>;
+Answer AnswerRequest(std::string_view request, const ArityFunction& arity, const CallFunction& call,
+                     const OriginFunction& originAllowed = {});
 
 // The largest message a browser takes from a host.
 constexpr size_t kMaxAnswerBytes = 1024 * 1024;

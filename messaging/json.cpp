@@ -52,8 +52,11 @@ class Parser {
             ++at_;
             if (name == "args") {
                 if (!Arguments(request, maxArgs)) return false;
-            } else if (name == "id" || name == "method") {
-                if (!Scalar(name == "id" ? request.id : request.method, 1)) return false;
+            } else if (name == "id" || name == "method" || name == "origin") {
+                RequestMember& member = name == "id"       ? request.id
+                                        : name == "method" ? request.method
+                                                           : request.origin;
+                if (!Scalar(member, 1)) return false;
             } else if (!Skip(1)) {
                 return false;
             }

@@ -46,7 +46,7 @@ struct RequestMember {
 // same name replaces an earlier one.
 struct Request {
     bool isObject = false;
-    RequestMember id, method;
+    RequestMember id, method, origin;
     bool argsPresent = false, argsIsArray = false;
     std::vector<RequestMember> argValues;
     size_t argCount = 0;

@@ -65,4 +65,19 @@ wixl --arch x86 -o "$package" \
   -D HostPath="$staging/npDravenilFileAccessHost.exe" -D HostName="$(identity HOST_NAME)" \
   -D ChromiumManifestPath="$staging/chromium.json" -D FirefoxManifestPath="$staging/firefox.json" \
   installer/npDravenilFileAccessPlugin.wxs
+# wixl writes no component conditions: the origin policy's component is
+# installed only when there is a policy to write (ALLOWEDORIGINS given, or
+# kept from the version installed before).
+msiinfo export "$package" Component |
+  awk -F'\t' 'BEGIN { OFS = "\t" } $1 == "OriginPolicy" { $5 = "ALLOWEDORIGINS" } { print }' \
+  > "$staging/Component.idt"
+grep -q $'^OriginPolicy\t.*\tALLOWEDORIGINS\t' "$staging/Component.idt" ||
+  { echo "package.sh: the origin policy's component has no condition" >&2; exit 1; }
+msibuild "$package" -i "$staging/Component.idt"
+# Nor does it list the policy's properties as secure: an elevated install
+# passes only secure public properties on to where the work is done.
+msiinfo export "$package" Property |
+  awk -F'\t' 'BEGIN { OFS = "\t" } $1 == "SecureCustomProperties" { sub(/\r$/, "", $2); $2 = $2 ";ALLOWEDORIGINS;KEPTORIGINS\r" } { print }' \
+  > "$staging/Property.idt"
+msibuild "$package" -i "$staging/Property.idt"
 echo "$package ($(du -k "$staging/npDravenilFileAccessPlugin.dll" | cut -f1) KiB module)"

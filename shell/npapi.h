@@ -54,6 +54,12 @@ enum NPPVariable : int32_t {
     NPPVpluginScriptableNPObject = 15,
 };
 
+// What the plug-in asks the browser (NPN_GetValue).
+enum NPNVariable : int32_t {
+    NPNVWindowNPObject = 15,
+    NPNVdocumentOrigin = 22,
+};
+
 enum NPVariantType : int32_t {
     NPVariantType_Void = 0,
     NPVariantType_Null = 1,
@@ -159,6 +165,11 @@ using NPN_IntFromIdentifierProcPtr = int32_t(NPAPI_CALLBACK*)(NPIdentifier ident
 using NPN_CreateObjectProcPtr = NPObject*(NPAPI_CALLBACK*)(NPP npp, NPClass* aClass);
 using NPN_RetainObjectProcPtr = NPObject*(NPAPI_CALLBACK*)(NPObject* obj);
 using NPN_ReleaseObjectProcPtr = void(NPAPI_CALLBACK*)(NPObject* obj);
+using NPN_GetValueProcPtr = NPError(NPAPI_CALLBACK*)(NPP instance, NPNVariable variable,
+                                                     void* value);
+using NPN_GetPropertyProcPtr = bool(NPAPI_CALLBACK*)(NPP instance, NPObject* obj,
+                                                     NPIdentifier propertyName, NPVariant* result);
+using NPN_ReleaseVariantValueProcPtr = void(NPAPI_CALLBACK*)(NPVariant* variant);
 using NPN_SetExceptionProcPtr = void(NPAPI_CALLBACK*)(NPObject* obj, const NPUTF8* message);
 
 // The browser's function table up to and including `getauthenticationinfo`
@@ -182,7 +193,7 @@ struct NPNetscapeFuncs {
     NPAnyProcPtr getJavaPeer;
     NPAnyProcPtr geturlnotify;
     NPAnyProcPtr posturlnotify;
-    NPAnyProcPtr getvalue;
+    NPN_GetValueProcPtr getvalue;
     NPAnyProcPtr setvalue;
     NPAnyProcPtr invalidaterect;
     NPAnyProcPtr invalidateregion;
@@ -199,12 +210,12 @@ struct NPNetscapeFuncs {
     NPAnyProcPtr invoke;
     NPAnyProcPtr invokeDefault;
     NPAnyProcPtr evaluate;
-    NPAnyProcPtr getproperty;
+    NPN_GetPropertyProcPtr getproperty;
     NPAnyProcPtr setproperty;
     NPAnyProcPtr removeproperty;
     NPAnyProcPtr hasproperty;
     NPAnyProcPtr hasmethod;
-    NPAnyProcPtr releasevariantvalue;
+    NPN_ReleaseVariantValueProcPtr releasevariantvalue;
     NPN_SetExceptionProcPtr setexception;
     NPAnyProcPtr pushpopupsenabledstate;
     NPAnyProcPtr poppopupsenabledstate;

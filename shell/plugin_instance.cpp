@@ -1,7 +1,10 @@
 #include "shell/plugin_instance.h"
 
+#include <cstring>
+
 #include "scriptable/scriptable_object.h"
 #include "shell/identity.h"
+#include "shell/machine_policy.h"
 #include "shell/trace.h"
 
 namespace shell {
@@ -63,10 +66,67 @@ NPError PluginInstance::NpapiGetValue(NPPVariable variable, void* value) {
             *static_cast<const char**>(value) = PLUGIN_DESCRIPTION;
             return NPERR_NO_ERROR;
         case NPPVpluginScriptableNPObject:
+            if (!OriginAllowed()) return NPERR_GENERIC_ERROR;
             *static_cast<NPObject**>(value) = GetScriptableObject();
             return NPERR_NO_ERROR;
     }
     return NPERR_GENERIC_ERROR;
+}
+
+bool PluginInstance::OriginAllowed() {
+    const OriginPolicy policy = ReadMachineOriginPolicy();
+    if (policy.kind == OriginPolicy::Kind::None) return true;
+    if (policy.kind == OriginPolicy::Kind::Unusable) {
+        Trace("PluginInstance: the origin policy names no origin; no page is served");
+        return false;
+    }
+    const std::optional<std::string> origin = DocumentOrigin();
+    if (Allows(policy, origin)) return true;
+    const std::string refusal =
+        "PluginInstance: the origin policy refused the page of " + origin.value_or("(unknown)");
+    Trace(refusal.c_str());
+    return false;
+}
+
+std::optional<std::string> PluginInstance::DocumentOrigin() {
+    const NPNetscapeFuncs& f = functions_;
+    if (!f.getvalue) return std::nullopt;
+    char* answer = nullptr;
+    if (f.getvalue(npp_, NPNVdocumentOrigin, &answer) == NPERR_NO_ERROR && answer) {
+        // The browser's own copy, NUL-terminated; never read far past an
+        // origin's length.
+        std::string origin(answer, strnlen(answer, 4096));
+        if (f.memfree) f.memfree(answer);
+        return origin;
+    }
+    // A browser that does not answer: the window's location.origin.
+    if (!f.getproperty || !f.getstringidentifier || !f.releaseobject || !f.releasevariantvalue) {
+        return std::nullopt;
+    }
+    NPObject* window = nullptr;
+    if (f.getvalue(npp_, NPNVWindowNPObject, &window) != NPERR_NO_ERROR || !window) {
+        return std::nullopt;
+    }
+    std::optional<std::string> origin;
+    NPVariant location{};
+    location.type = NPVariantType_Void;
+    if (f.getproperty(npp_, window, f.getstringidentifier("location"), &location)) {
+        if (location.type == NPVariantType_Object && location.value.objectValue) {
+            NPVariant text{};
+            text.type = NPVariantType_Void;
+            if (f.getproperty(npp_, location.value.objectValue, f.getstringidentifier("origin"),
+                              &text)) {
+                if (text.type == NPVariantType_String && text.value.stringValue.UTF8Characters) {
+                    origin.emplace(text.value.stringValue.UTF8Characters,
+                                   text.value.stringValue.UTF8Length);
+                }
+                f.releasevariantvalue(&text);
+            }
+        }
+        f.releasevariantvalue(&location);
+    }
+    f.releaseobject(window);
+    return origin;
 }
 
 NPObject* PluginInstance::GetScriptableObject() {

@@ -2,6 +2,9 @@
 // browser's functions and one reference to the instance's scriptable object.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "shell/npapi.h"
 
 namespace shell {
@@ -30,6 +33,14 @@ class PluginInstance {
     void SetBrowserFunctions(const NPNetscapeFuncs& functions) { functions_ = functions; }
 
   private:
+    // Whether the administrator's origin policy lets this page have the
+    // object; the refusal goes to the trace hook.
+    bool OriginAllowed();
+    // The embedding document's origin as the browser tells it: the answer to
+    // NPNVdocumentOrigin, else the window's location.origin; nothing when the
+    // browser gives neither.
+    std::optional<std::string> DocumentOrigin();
+
     NPNetscapeFuncs functions_{};
     NPObject* scriptableObject_ = nullptr;
     NPP npp_;

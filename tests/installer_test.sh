@@ -44,11 +44,16 @@ old=$(ls "$out"/old/*.msi) new=$(ls "$out"/new/*.msi)
 current=$(basename "$new" .msi); current=${current#npDravenilFileAccessPlugin-}
 
 w reg add "$other" /v Path /d 'C:\elsewhere\npother.dll' /f >/dev/null
-w msiexec /i "$(winepath -w "$old")" /qn || fail "silent install of 5.2.0.0"
+policy='HKLM\Software\Dravenil\FileAccessPlugin'
+origins='https://calls.example;https://calls.example:8443'
+w msiexec /i "$(winepath -w "$old")" /qn ALLOWEDORIGINS="$origins" || fail "silent install of 5.2.0.0"
+[ "$(value "$policy" AllowedOrigins)" = "$origins" ] || fail "the origin policy written: $(value "$policy" AllowedOrigins)"
 [ "$(value "$key" Version)" = 5.2.0.0 ] || fail "5.2.0.0 registered"
 
 w msiexec /i "$(winepath -w "$new")" /qn || fail "silent upgrade to $current"
 [ "$(value "$key" Version)" = "$current" ] || fail "upgraded registration: $(value "$key" Version)"
+[ "$(value "$policy" AllowedOrigins)" = "$origins" ] ||
+  fail "the origin policy kept through the upgrade: '$(value "$policy" AllowedOrigins)'"
 [ "$(w reg query 'HKLM\Software\MozillaPlugins' | tr -d '\r' | grep -c 'FileAccessPlugin')" = 1 ] ||
   fail "one registration"
 [ "$(value "$key\\MimeTypes\\application/x-dravenilfileaccessplugin" Suffixes)" = tolvex ] ||
@@ -57,8 +62,11 @@ path=$(value "$key" Path)
 unix=$(winepath -u "$path")
 [ -f "$unix" ] || fail "module at the registered Path $path"
 answer=$(w build/windows/bin/plugin-console.exe --plugin "$path" --quiet \
-  'fileExists("C:\\windows\\win.ini")' | tr -d '\r') || true
+  --origin https://calls.example:8443 'fileExists("C:\\windows\\win.ini")' | tr -d '\r') || true
 [ "$answer" = true ] || fail "the installed module answers: '$answer'"
+refused=$(w build/windows/bin/plugin-console.exe --plugin "$path" --quiet \
+  --origin https://elsewhere.example 'fileExists("C:\\windows\\win.ini")' | tr -d '\r') || true
+[ -z "$refused" ] || fail "a page of another origin was answered: '$refused'"
 
 # The route for current browsers: each browser's key names a manifest beside
 # the module, and each manifest the installed host, which answers.
@@ -77,7 +85,8 @@ for host_key in "${host_keys[@]}"; do
 done
 [ -f "$folder/npDravenilFileAccessHost.exe" ] || fail "the host beside the module"
 reply=$(node -e '
-  const text = JSON.stringify({ id: 7, method: "fileExists", args: ["C:\\windows\\win.ini"] });
+  const text = JSON.stringify({ id: 7, method: "fileExists", args: ["C:\\windows\\win.ini"],
+                                origin: "https://calls.example" });
   const frame = Buffer.alloc(4 + text.length);
   frame.writeUInt32LE(text.length, 0);
   frame.write(text, 4);
@@ -96,6 +105,7 @@ if w reg query "$key" >/dev/null; then fail "registration removed"; fi
 for host_key in "${host_keys[@]}"; do
   if w reg query "$host_key" >/dev/null; then fail "$host_key removed"; fi
 done
+if w reg query "$policy" /v AllowedOrigins >/dev/null; then fail "the origin policy removed"; fi
 [ "$(value "$other" Path)" = 'C:\elsewhere\npother.dll' ] || fail "an unrelated plug-in's key kept"
 w reg delete "$other" /f >/dev/null
 echo "installer: install, upgrade, load, host route, refused downgrade and uninstall as expected"

@@ -2,7 +2,7 @@
 // embed and runs page-script calls against its scriptable object, printing
 // what page script would receive.
 //
-//   plugin-console [--plugin DLL] [--doubles] [--quiet] [CALL ...]
+//   plugin-console [--plugin DLL] [--origin ORIGIN] [--doubles] [--quiet] [CALL ...]
 //   plugin-console [options] --file CALLS.js
 //   plugin-console [options]            (calls from standard input)
 #include <chrono>
@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,13 +24,14 @@
 namespace {
 
 void Usage() {
-    std::cerr
-        << "usage: plugin-console [--plugin DLL] [--doubles] [--quiet] [--file FILE | CALL ...]\n"
-           "  Each CALL is page script such as getWorkspaceList(\"a\", \"b\").\n"
-           "  Without calls or --file, calls are read from standard input, one per line.\n"
-           "  --doubles passes every number as a Double, as some browsers do.\n"
-           "  --quiet prints only the results, not the calls.\n"
-           "  A line ':sleep MS' pauses the console for MS milliseconds.\n";
+    std::cerr << "usage: plugin-console [--plugin DLL] [--origin ORIGIN] [--doubles] [--quiet]\n"
+                 "                      [--file FILE | CALL ...]\n"
+                 "  Each CALL is page script such as getWorkspaceList(\"a\", \"b\").\n"
+                 "  Without calls or --file, calls are read from standard input, one per line.\n"
+                 "  --origin plays a page of ORIGIN (https://host[:port]) for the origin policy.\n"
+                 "  --doubles passes every number as a Double, as some browsers do.\n"
+                 "  --quiet prints only the results, not the calls.\n"
+                 "  A line ':sleep MS' pauses the console for MS milliseconds.\n";
 }
 
 std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
@@ -66,12 +68,15 @@ struct Session {
 
 int main(int argc, char** argv) {
     std::string pluginPath, file;
+    std::optional<std::string> origin;
     bool doubles = false, quiet = false;
     std::vector<std::string> calls;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--plugin" && i + 1 < argc) {
             pluginPath = argv[++i];
+        } else if (arg == "--origin" && i + 1 < argc) {
+            origin = argv[++i];
         } else if (arg == "--file" && i + 1 < argc) {
             file = argv[++i];
         } else if (arg == "--doubles") {
@@ -97,6 +102,8 @@ int main(int argc, char** argv) {
             std::cerr << "NP_Initialize failed with " << browser.initializeResult << "\n";
             return 1;
         }
+        // The page's origin, as the browser would tell the plug-in.
+        browser.documentOrigin = origin;
         standin::Embed embed(browser);
         if (embed.newResult != NPERR_NO_ERROR || !embed.ScriptableObject()) {
             std::cerr << "the plug-in created no scriptable object\n";

@@ -1,0 +1,138 @@
+// The administrator's origin policy: which pages get the scriptable object,
+// through the DLL and the stand-in playing a page's origin, and which
+// requests the host for current browsers answers. The policy is written in
+// the test's own Wine prefix and removed again; a policy someone else set is
+// never touched.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "messaging/host_session.h"
+#include "scriptable/method_table.h"
+#include "shell/origin_policy.h"
+#include "tests/support/plugin_fixture.h"
+
+namespace {
+
+constexpr char kKey[] = "Software\\Dravenil\\FileAccessPlugin";
+constexpr char kValue[] = "AllowedOrigins";
+
+class OriginPolicy : public testing_support::PluginTest {
+  protected:
+    void SetUp() override {
+        PluginTest::SetUp();
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) ==
+            ERROR_SUCCESS) {
+            const bool taken =
+                RegQueryValueExA(key, kValue, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+            RegCloseKey(key);
+            if (taken) GTEST_SKIP() << "an origin policy is already set here";
+        }
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0,
+                                  KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key_, nullptr),
+                  ERROR_SUCCESS);
+    }
+    void TearDown() override {
+        if (key_) {
+            RegDeleteValueA(key_, kValue);
+            RegCloseKey(key_);
+            RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kKey, KEY_WOW64_32KEY, 0);
+        }
+        PluginTest::TearDown();
+    }
+    void SetPolicy(const std::string& origins) {
+        ASSERT_EQ(
+            RegSetValueExA(key_, kValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(origins.c_str()),
+                           static_cast<DWORD>(origins.size() + 1)),
+            ERROR_SUCCESS);
+    }
+    // Whether a page with these answers about its origin gets the object.
+    bool Served(std::optional<std::string> document, std::optional<std::string> window = {}) {
+        browser->documentOrigin = std::move(document);
+        browser->windowOrigin = std::move(window);
+        standin::Embed embed(*browser);
+        const bool served = embed.ScriptableObject() != nullptr;
+        if (served) {
+            EXPECT_TRUE(testing_support::FlagOf(embed.Call("fileExists", {"C:\\none"})));
+        }
+        EXPECT_EQ(browser->PageObjectReferences(), 0u) << "the window objects were not released";
+        return served;
+    }
+
+    HKEY key_ = nullptr;
+};
+
+TEST_F(OriginPolicy, OnlyTheNamedOriginsGetTheObject) {
+    SetPolicy("https://calls.example; https://calls.example:8443");
+    EXPECT_TRUE(Served("https://calls.example"));
+    EXPECT_TRUE(Served("https://calls.example:443")) << "the default port, written out";
+    EXPECT_TRUE(Served("HTTPS://Calls.Example"));
+    EXPECT_TRUE(Served("https://calls.example:8443"));
+    EXPECT_FALSE(Served("https://calls.example:8444"));
+    EXPECT_FALSE(Served("http://calls.example"));
+    EXPECT_FALSE(Served("https://calls.example.evil"));
+    EXPECT_FALSE(Served("null")) << "a local file or a sandboxed frame";
+    EXPECT_FALSE(Served(std::nullopt)) << "an origin the plug-in cannot learn";
+    EXPECT_EQ(browser->LiveBuffers(), 0u) << "the origin strings were not freed";
+}
+
+TEST_F(OriginPolicy, ABrowserThatDoesNotTellTheDocumentOriginIsAskedForTheWindowsLocation) {
+    SetPolicy("https://calls.example:8443");
+    EXPECT_TRUE(Served(std::nullopt, "https://calls.example:8443"));
+    EXPECT_FALSE(Served(std::nullopt, "https://elsewhere.example"));
+    // The document's own answer comes first.
+    EXPECT_FALSE(Served("https://elsewhere.example", "https://calls.example:8443"));
+}
+
+TEST_F(OriginPolicy, APolicyNamingNoOriginServesNoPage) {
+    for (const char* unusable : {"", " ; ", "*", "https://*.example", "calls.example"}) {
+        SetPolicy(unusable);
+        EXPECT_FALSE(Served("https://calls.example")) << unusable;
+    }
+}
+
+TEST_F(OriginPolicy, WithoutAPolicyEveryPageIsServedAndNoOriginIsAsked) {
+    RegDeleteValueA(key_, kValue);
+    EXPECT_TRUE(Served("http://anything.example"));
+    EXPECT_TRUE(Served(std::nullopt));
+    EXPECT_EQ(browser->getValueCalls, 0);
+}
+
+TEST(OriginPolicyHost, RequestsFromOtherOriginsAreRefusedBeforeTheyReachThePlugIn) {
+    const shell::OriginPolicy policy = shell::PolicyFromValue(std::string("https://calls.example"));
+    int calls = 0;
+    auto answer = [&](const std::string& request) {
+        return messaging::AnswerRequest(
+                   request,
+                   [](std::string_view name) -> std::optional<size_t> {
+                       const auto* row = scriptable::FindMethod(name);
+                       return row ? std::optional<size_t>(row->argumentCount) : std::nullopt;
+                   },
+                   [&](const std::string&, const std::vector<standin::Value>&) {
+                       ++calls;
+                       return standin::CallOutcome{true, std::nullopt};
+                   },
+                   [&](const std::optional<std::string>& origin) {
+                       return shell::Allows(policy, origin);
+                   })
+            .text;
+    };
+    const std::string refused =
+        R"(,"error":"the administrator's origin policy does not allow this page's origin"})";
+    EXPECT_EQ(
+        answer(R"({"id":1,"method":"fileExists","args":["x"],"origin":"https://calls.example"})"),
+        R"({"id":1,"result":true})");
+    EXPECT_EQ(
+        answer(R"({"id":2,"method":"fileExists","args":["x"],"origin":"https://evil.example"})"),
+        R"({"id":2)" + refused);
+    EXPECT_EQ(answer(R"({"id":3,"method":"fileExists","args":["x"]})"), R"({"id":3)" + refused);
+    EXPECT_EQ(answer(R"({"id":4,"method":"fileExists","args":["x"],"origin":"null"})"),
+              R"({"id":4)" + refused);
+    EXPECT_EQ(calls, 1);
+}
+
+}  // namespace
