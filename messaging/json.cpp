@@ -43,13 +43,8 @@ class Parser {
         Space();
         if (at_ < text_.size() && text_[at_] == '}') return ++at_, true;
         for (;;) {
-            Space();
-            if (at_ == text_.size() || text_[at_] != '"') return Fail("a member name was expected");
             std::string name;
-            if (!String(name)) return false;
-            Space();
-            if (at_ == text_.size() || text_[at_] != ':') return Fail("\":\" was expected");
-            ++at_;
+            if (!MemberName(&name)) return false;
             if (name == "args") {
                 if (!Arguments(request, maxArgs)) return false;
             } else if (name == "id" || name == "method" || name == "origin") {
@@ -125,16 +120,7 @@ class Parser {
         Space();
         if (at_ < text_.size() && text_[at_] == close) return ++at_, true;
         for (;;) {
-            if (close == '}') {
-                Space();
-                if (at_ == text_.size() || text_[at_] != '"') {
-                    return Fail("a member name was expected");
-                }
-                if (!SkipString()) return false;
-                Space();
-                if (at_ == text_.size() || text_[at_] != ':') return Fail("\":\" was expected");
-                ++at_;
-            }
+            if (close == '}' && !MemberName(nullptr)) return false;
             if (!Skip(depth + 1)) return false;
             Space();
             if (at_ < text_.size() && text_[at_] == ',') {
@@ -145,6 +131,18 @@ class Parser {
             return Fail(close == ']' ? "\",\" or \"]\" was expected"
                                      : "\",\" or \"}\" was expected");
         }
+    }
+
+    // A member's name and the colon after it; the name is kept only when
+    // `name` is given.
+    bool MemberName(std::string* name) {
+        Space();
+        if (at_ == text_.size() || text_[at_] != '"') return Fail("a member name was expected");
+        if (name ? !String(*name) : !SkipString()) return false;
+        Space();
+        if (at_ == text_.size() || text_[at_] != ':') return Fail("\":\" was expected");
+        ++at_;
+        return true;
     }
 
     bool SkipString() {
@@ -337,13 +335,8 @@ class Parser {
             return true;
         }
         for (;;) {
-            Space();
-            if (at_ == text_.size() || text_[at_] != '"') return Fail("a member name was expected");
             std::string name;
-            if (!String(name)) return false;
-            Space();
-            if (at_ == text_.size() || text_[at_] != ':') return Fail("\":\" was expected");
-            ++at_;
+            if (!MemberName(&name)) return false;
             Json member;
             if (!Value(member, depth + 1)) return false;
             (*object)[name] = std::move(member);

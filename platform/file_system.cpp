@@ -1,10 +1,10 @@
 #include "platform/file_system.h"
-#include "platform/fault_plan.h"
 
 #include <windows.h>
 
 #include <cstdio>
 
+#include "platform/fault_plan.h"
 #include "platform/handle.h"
 
 namespace platform {

@@ -1,9 +1,10 @@
 #include "platform/file_tree.h"
-#include "platform/fault_plan.h"
 
 #include <windows.h>
 
+#include "platform/fault_plan.h"
 #include "platform/handle.h"
+#include "platform/wide_text.h"
 
 namespace platform {
 namespace {
@@ -32,23 +33,11 @@ bool HasOnlyPlainParts(std::string_view path) {
     }
 }
 
+// The narrow file functions read paths in the ANSI code page, or the OEM one
+// once a program has switched them over; a "\\?\" path is at most 32,767
+// units long.
 std::optional<std::wstring> Widen(std::string_view text) {
-    if (text.empty()) return std::wstring();
-    // The narrow file functions read paths in the ANSI code page, or the OEM
-    // one once a program has switched them over.
-    const UINT codePage = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
-    const int length = static_cast<int>(text.size());
-    const int units =
-        PLATFORM_CALL("MultiByteToWideChar", 0,
-                      MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0));
-    if (units <= 0) return std::nullopt;
-    std::wstring wide(static_cast<size_t>(units), L'\0');
-    if (PLATFORM_CALL("MultiByteToWideChar", 0,
-                      MultiByteToWideChar(codePage, 0, text.data(), length, wide.data(), units)) !=
-        units) {
-        return std::nullopt;
-    }
-    return wide;
+    return ToWide(AreFileApisANSI() ? CP_ACP : CP_OEMCP, text, 32767);
 }
 
 bool IsFolderAttributes(DWORD attributes) {

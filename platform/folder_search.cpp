@@ -1,11 +1,11 @@
 #include "platform/folder_search.h"
-#include "platform/fault_plan.h"
 
 #include <windows.h>
 
 #include <cstring>
 #include <string_view>
 
+#include "platform/fault_plan.h"
 #include "platform/file_tree.h"
 
 namespace platform {

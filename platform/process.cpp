@@ -1,29 +1,17 @@
 #include "platform/process.h"
-#include "platform/fault_plan.h"
 
 #include <windows.h>
 
-#include <climits>
 #include <vector>
 
+#include "platform/fault_plan.h"
 #include "platform/handle.h"
+#include "platform/wide_text.h"
 
 namespace platform {
 
 std::optional<std::wstring> AnsiToWide(const std::string& text, size_t maxUnits) {
-    if (text.empty()) return std::wstring();
-    if (text.size() > INT_MAX) return std::nullopt;
-    const int length = static_cast<int>(text.size());
-    const int units = PLATFORM_CALL(
-        "MultiByteToWideChar", 0, MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0));
-    if (units <= 0 || static_cast<size_t>(units) > maxUnits) return std::nullopt;
-    std::wstring wide(static_cast<size_t>(units), L'\0');
-    if (PLATFORM_CALL("MultiByteToWideChar", 0,
-                      MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), units)) !=
-        units) {
-        return std::nullopt;
-    }
-    return wide;
+    return ToWide(CP_ACP, text, maxUnits);
 }
 
 bool StartDetachedProcess(const std::wstring& commandLine) {

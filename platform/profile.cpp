@@ -1,11 +1,12 @@
 #include "platform/profile.h"
-#include "platform/fault_plan.h"
 
 #include <windows.h>
 
 #include <climits>
 #include <memory>
 #include <vector>
+
+#include "platform/fault_plan.h"
 
 namespace platform {
 

@@ -1,11 +1,12 @@
 #include "platform/shell_folders.h"
-#include "platform/fault_plan.h"
 
 #include <windows.h>
 // windows.h first: the shell's declarations build on it.
 #include <shlobj.h>
 
 #include <cstring>
+
+#include "platform/fault_plan.h"
 
 namespace platform {
 

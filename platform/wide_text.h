@@ -1,0 +1,36 @@
+// Narrow text to UTF-16 in a given code page, for the platform layer's own
+// use: the one conversion behind program command lines and long paths.
+#pragma once
+
+#include <windows.h>
+
+#include <climits>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/fault_plan.h"
+
+namespace platform {
+
+// Nothing when the text does not convert or needs more than `maxUnits`
+// UTF-16 units; the length is checked before anything is allocated.
+inline std::optional<std::wstring> ToWide(UINT codePage, std::string_view text, size_t maxUnits) {
+    if (text.empty()) return std::wstring();
+    if (text.size() > INT_MAX) return std::nullopt;
+    const int length = static_cast<int>(text.size());
+    const int units =
+        PLATFORM_CALL("MultiByteToWideChar", 0,
+                      MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0));
+    if (units <= 0 || static_cast<size_t>(units) > maxUnits) return std::nullopt;
+    std::wstring wide(static_cast<size_t>(units), L'\0');
+    if (PLATFORM_CALL("MultiByteToWideChar", 0,
+                      MultiByteToWideChar(codePage, 0, text.data(), length, wide.data(), units)) !=
+        units) {
+        return std::nullopt;
+    }
+    return wide;
+}
+
+}  // namespace platform
