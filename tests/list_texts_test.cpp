@@ -62,6 +62,17 @@ TEST(ListTexts, QuotingFindsACharacterToEscapeAtAnyPositionOfALongText) {
     EXPECT_EQ(out, "'" + near + near + near + "'");
 }
 
+TEST(ListTexts, VolumesOfTheShortestEntriesAndAnUnendedLastOneFitTheirText) {
+    // The text is written into room reckoned from the list's size: entries
+    // of one or two bytes, with or without a final NUL, are the tightest.
+    EXPECT_EQ(workspace::VolumeListText("="), "[[,]]");
+    EXPECT_EQ(workspace::VolumeListText("=\0=\0="s), "[[,],[,],[,]]");
+    EXPECT_EQ(workspace::VolumeListText("a=\0=b"s), "[[a,],[,b]]");
+    EXPECT_EQ(workspace::VolumeListText("x\0y\0=z\0\0k=v"s), "[[,z]]");
+    EXPECT_EQ(workspace::VolumeListText(""), "[]");
+    EXPECT_EQ(workspace::VolumeListText("5=a=b"), "[[5,a=b]]");
+}
+
 TEST(ListTexts, MissingCallsKeepOrderAndDuplicatesAndDropEmptyPieces) {
     EXPECT_EQ(workspace::MissingCallsText(",a,b,,a,c,", {"b"}), "a,a,c");
     EXPECT_EQ(workspace::MissingCallsText("A,a", {"a"}), "A");

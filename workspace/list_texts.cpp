@@ -1,5 +1,7 @@
 #include "workspace/list_texts.h"
 
+#include <cstring>
+
 namespace workspace {
 std::string QuotedNameList(const std::vector<std::string>& names) {
     std::string list = "[";
@@ -42,28 +44,33 @@ std::string FileNamesText(const std::vector<std::string>& fileNames, std::string
 }
 
 std::string VolumeListText(std::string_view sectionList) {
-    std::string text;
-    // Each entry gains two brackets and a comma.
-    text.reserve(sectionList.size() + sectionList.size() / 2 + 2);
-    text += '[';
-    // The parse keeps its own position: nothing outlives the call.
-    size_t position = 0;
-    while (position < sectionList.size()) {
-        size_t end = sectionList.find('\0', position);
-        if (end == std::string_view::npos) end = sectionList.size();
-        const std::string_view entry = sectionList.substr(position, end - position);
-        if (entry.empty()) break;
-        position = end + 1;
-        const size_t equals = entry.find('=');
-        if (equals == std::string_view::npos) continue;
-        if (text.size() > 1) text += ',';
-        text.append(1, '[')
-            .append(entry.substr(0, equals))
-            .append(1, ',')
-            .append(entry.substr(equals + 1))
-            .append(1, ']');
+    // Each entry "k=v" becomes ",[k,v]": three bytes more than the entry,
+    // whose NUL (absent after the last) counts one. Entries hold a byte at
+    // least, so 2.5 times the list's size and the outer brackets always
+    // suffice. The text is written in place, one copy per entry, then cut to
+    // what was written.
+    std::string text(sectionList.size() * 3 + 4, '\0');
+    char* out = text.data();
+    *out++ = '[';
+    const char* at = sectionList.data();
+    const char* const end = at + sectionList.size();
+    while (at < end) {
+        const auto* nul = static_cast<const char*>(std::memchr(at, '\0', end - at));
+        const char* const entryEnd = nul ? nul : end;
+        const size_t length = static_cast<size_t>(entryEnd - at);
+        if (length == 0) break;  // the empty entry ends the list
+        if (const auto* equals = static_cast<const char*>(std::memchr(at, '=', length))) {
+            if (out - text.data() > 1) *out++ = ',';
+            *out++ = '[';
+            std::memcpy(out, at, length);
+            out[equals - at] = ',';  // only the first "=" becomes a comma
+            out += length;
+            *out++ = ']';
+        }
+        at = entryEnd + 1;
     }
-    text += ']';
+    *out++ = ']';
+    text.resize(static_cast<size_t>(out - text.data()));
     return text;
 }
 
