@@ -110,7 +110,7 @@ class Parser {
         Space();
         if (at_ == text_.size()) return Fail("a value was expected");
         const char c = text_[at_];
-        if (c == '"') return SkipString();
+        if (c == '"') return String(nullptr);
         if (c != '[' && c != '{') {
             Json ignored;
             return Value(ignored, depth);  // a number or a literal: small
@@ -138,33 +138,11 @@ class Parser {
     bool MemberName(std::string* name) {
         Space();
         if (at_ == text_.size() || text_[at_] != '"') return Fail("a member name was expected");
-        if (name ? !String(*name) : !SkipString()) return false;
+        if (!String(name)) return false;
         Space();
         if (at_ == text_.size() || text_[at_] != ':') return Fail("\":\" was expected");
         ++at_;
         return true;
-    }
-
-    bool SkipString() {
-        ++at_;  // the opening quote
-        for (;;) {
-            if (at_ == text_.size()) return Fail("the string is not closed");
-            const char c = text_[at_++];
-            if (c == '"') return true;
-            if (static_cast<unsigned char>(c) < 0x20) {
-                --at_;
-                return Fail("a control character in a string");
-            }
-            if (c != '\\') continue;
-            if (at_ == text_.size()) return Fail("the string is not closed");
-            const char e = text_[at_++];
-            if (standin::ControlEscape(e) || e == '"' || e == '\\' || e == '/') continue;
-            if (e != 'u') {
-                --at_;
-                return Fail("an unknown escape");
-            }
-            if (Hex4() > 0xFFFF) return Fail("four hex digits were expected");
-        }
     }
 
     bool Fail(const std::string& message) {
@@ -194,7 +172,7 @@ class Parser {
         if (c == '[') return Array(out, depth);
         if (c == '"') {
             std::string s;
-            if (!String(s)) return false;
+            if (!String(&s)) return false;
             out.value = std::move(s);
             return true;
         }
@@ -249,7 +227,9 @@ class Parser {
         return value;
     }
 
-    bool String(std::string& out) {
+    // A string; its text goes to `out`, or is only checked when `out` is
+    // null, so that a passed-over string costs no memory.
+    bool String(std::string* out) {
         ++at_;  // the opening quote
         for (;;) {
             if (at_ == text_.size()) return Fail("the string is not closed");
@@ -260,20 +240,20 @@ class Parser {
                 return Fail("a control character in a string");
             }
             if (c != '\\') {
-                out += c;
+                if (out) *out += c;
                 continue;
             }
             if (at_ == text_.size()) return Fail("the string is not closed");
             const char e = text_[at_++];
             if (const auto control = standin::ControlEscape(e)) {
-                out += *control;
+                if (out) *out += *control;
                 continue;
             }
             switch (e) {
                 case '"':
                 case '\\':
                 case '/':
-                    out += e;
+                    if (out) *out += e;
                     break;
                 case 'u': {
                     unsigned cp = Hex4();
@@ -283,12 +263,12 @@ class Parser {
                         if (low >= 0xDC00 && low < 0xE000) {
                             cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
                         } else {
-                            standin::AppendUtf8(out, 0xFFFD);
+                            if (out) standin::AppendUtf8(*out, 0xFFFD);
                             cp = low > 0xFFFF ? 0xFFFD : low;
                         }
                     }
                     if (cp >= 0xD800 && cp < 0xE000) cp = 0xFFFD;  // a lone surrogate
-                    standin::AppendUtf8(out, cp);
+                    if (out) standin::AppendUtf8(*out, cp);
                     break;
                 }
                 default:
