@@ -331,10 +331,16 @@ async function main() {
       await new Promise((r) => setTimeout(r, 200));
     }
     if (!serverWasRunning) spawnSync("wineserver", ["-k"], { env: wineEnv, stdio: "ignore" });
-    const left = started();
+    // A reused server may start the prefix's own services on demand while
+    // the test runs; they belong to that server and end with it. Anything
+    // else the test started must be gone; a server it started itself is
+    // stopped above, with everything that ran in it.
+    const wineServices = /wineserver|services\.exe|winedevice|plugplay|svchost|rpcss|explorer|conhost/i;
+    const remaining = () => started().filter(([, c]) => !serverWasRunning || !wineServices.test(c));
+    const left = remaining();
     for (let waited = 0; left.length && waited < 5000; waited += 200) {
       await new Promise((r) => setTimeout(r, 200));
-      left.splice(0, left.length, ...started());
+      left.splice(0, left.length, ...remaining());
     }
     if (left.length) {
       fail(`${left.length} processes the test started are still running: ${left.map(([, c]) => c).join("; ").slice(0, 300)}`);
