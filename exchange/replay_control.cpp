@@ -1,5 +1,6 @@
 #include "exchange/replay_control.h"
 
+#include "platform/file_system.h"
 #include "platform/shared_file.h"
 #include "shell/trace.h"
 
@@ -25,8 +26,12 @@ std::optional<bool> WriteWholeFile(const std::string& path, const std::string& c
     return true;
 }
 
-void RemoveIfPresent(const std::string& path) {
+// Removes the file when it is there; false when a file of that name is
+// still there afterwards. A folder of that name is no exchange file and is
+// left alone.
+bool RemoveIfPresent(const std::string& path) {
     if (platform::CanOpenForReading(path)) platform::RemoveFile(path);
+    return !platform::PathExists(path) || platform::IsFolder(path);
 }
 
 }  // namespace
@@ -68,12 +73,13 @@ std::optional<bool> stopPlayback(ExchangeFiles& files, bool ws, const std::strin
 
 bool resetSync(ExchangeFiles& files, const std::string& folder) {
     files.SetFolder(folder);
+    bool allGone = true;
     for (const FilePair* pair :
          {&files.timelineUpdate, &files.replayUpdate, &files.replayPos, &files.currentCall}) {
-        RemoveIfPresent(pair->plain);
-        RemoveIfPresent(pair->ws);
+        allGone = RemoveIfPresent(pair->plain) && allGone;
+        allGone = RemoveIfPresent(pair->ws) && allGone;
     }
-    return true;
+    return allGone;
 }
 
 std::optional<std::string> getCurrentCallID(ExchangeFiles& files, bool ws) {

@@ -1,8 +1,12 @@
 #include "platform/shared_file.h"
 
+#include <fcntl.h>
 #include <io.h>
 #include <share.h>
+#include <sys/stat.h>
+#include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 
@@ -42,27 +46,118 @@ std::optional<std::string> ReadRest(std::FILE* file, std::string content) {
     }
 }
 
-bool Flushed(std::FILE* file) { return PLATFORM_CALL("fflush", EOF, std::fflush(file)) == 0; }
-
 // Closes the stream in any case; false when the close reported an error.
 bool CloseStream(std::FILE* file) {
     const int closed = std::fclose(file);
     return !CallFails("fclose") && closed == 0;
 }
 
-// Writes `bytes` at the start of the stream, then cuts the file after them
-// when it was longer than `longerThan` bytes.
-bool WriteFromStart(std::FILE* file, std::string_view bytes, long long longerThan) {
-    if (PLATFORM_CALL("_fseeki64", -1, _fseeki64(file, 0, SEEK_SET)) != 0) return false;
-    if (PLATFORM_CALL("fwrite", 0, std::fwrite(bytes.data(), 1, bytes.size(), file)) !=
-        bytes.size()) {
-        return false;
+// What text mode would put on the disk for `content`: each line feed goes
+// out as a carriage return and a line feed.
+std::string AsTextModeBytes(std::string_view content) {
+    std::string bytes;
+    bytes.reserve(content.size() + 8);
+    for (const char c : content) {
+        if (c == '\n') bytes += '\r';
+        bytes += c;
     }
-    if (!Flushed(file)) return false;
-    const long long end = PLATFORM_CALL("_ftelli64", -1, _ftelli64(file));
-    if (end < 0) return false;
-    if (end >= longerThan) return true;
-    return PLATFORM_CALL("_chsize_s", EACCES, _chsize_s(_fileno(file), end)) == 0;
+    return bytes;
+}
+
+// One file opened by descriptor, in binary mode and without denying other
+// processes anything: no stream buffer stands between a write and the file,
+// so a content goes out in one write.
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        if (this != &other) {
+            if (fd_ >= 0) _close(fd_);
+            fd_ = other.fd_;
+            other.fd_ = -1;
+        }
+        return *this;
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd_ >= 0) _close(fd_);
+    }
+
+    static Descriptor Open(const std::string& path, int flags) {
+        int fd = -1;
+        const errno_t error = PLATFORM_CALL(
+            "_sopen_s", EACCES,
+            _sopen_s(&fd, path.c_str(), flags | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE));
+        if (error != 0) {
+            errno = error;
+            return Descriptor(-1);
+        }
+        return Descriptor(fd);
+    }
+
+    bool IsOpen() const { return fd_ >= 0; }
+
+    std::optional<std::string> ReadAll() {
+        std::string content;
+        char chunk[4096];
+        for (;;) {
+            const int n = PLATFORM_CALL("_read", -1, _read(fd_, chunk, sizeof chunk));
+            if (n < 0) return std::nullopt;
+            if (n == 0) return content;
+            content.append(chunk, static_cast<size_t>(n));
+        }
+    }
+
+    // The file's last write time, to be put back with the old content.
+    std::optional<FILETIME> LastWritten() const {
+        FILETIME written{};
+        const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd_));
+        if (!PLATFORM_CALL("GetFileTime", FALSE, GetFileTime(handle, nullptr, nullptr, &written))) {
+            return std::nullopt;
+        }
+        return written;
+    }
+    void SetLastWritten(const FILETIME& written) {
+        const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd_));
+        PLATFORM_CALL("SetFileTime", FALSE, SetFileTime(handle, nullptr, nullptr, &written));
+    }
+
+    // Cuts the file to nothing, then writes `bytes` from its start.
+    bool ReplaceWith(std::string_view bytes) {
+        if (PLATFORM_CALL("_chsize_s", EACCES, _chsize_s(fd_, 0)) != 0) return false;
+        if (PLATFORM_CALL("_lseeki64", -1, _lseeki64(fd_, 0, SEEK_SET)) != 0) return false;
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const size_t step = std::min<size_t>(bytes.size() - done, INT_MAX);
+            const int n = PLATFORM_CALL(
+                "_write", -1, _write(fd_, bytes.data() + done, static_cast<unsigned>(step)));
+            if (n <= 0) return false;
+            done += static_cast<size_t>(n);
+        }
+        return true;
+    }
+
+    // Closes the file; false when the close reported an error.
+    bool Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        const int closed = _close(fd);
+        return !CallFails("_close") && closed == 0;
+    }
+
+  private:
+    int fd_;
+};
+
+// Puts `old` back into the file at `path` as it was, with its modification
+// time, so that a reader that watches either sees no new command.
+void PutBack(const std::string& path, std::string_view old, const std::optional<FILETIME>& time) {
+    Descriptor file = Descriptor::Open(path, _O_RDWR);
+    if (!file.IsOpen() || !file.ReplaceWith(old)) return;
+    if (time) file.SetLastWritten(*time);
+    file.Close();
 }
 
 }  // namespace
@@ -139,24 +234,32 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 std::optional<bool> ReplaceSmallFile(const std::string& path, std::string_view content) {
-    // Written in place, never truncated first: a file opened for writing
-    // from empty would be lost to a write that then fails. A missing file is
-    // created.
-    std::FILE* file = OpenShared(path, "r+t");
-    if (!file && errno == ENOENT) file = OpenShared(path, "w+t");
-    if (!file) return std::nullopt;
-    bool failed = false;
-    std::string old;
-    for (int c; (c = NextCharacter(file, failed)) != EOF;) old += static_cast<char>(c);
-    const long long oldBytes = failed ? -1 : PLATFORM_CALL("_ftelli64", -1, _ftelli64(file));
-    bool replaced = oldBytes >= 0 && WriteFromStart(file, content, oldBytes);
-    if (!replaced && oldBytes >= 0) {
-        // Put the old content back, whole, and cut whatever the new one
-        // added after it.
-        WriteFromStart(file, old, LLONG_MAX);
+    // The old content is read first, to be put back if the new one cannot be
+    // written. A reader in another process may see the file empty between
+    // the cut and the write, which a player takes as nothing new; it never
+    // sees a mix of two contents.
+    bool created = false;
+    Descriptor file = Descriptor::Open(path, _O_RDWR);
+    if (!file.IsOpen() && errno == ENOENT) {
+        file = Descriptor::Open(path, _O_RDWR | _O_CREAT | _O_EXCL);
+        created = file.IsOpen();
     }
-    replaced = CloseStream(file) && replaced;
-    return replaced;
+    if (!file.IsOpen()) return std::nullopt;
+    const std::optional<std::string> old = file.ReadAll();
+    if (!old) return std::nullopt;
+    const std::optional<FILETIME> oldTime = created ? std::nullopt : file.LastWritten();
+    const std::string bytes = AsTextModeBytes(content);
+    const bool written = file.ReplaceWith(bytes);
+    if (written && file.Close()) return true;
+    // Something failed: the answer is what the disk holds now.
+    if (file.IsOpen()) file.Close();
+    if (ReadWholeFile(path) == bytes) return true;
+    if (created) {
+        RemoveFile(path);
+    } else {
+        PutBack(path, *old, oldTime);
+    }
+    return false;
 }
 
 bool CanOpenForReading(const std::string& path) {

@@ -55,8 +55,11 @@ constexpr MethodRow kMethods[] = {
         "resetSync", {S},
         {MethodGroup::ReplayControl, "exchangeFolder",
          "Remembers the exchange folder and deletes its eight exchange files, plain and WS; "
-         "nothing else in the folder is touched.",
-         "", "true, as always; a file that could not be deleted stays"}),
+         "nothing else in the folder is touched. True when none of them is there afterwards, "
+         "also when none was there before.",
+         "false when an exchange file is still there (held open without sharing deletion, or "
+         "not readable)",
+         "false; a file that could not be deleted stays"}),
     Method<host::checkAccessRights>(
         "checkAccessRights", {S},
         {MethodGroup::HostUtilities, "folder",

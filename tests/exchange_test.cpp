@@ -4,7 +4,10 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <map>
 #include <optional>
+#include <set>
+#include <sstream>
 #include <string>
 
 #include "tests/support/child_process.h"
@@ -232,12 +235,24 @@ TEST_F(Exchange, ResetSyncRemovesTheEightExchangeFilesAndNothingElse) {
     EXPECT_EQ(ReadBytes(File("Sub") / "ReplayPos.dat"), "kept");
 }
 
-TEST_F(Exchange, ResetSyncReportsTrueWhateverItFinds) {
+TEST_F(Exchange, ResetSyncIsTrueExactlyWhenNoExchangeFileIsLeft) {
     EXPECT_TRUE(IsTrue(Call("resetSync", {F()})));
     EXPECT_TRUE(IsTrue(Call("resetSync", {folder.Text("missing")})));
     fs::create_directory(File("CurrentCall.dat"));  // a folder of that name is no file
     EXPECT_TRUE(IsTrue(Call("resetSync", {F()})));
     EXPECT_TRUE(fs::is_directory(File("CurrentCall.dat")));
+    // A file held open without sharing deletion cannot go: the others do.
+    WriteBytes(File("ReplayPos.dat"), "1");
+    WriteBytes(File("ReplayUpdate.dat"), "2");
+    {
+        testing_support::HeldFile held(folder, File("ReplayPos.dat"), "rw");
+        ASSERT_TRUE(held.Holding());
+        EXPECT_EQ(testing_support::FlagOf(Call("resetSync", {F()})), false);
+        held.Release();
+    }
+    EXPECT_EQ(ListFolder(folder.path()), "CurrentCall.dat ReplayPos.dat");
+    EXPECT_TRUE(IsTrue(Call("resetSync", {F()})));
+    EXPECT_EQ(ListFolder(folder.path()), "CurrentCall.dat");
 }
 
 // ---- Files held open by another process ------------------------------------------
@@ -260,6 +275,41 @@ TEST_F(Exchange, AFileLockedAgainstWritingIsLeftAlone) {
     EXPECT_TRUE(IsUndefined(Call("stopPlayback", {false, F()})));
     held.Release();
     EXPECT_EQ(ReadBytes(File("TimelineUpdate.dat")), "st");
+}
+
+// A player polling in another process sees each file empty, with its old
+// command or with its new one: never the new one over the tail of the old.
+TEST_F(Exchange, APollingPlayerNeverSeesAMixOfTwoCommands) {
+    const std::string ready = folder.Text("ready"), stop = folder.Text("stop"),
+                      report = folder.Text("report");
+    const std::string command = F() + "\\TimelineUpdate.dat", position = F() + "\\ReplayPos.dat";
+    testing_support::ChildProcess poller(testing_support::ProgramBeside("test-helper.exe") +
+                                         " poll \"" + ready + "\" \"" + stop + "\" \"" + report +
+                                         "\" \"" + command + "\" \"" + position + "\"");
+    ASSERT_TRUE(poller.Started());
+    ASSERT_TRUE(testing_support::WaitUntil([&] { return fs::exists(ready); }, 60000));
+    int written = 0;
+    for (int i = 0; i < 2000; ++i) {
+        written += IsTrue(Call("setReplayPos", {"100000", false, F()}));
+        written += IsTrue(Call("setReplayPos", {"5", false, F()}));
+    }
+    EXPECT_EQ(written, 4000);
+    WriteBytes(stop, "");
+    ASSERT_TRUE(poller.WaitForExit(60000));
+    const std::map<std::string, std::set<std::string>> allowed = {
+        {command, {"", "rp 100000", "rp 5"}}, {position, {"", "100000", "5"}}};
+    std::istringstream lines(ReadBytes(report));
+    long reads = 0;
+    for (std::string line; std::getline(lines, line);) {
+        const size_t first = line.find('|'), last = line.rfind('|');
+        ASSERT_NE(first, last) << line;
+        const std::string file = line.substr(0, first);
+        const std::string content = line.substr(first + 1, last - first - 1);
+        EXPECT_EQ(allowed.at(file).count(content), 1u)
+            << file << " held \"" << content << "\" " << line.substr(last + 1) << " times";
+        reads += std::atol(line.c_str() + last + 1);
+    }
+    EXPECT_GT(reads, 0) << "the poller read nothing";
 }
 
 // ---- With the desktop-player simulator -----------------------------------------

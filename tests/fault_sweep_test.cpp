@@ -174,8 +174,16 @@ TEST_F(FaultSweep, EveryMethodUnderEveryFailingCallGivesADocumentedResult) {
          {{false, e},
           {undefined},
           [&] { return oldOrNew(Exchange() / "TimelineUpdate.dat", "st", "st"); }}},
-        // Documented as true whatever it finds.
-        {"resetSync", {{e}, {}, {}}},
+        {"resetSync",
+         {{e},
+          {false},
+          [&] {
+              std::string left;
+              for (const auto& entry : fs::directory_iterator(Exchange())) {
+                  left += entry.path().filename().string() + " ";
+              }
+              return left;
+          }}},
         {"checkAccessRights",
          {{(scratch.path() / "probe" / "sub").string()},
           {false},
@@ -358,13 +366,16 @@ TEST_F(FaultSweep, EachCallThatFailsPartwayGivesTheFailureResult) {
          "DeleteFileW",
          false,
          {}},
+        // Every write fails, the one that would put the old command back
+        // too: the command file is left empty, which a player takes as
+        // nothing new, and the position file is not touched.
         {"setReplayPos",
          [&] {
              return std::vector<Value>{"100", false, e()};
          },
-         "fwrite", undefined,
+         "_write", undefined,
          [&] {
-             return ReadBytes(Exchange() / "TimelineUpdate.dat") == "st" &&
+             return ReadBytes(Exchange() / "TimelineUpdate.dat") == "" &&
                             ReadBytes(Exchange() / "ReplayPos.dat") == "12345"
                         ? ""
                         : "a file changed";
@@ -373,12 +384,18 @@ TEST_F(FaultSweep, EachCallThatFailsPartwayGivesTheFailureResult) {
          [&] {
              return std::vector<Value>{"100", false, e()};
          },
-         // The new position is shorter than the old: the file must be cut,
-         // and when it cannot be, the old position is put back whole.
+         // The file cannot be cut: nothing is written.
          "_chsize_s", undefined,
-         [&] { return ReadBytes(Exchange() / "ReplayPos.dat") == "12345" ? "" : "torn position"; }},
-        {"startPlayback", [&] { return std::vector<Value>{false}; }, "fflush", undefined,
-         [&] { return ReadBytes(Exchange() / "TimelineUpdate.dat") == "st" ? "" : "changed"; }},
+         [&] {
+             return ReadBytes(Exchange() / "TimelineUpdate.dat") == "st" &&
+                            ReadBytes(Exchange() / "ReplayPos.dat") == "12345"
+                        ? ""
+                        : "a file changed";
+         }},
+        // A close that fails after the bytes reached the file: the answer
+        // is what the disk holds.
+        {"startPlayback", [&] { return std::vector<Value>{false}; }, "_close", true,
+         [&] { return ReadBytes(Exchange() / "TimelineUpdate.dat") == "pb" ? "" : "not written"; }},
         {"checkAccessRights",
          [&] { return std::vector<Value>{(scratch.path() / "probe").string()}; },
          "remove",

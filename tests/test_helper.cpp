@@ -4,11 +4,17 @@
 //       opens PATH for reading and writing, sharing SHARE ("rw": others may
 //       read and write; "r": others may only read; "none"), creates READY, and keeps
 //       the file open until RELEASE exists.
+//   test-helper poll READY STOP OUT PATH...
+//       reads each PATH whole, over and over, as a player polls, until STOP
+//       exists (creating READY once it has started); then writes into OUT one
+//       line per distinct content seen: "PATH|CONTENT|TIMES".
 //   test-helper mark MARKER [ARG ...]
 //       writes its own command line into MARKER, as evidence that it ran.
 #include <windows.h>
 
+#include <map>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -20,6 +26,40 @@ void WriteText(const char* path, const char* text) {
     DWORD written = 0;
     WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
     CloseHandle(file);
+}
+
+// The file's whole content, or nothing when it cannot be opened or read.
+bool ReadAll(const char* path, std::string& content) {
+    HANDLE file =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    content.clear();
+    char chunk[512];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(file, chunk, sizeof chunk, &got, nullptr)) && got > 0) {
+        content.append(chunk, got);
+    }
+    CloseHandle(file);
+    return ok;
+}
+
+int Poll(int count, char** paths, const char* ready, const char* stop, const char* out) {
+    std::map<std::pair<std::string, std::string>, long> seen;
+    WriteText(ready, "ready");
+    std::string content;
+    while (!Exists(stop)) {
+        for (int i = 0; i < count; ++i) {
+            if (ReadAll(paths[i], content)) ++seen[{paths[i], content}];
+        }
+    }
+    std::string report;
+    for (const auto& [key, times] : seen) {
+        report += key.first + "|" + key.second + "|" + std::to_string(times) + "\n";
+    }
+    WriteText(out, report.c_str());
+    return 0;
 }
 
 }  // namespace
@@ -39,6 +79,7 @@ int main(int argc, char** argv) {
         CloseHandle(file);
         return 0;
     }
+    if (mode == "poll" && argc >= 6) return Poll(argc - 5, argv + 5, argv[2], argv[3], argv[4]);
     if (mode == "mark" && argc >= 3) {
         WriteText(argv[2], GetCommandLineA());
         return 0;
