@@ -1,5 +1,7 @@
 #include "exchange/exchange_files.h"
 
+#include "platform/narrow_text.h"
+
 namespace exchange {
 namespace {
 
@@ -10,9 +12,16 @@ FilePair PairIn(const std::string& folder, const char* stem) {
 
 }  // namespace
 
-void ExchangeFiles::SetFolder(const std::string& folderText) {
+bool ExchangeFiles::SetFolder(const std::string& folderText) {
+    if (!platform::IsUsablePath(folderText)) {
+        // No file can be named in it: the calls that follow fail until the
+        // next folder, and nothing of the text is kept.
+        *this = ExchangeFiles{};
+        return false;
+    }
     folder = folderText;
     BuildExchangePaths();
+    return true;
 }
 
 void ExchangeFiles::BuildExchangePaths() {

@@ -22,9 +22,11 @@ struct ExchangeFiles {
     FilePair currentCall;     // CurrentCall.dat, CurrentCallWS.dat
     FilePair timelineUpdate;  // TimelineUpdate.dat, TimelineUpdateWS.dat
 
-    // Stores the folder text as given (not trimmed, checked or normalised)
-    // and forms the eight paths from it.
-    void SetFolder(const std::string& folderText);
+    // Stores the folder text as given (not trimmed or normalised) and forms
+    // the eight paths from it. A text that cannot name a folder (one holding
+    // a NUL, or longer than any path) leaves no folder and empty paths, so
+    // every exchange call fails until the next folder; false then.
+    bool SetFolder(const std::string& folderText);
     void BuildExchangePaths();
 };
 

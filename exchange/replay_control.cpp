@@ -1,6 +1,7 @@
 #include "exchange/replay_control.h"
 
 #include "platform/file_system.h"
+#include "platform/narrow_text.h"
 #include "platform/shared_file.h"
 #include "shell/trace.h"
 
@@ -52,6 +53,8 @@ std::optional<bool> setReplayPos(ExchangeFiles& files, const std::string& positi
                                  const std::string& folder) {
     TraceScope trace("MyScriptableNPObject::setReplayPos");
     files.SetFolder(folder);
+    // A position holding a NUL would reach the player cut short.
+    if (!platform::IsWholeText(position)) return std::nullopt;
     // The replay position file is written only once the command is: a
     // command that cannot be given changes nothing. Each file holds its old
     // content or its new one, never a mix.
@@ -72,7 +75,7 @@ std::optional<bool> stopPlayback(ExchangeFiles& files, bool ws, const std::strin
 }
 
 bool resetSync(ExchangeFiles& files, const std::string& folder) {
-    files.SetFolder(folder);
+    if (!files.SetFolder(folder)) return false;
     bool allGone = true;
     for (const FilePair* pair :
          {&files.timelineUpdate, &files.replayUpdate, &files.replayPos, &files.currentCall}) {

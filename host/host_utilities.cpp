@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "platform/file_system.h"
+#include "platform/narrow_text.h"
 #include "platform/process.h"
 #include "platform/shared_file.h"
 #include "shell/trace.h"
@@ -11,8 +12,6 @@ namespace host {
 namespace {
 
 constexpr char kProbeFile[] = "/TestFile.txt";
-// The longest path Windows takes in any form.
-constexpr size_t kLongestPath = 32767;
 
 void EnsureFolder(const std::string& folder) {
     // Drive and server names cannot be created; that is no reason to stop.
@@ -23,7 +22,7 @@ void EnsureFolder(const std::string& folder) {
 
 bool fileExists(const std::string& path) {
     TraceScope trace("MyScriptableNPObject::fileExists");
-    return platform::CanOpenForReading(path);
+    return platform::IsUsablePath(path) && platform::CanOpenForReading(path);
 }
 
 std::vector<size_t> FolderWalk(std::string_view text) {
@@ -42,12 +41,13 @@ std::vector<size_t> FolderWalk(std::string_view text) {
 
 bool checkAccessRights(const std::string& folder) {
     TraceScope trace("MyScriptableNPObject::checkAccessRights");
+    if (!platform::IsUsablePath(folder)) return false;
     std::string probe;
     try {
         // One prefix at a time, so that memory stays linear in the text; no
         // longer path than Windows has can be a folder.
         for (const size_t length : FolderWalk(folder)) {
-            if (length > kLongestPath) break;
+            if (length > platform::kLongestPathBytes) break;
             EnsureFolder(folder.substr(0, length));
         }
         probe = folder + kProbeFile;
@@ -56,8 +56,10 @@ bool checkAccessRights(const std::string& folder) {
     }
     switch (platform::CreateNewFile(probe)) {
         case platform::NewFileOutcome::Created:
-            // A probe that stays behind is no success.
-            return platform::RemoveFile(probe);
+            // The folder took a new file: that is the answer, even when the
+            // probe cannot be removed again.
+            platform::RemoveFile(probe);
+            return true;
         case platform::NewFileOutcome::AlreadyExists:
             // Someone's file of that name: its content and presence are theirs.
             return platform::CanOpenForAppending(probe);
@@ -69,6 +71,7 @@ bool checkAccessRights(const std::string& folder) {
 
 bool launchExe(const std::string& commandLine) {
     TraceScope trace("MyScriptableNPObject::launchExe");
+    if (!platform::IsUsablePath(commandLine)) return false;
     // A command line is never cut: one too long for CreateProcessW is refused.
     const auto wide = platform::AnsiToWide(commandLine, kMaxCommandLineUnits - 1);
     if (!wide) return false;

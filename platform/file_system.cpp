@@ -6,15 +6,18 @@
 
 #include "platform/fault_plan.h"
 #include "platform/handle.h"
+#include "platform/narrow_text.h"
 
 namespace platform {
 
 bool PathExists(const std::string& path) {
+    if (!IsWholeText(path)) return false;
     return PLATFORM_CALL("GetFileAttributesA", INVALID_FILE_ATTRIBUTES,
                          GetFileAttributesA(path.c_str())) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::optional<uint64_t> LastWriteTime(const std::string& path) {
+    if (!IsWholeText(path)) return std::nullopt;
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!PLATFORM_CALL("GetFileAttributesExA", FALSE,
                        GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))) {
@@ -25,20 +28,24 @@ std::optional<uint64_t> LastWriteTime(const std::string& path) {
 }
 
 bool IsFolder(const std::string& path) {
+    if (!IsWholeText(path)) return false;
     const DWORD attributes = PLATFORM_CALL("GetFileAttributesA", INVALID_FILE_ATTRIBUTES,
                                            GetFileAttributesA(path.c_str()));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool RenamePath(const std::string& from, const std::string& to) {
+    if (!IsWholeText(from) || !IsWholeText(to)) return false;
     return PLATFORM_CALL("rename", -1, std::rename(from.c_str(), to.c_str())) == 0;
 }
 
 bool CreateFolder(const std::string& path) {
+    if (!IsWholeText(path)) return false;
     return PLATFORM_CALL("CreateDirectoryA", FALSE, CreateDirectoryA(path.c_str(), nullptr));
 }
 
 NewFileOutcome CreateNewFile(const std::string& path) {
+    if (!IsWholeText(path)) return NewFileOutcome::Failed;
     const FileHandle file(
         PLATFORM_CALL("CreateFileA", INVALID_HANDLE_VALUE,
                       CreateFileA(path.c_str(), GENERIC_WRITE,
@@ -52,6 +59,7 @@ NewFileOutcome CreateNewFile(const std::string& path) {
 }
 
 bool CanOpenForAppending(const std::string& path) {
+    if (!IsWholeText(path)) return false;
     const FileHandle file(
         PLATFORM_CALL("CreateFileA", INVALID_HANDLE_VALUE,
                       CreateFileA(path.c_str(), FILE_APPEND_DATA,

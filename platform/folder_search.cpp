@@ -7,6 +7,7 @@
 
 #include "platform/fault_plan.h"
 #include "platform/file_tree.h"
+#include "platform/narrow_text.h"
 
 namespace platform {
 
@@ -48,7 +49,9 @@ bool Narrow(const WIN32_FIND_DATAW& wide, WIN32_FIND_DATAA& narrow) {
 
 FolderSearch::FolderSearch(const std::string& pattern) : state_(std::make_unique<State>()) {
     State& s = *state_;
-    if (pattern.size() < MAX_PATH) {
+    if (!IsWholeText(pattern)) {
+        // no search: the text names nothing
+    } else if (pattern.size() < MAX_PATH) {
         s.handle = PLATFORM_CALL("FindFirstFileA", INVALID_HANDLE_VALUE,
                                  FindFirstFileA(pattern.c_str(), &s.data));
     } else if (const auto path = TreePath::FromNarrow(pattern)) {

@@ -7,11 +7,15 @@
 #include <vector>
 
 #include "platform/fault_plan.h"
+#include "platform/narrow_text.h"
 
 namespace platform {
 
 bool WriteProfileValue(const std::string& path, const std::string& section, const std::string& key,
                        const std::string& value) {
+    if (!IsWholeText(path) || !IsWholeText(section) || !IsWholeText(key) || !IsWholeText(value)) {
+        return false;
+    }
     return PLATFORM_CALL(
         "WritePrivateProfileStringA", FALSE,
         WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str()));
@@ -19,6 +23,7 @@ bool WriteProfileValue(const std::string& path, const std::string& section, cons
 
 std::string ReadProfileValue(const std::string& path, const std::string& section,
                              const std::string& key, size_t capacity) {
+    if (!IsWholeText(path) || !IsWholeText(section) || !IsWholeText(key)) return {};
     if (capacity == 0 || capacity > UINT_MAX) return {};
     std::vector<char> buffer(capacity, '\0');
     const DWORD length =
@@ -29,6 +34,7 @@ std::string ReadProfileValue(const std::string& path, const std::string& section
 }
 
 std::string ReadProfileSection(const std::string& path, const std::string& section) {
+    if (!IsWholeText(path) || !IsWholeText(section)) return {};
     // A full buffer is reported as size - 2, whether the section was cut or
     // fitted exactly: read again with more room until it comes back shorter.
     for (DWORD size = 1 << 16; size <= (1u << 30); size *= 4) {

@@ -11,6 +11,7 @@
 #include <climits>
 
 #include "platform/fault_plan.h"
+#include "platform/narrow_text.h"
 
 namespace platform {
 namespace {
@@ -18,6 +19,10 @@ namespace {
 // The mode always names text or binary: the runtime's process-wide default
 // may have been switched by the browser or another module.
 std::FILE* OpenShared(const std::string& path, const char* mode) {
+    if (!IsWholeText(path)) {
+        errno = EINVAL;
+        return nullptr;
+    }
     return PLATFORM_CALL("_fsopen", nullptr, _fsopen(path.c_str(), mode, _SH_DENYNO));
 }
 
@@ -87,6 +92,10 @@ class Descriptor {
 
     static Descriptor Open(const std::string& path, int flags) {
         int fd = -1;
+        if (!IsWholeText(path)) {
+            errno = EINVAL;
+            return Descriptor(-1);
+        }
         const errno_t error = PLATFORM_CALL(
             "_sopen_s", EACCES,
             _sopen_s(&fd, path.c_str(), flags | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE));
@@ -267,6 +276,7 @@ bool CanOpenForReading(const std::string& path) {
 }
 
 bool RemoveFile(const std::string& path) {
+    if (!IsWholeText(path)) return false;
     return PLATFORM_CALL("remove", -1, std::remove(path.c_str())) == 0;
 }
 

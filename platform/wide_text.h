@@ -11,13 +11,16 @@
 #include <string_view>
 
 #include "platform/fault_plan.h"
+#include "platform/narrow_text.h"
 
 namespace platform {
 
-// Nothing when the text does not convert or needs more than `maxUnits`
-// UTF-16 units; the length is checked before anything is allocated.
+// Nothing when the text holds a NUL (the wide functions would stop there),
+// does not convert or needs more than `maxUnits` UTF-16 units; the length is
+// checked before anything is allocated.
 inline std::optional<std::wstring> ToWide(UINT codePage, std::string_view text, size_t maxUnits) {
     if (text.empty()) return std::wstring();
+    if (text.size() > 2 * maxUnits || !IsWholeText(text)) return std::nullopt;
     if (text.size() > INT_MAX) return std::nullopt;
     const int length = static_cast<int>(text.size());
     const int units =

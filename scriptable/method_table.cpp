@@ -58,7 +58,7 @@ constexpr MethodRow kMethods[] = {
          "nothing else in the folder is touched. True when none of them is there afterwards, "
          "also when none was there before.",
          "false when an exchange file is still there (held open without sharing deletion, or "
-         "not readable)",
+         "not readable), or the folder text cannot name a folder",
          "false; a file that could not be deleted stays"}),
     Method<host::checkAccessRights>(
         "checkAccessRights", {S},
@@ -66,7 +66,8 @@ constexpr MethodRow kMethods[] = {
          "Creates the folder and the missing folders above it, then tells whether a file can be "
          "created there (a probe file TestFile.txt is made and removed). The folders stay.",
          "false when no file can be created in the folder",
-         "false, also when the probe file could not be removed again"}),
+         "false when the probe could not be created; true once it was, even when it could not "
+         "be removed again"}),
     Method<workspace::getTimelineVols>(
         "getTimelineVols", {S, S, S},
         {MethodGroup::Settings, "outerName, workspaceName, innerName",
@@ -174,7 +175,8 @@ constexpr MethodRow kMethods[] = {
     ReadSetting<"readWSNavPosition", "TimelineSettings", "NavPosition", 10000>(
         "Reads the position of the timeline navigator, at most 9999 bytes of it."),
     WriteSetting<"writeWSTimelineVol", "TimelineVolumes", kKeyArgument>(
-        "Stores the volume of the timeline line named by key."),
+        "Stores the volume of the timeline line named by key; false also when the key or the "
+        "value holds \",\", \"[\" or \"]\", which would forge entries of the volume list."),
     WriteSetting<"writeWSGridSortColumn", "GridSettings", "SortColumnID">(
         "Stores the column the call grid is sorted by."),
     ReadSetting<"readWSGridSortColumn", "GridSettings", "SortColumnID">(

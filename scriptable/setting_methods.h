@@ -71,8 +71,8 @@ constexpr const char* kReadResult =
 
 constexpr const char* kWriteFailures =
     "false when the value was not stored: the workspace folder does not exist, a name is "
-    "refused, the key is blank, holds \"=\" or starts with \"[\" or \";\" (after any blanks), "
-    "or the key or value holds a line break";
+    "refused, the key is blank, holds \"=\" or a control character or starts with \"[\" or "
+    "\";\" (after any blanks), or the key or value holds a line break or a NUL";
 constexpr const char* kReadFailures =
     "\"\" when the file, section or key is missing, a name is refused or the key could not be "
     "stored; undefined when there is no local application-data folder";

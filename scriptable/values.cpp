@@ -24,9 +24,7 @@ void SetStringBuffer(NPVariant& result, const char* text, uint32_t length, uint3
 std::string TextArgument(const NPVariant& argument) {
     const NPString& s = argument.value.stringValue;
     if (!s.UTF8Characters) return {};
-    const void* nul = std::memchr(s.UTF8Characters, '\0', s.UTF8Length);
-    const size_t length = nul ? static_cast<const char*>(nul) - s.UTF8Characters : s.UTF8Length;
-    return std::string(s.UTF8Characters, length);
+    return std::string(s.UTF8Characters, s.UTF8Length);
 }
 
 bool FlagArgument(const NPVariant& argument) {

@@ -12,8 +12,9 @@
 
 namespace scriptable {
 
-// The text of a String argument: at most UTF8Length bytes, ending earlier at
-// a NUL byte. Always a copy; the browser's buffer is never written.
+// The text of a String argument: its UTF8Length bytes, a NUL among them
+// kept, so that no operation acts on a text cut short (each refuses one that
+// holds a NUL). Always a copy; the browser's buffer is never written.
 std::string TextArgument(const NPVariant& argument);
 
 // The value of a Bool argument: any non-zero value byte is true.

@@ -44,6 +44,26 @@ size_t HandleCount() {
 const unsigned long kErrors[] = {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION, ERROR_DISK_FULL,
                                  ERROR_PATH_NOT_FOUND};
 
+struct Sweep {
+    std::vector<Value> args;
+    std::vector<Value> failures;  // what the method gives when the system refuses
+    // Checks that a success result really happened; empty: nothing to check.
+    std::function<std::string()> happened;
+};
+
+// A file's content, or "<none>".
+std::string FileOrNone(const fs::path& path) {
+    std::error_code error;
+    return fs::exists(path, error) ? ReadBytes(path) : std::string("<none>");
+}
+
+// "" when the file holds `before` or `after`.
+std::string OldOrNew(const fs::path& path, const std::string& before, const std::string& after) {
+    const std::string now = FileOrNone(path);
+    return now == before || now == after ? std::string()
+                                         : path.filename().string() + " holds " + now;
+}
+
 class FaultSweep : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -109,6 +129,96 @@ class FaultSweep : public ::testing::Test {
         embed->Call("readCurrentReplayPos", {false, Exchange().string()});
     }
 
+    // Arguments for every method that reach real files of Prepare's tree,
+    // what each method documents for a refusal, and how to check that a
+    // success really happened.
+    std::map<std::string, Sweep> Sweeps() {
+        const std::string o = outer, e = Exchange().string();
+        const std::vector<Value> w = {o, std::string("W"), std::string("In")};
+        auto with = [&](std::vector<Value> rest) {
+            std::vector<Value> args = w;
+            args.insert(args.end(), rest.begin(), rest.end());
+            return args;
+        };
+        const Value undefined = standin::Undefined{};
+        std::map<std::string, Sweep> sweeps = {
+            {"readCurrentReplayPos", {{false, e}, {undefined}, {}}},
+            {"checkReplayUpdate", {{false, e}, {undefined}, {}}},
+            {"getCurrentCallID", {{false}, {undefined}, {}}},
+            {"setReplayPos",
+             {{"100", false, e},
+              {undefined},
+              [this] {
+                  return OldOrNew(Exchange() / "TimelineUpdate.dat", "rp 100", "rp 100") +
+                         OldOrNew(Exchange() / "ReplayPos.dat", "100", "100");
+              }}},
+            {"startPlayback",
+             {{false},
+              {undefined},
+              [this] { return OldOrNew(Exchange() / "TimelineUpdate.dat", "pb", "pb"); }}},
+            {"stopPlayback",
+             {{false, e},
+              {undefined},
+              [this] { return OldOrNew(Exchange() / "TimelineUpdate.dat", "st", "st"); }}},
+            {"resetSync",
+             {{e},
+              {false},
+              [this] {
+                  std::string left;
+                  for (const auto& entry : fs::directory_iterator(Exchange())) {
+                      left += entry.path().filename().string() + " ";
+                  }
+                  return left;
+              }}},
+            {"checkAccessRights", {{(scratch.path() / "probe" / "sub").string()}, {false}, {}}},
+            {"fileExists", {{e + "\\ReplayPos.dat"}, {false}, {}}},
+            {"launchExe", {{testing_support::ProgramBeside("test-helper.exe")}, {false}, {}}},
+            {"getWorkspaceList",
+             {{o, "In"}, {std::string(), std::string("Failed to get folder path")}, {}}},
+            {"getCallDetailsForWorkspace",
+             {w,
+              {std::string("Failed to open file"), std::string("Failed to get folder path")},
+              {}}},
+            {"createWSFolder",
+             {{o, "New", "In"},
+              {false},
+              [this] { return fs::is_directory(Ws("New") / "Calls") ? "" : "no folder"; }}},
+            {"renameWS",
+             {{o, "W", "Renamed", "In"},
+              {false},
+              [this] {
+                  return fs::exists(Ws("Renamed")) && !fs::exists(Ws("W")) ? "" : "not renamed";
+              }}},
+            {"deleteWorkspace",
+             {w,
+              {false},
+              [this] { return testing_support::LongExists(Ws("W")) ? "remains" : ""; }}},
+            {"copyWSFolder",
+             {{o, "In", "W", "Copy"},
+              {false},
+              [this] { return LongTree(Ws("Copy")) == LongTree(Ws("W")) ? "" : "partial copy"; }}},
+            {"getWorkspaceUsage", {{o, "In"}, {0.0}, {}}},
+            {"getMissingOrBufferingCalls", {with({"c1,c3"}), {std::string("c1,c3")}, {}}},
+            {"getFileNamesInDir", {{e, ".dat"}, {std::string()}, {}}},
+            {"isCallInWorkspace", {{o, "In", "c1"}, {false}, {}}},
+            {"doesWorkspaceExist", {w, {false}, {}}},
+            {"getTimelineVols", {w, {std::string("[]")}, {}}},
+        };
+        // The settings rows: writes are false when refused, reads "" (or
+        // undefined without a local application-data folder).
+        for (const scriptable::MethodRow& row : scriptable::Methods()) {
+            if (!row.setting.section || sweeps.count(row.name)) continue;
+            const bool keyed = !row.setting.key;
+            if (row.setting.readCapacity == 0) {
+                const std::string method = row.name;
+                sweeps[row.name] = {keyed ? with({"C1", "7"}) : with({"7"}), {false}, {}};
+            } else {
+                sweeps[row.name] = {keyed ? with({"C1"}) : w, {std::string(), undefined}, {}};
+            }
+        }
+        return sweeps;
+    }
+
     std::string Others() { return LongTree(Ws("Other")) + LongTree(scratch.path() / "canary"); }
 
     std::string outer;
@@ -121,115 +231,16 @@ class FaultSweep : public ::testing::Test {
     fs::path root;
 };
 
-struct Sweep {
-    std::vector<Value> args;
-    std::vector<Value> failures;  // what the method gives when the system refuses
-    // Checks that a success result really happened; empty: nothing to check.
-    std::function<std::string()> happened;
-};
-
 TEST_F(FaultSweep, EveryMethodUnderEveryFailingCallGivesADocumentedResult) {
     fs::create_directories(scratch.path() / "canary");
     WriteBytes(scratch.path() / "canary" / "file.txt", "untouched");
-    const std::string o = outer, e = Exchange().string();
-    const std::vector<Value> w = {o, std::string("W"), std::string("In")};
-    auto with = [&](std::vector<Value> rest) {
-        std::vector<Value> args = w;
-        args.insert(args.end(), rest.begin(), rest.end());
-        return args;
-    };
-    const Value undefined = standin::Undefined{};
-    auto file = [&](const fs::path& path) {
-        std::error_code error;
-        return fs::exists(path, error) ? ReadBytes(path) : std::string("<none>");
-    };
-    auto oldOrNew = [&](const fs::path& path, const std::string& before, const std::string& after) {
-        const std::string now = file(path);
-        return now == before || now == after ? std::string()
-                                             : path.filename().string() + " holds " + now;
-    };
     // The exchange files a failed write may leave only as they were or as
     // the method meant them.
     auto exchangeIntact = [&](const std::string& command, const std::string& position) {
-        return oldOrNew(Exchange() / "TimelineUpdate.dat", "st", command) +
-               oldOrNew(Exchange() / "ReplayPos.dat", "12345", position);
+        return OldOrNew(Exchange() / "TimelineUpdate.dat", "st", command) +
+               OldOrNew(Exchange() / "ReplayPos.dat", "12345", position);
     };
-
-    std::map<std::string, Sweep> sweeps = {
-        {"readCurrentReplayPos", {{false, e}, {undefined}, {}}},
-        {"checkReplayUpdate", {{false, e}, {undefined}, {}}},
-        {"getCurrentCallID", {{false}, {undefined}, {}}},
-        {"setReplayPos",
-         {{"100", false, e},
-          {undefined},
-          [&] {
-              return oldOrNew(Exchange() / "TimelineUpdate.dat", "rp 100", "rp 100") +
-                     oldOrNew(Exchange() / "ReplayPos.dat", "100", "100");
-          }}},
-        {"startPlayback",
-         {{false},
-          {undefined},
-          [&] { return oldOrNew(Exchange() / "TimelineUpdate.dat", "pb", "pb"); }}},
-        {"stopPlayback",
-         {{false, e},
-          {undefined},
-          [&] { return oldOrNew(Exchange() / "TimelineUpdate.dat", "st", "st"); }}},
-        {"resetSync",
-         {{e},
-          {false},
-          [&] {
-              std::string left;
-              for (const auto& entry : fs::directory_iterator(Exchange())) {
-                  left += entry.path().filename().string() + " ";
-              }
-              return left;
-          }}},
-        {"checkAccessRights",
-         {{(scratch.path() / "probe" / "sub").string()},
-          {false},
-          [&] {
-              return fs::exists(scratch.path() / "probe" / "sub" / "TestFile.txt") ? "probe left"
-                                                                                   : "";
-          }}},
-        {"fileExists", {{e + "\\ReplayPos.dat"}, {false}, {}}},
-        {"launchExe", {{testing_support::ProgramBeside("test-helper.exe")}, {false}, {}}},
-        {"getWorkspaceList",
-         {{o, "In"}, {std::string(), std::string("Failed to get folder path")}, {}}},
-        {"getCallDetailsForWorkspace",
-         {w, {std::string("Failed to open file"), std::string("Failed to get folder path")}, {}}},
-        {"createWSFolder",
-         {{o, "New", "In"},
-          {false},
-          [&] { return fs::is_directory(Ws("New") / "Calls") ? "" : "no folder"; }}},
-        {"renameWS",
-         {{o, "W", "Renamed", "In"},
-          {false},
-          [&] { return fs::exists(Ws("Renamed")) && !fs::exists(Ws("W")) ? "" : "not renamed"; }}},
-        {"deleteWorkspace",
-         {w, {false}, [&] { return testing_support::LongExists(Ws("W")) ? "remains" : ""; }}},
-        {"copyWSFolder",
-         {{o, "In", "W", "Copy"},
-          {false},
-          [&] { return LongTree(Ws("Copy")) == LongTree(Ws("W")) ? "" : "partial copy"; }}},
-        {"getWorkspaceUsage", {{o, "In"}, {0.0}, {}}},
-        {"getMissingOrBufferingCalls", {with({"c1,c3"}), {std::string("c1,c3")}, {}}},
-        {"getFileNamesInDir", {{e, ".dat"}, {std::string()}, {}}},
-        {"isCallInWorkspace", {{o, "In", "c1"}, {false}, {}}},
-        {"doesWorkspaceExist", {w, {false}, {}}},
-        {"getTimelineVols", {w, {std::string("[]")}, {}}},
-    };
-    // The settings rows: writes are false when refused, reads "" (or
-    // undefined without a local application-data folder).
-    for (const scriptable::MethodRow& row : scriptable::Methods()) {
-        if (!row.setting.section || sweeps.count(row.name)) continue;
-        const bool keyed = !row.setting.key;
-        if (row.setting.readCapacity == 0) {
-            const std::string method = row.name;
-            sweeps[row.name] = {keyed ? with({"C1", "7"}) : with({"7"}), {false}, {}};
-        } else {
-            sweeps[row.name] = {keyed ? with({"C1"}) : w, {std::string(), undefined}, {}};
-        }
-    }
+    std::map<std::string, Sweep> sweeps = Sweeps();
     ASSERT_EQ(sweeps.size(), scriptable::Methods().size()) << "a method without a sweep";
 
     size_t runs = 0;
@@ -322,7 +333,7 @@ TEST_F(FaultSweep, EachCallThatFailsPartwayGivesTheFailureResult) {
          [&] {
              return std::vector<Value>{o, "In"};
          },
-         "FindNextFileW",
+         "FindFirstFileExW",
          0.0,
          {}},
         {"getMissingOrBufferingCalls",
@@ -399,7 +410,7 @@ TEST_F(FaultSweep, EachCallThatFailsPartwayGivesTheFailureResult) {
         {"checkAccessRights",
          [&] { return std::vector<Value>{(scratch.path() / "probe").string()}; },
          "remove",
-         false,
+         true,
          {}},
         {"launchExe",
          [&] { return std::vector<Value>{testing_support::ProgramBeside("test-helper.exe")}; },
@@ -427,6 +438,67 @@ TEST_F(FaultSweep, EachCallThatFailsPartwayGivesTheFailureResult) {
         }
         EXPECT_EQ(browser->LiveBuffers(), 0u);
     }
+}
+
+// A string argument holding a NUL is refused: the method never acts on the
+// text before the NUL, which a narrow Windows call would read as the whole.
+TEST_F(FaultSweep, AnArgumentHoldingANulIsRefusedAndNothingIsTouched) {
+    const std::map<std::string, Sweep> sweeps = Sweeps();
+    // What the text before the NUL names gives something worth hiding.
+    auto informative = [](const Value& v) {
+        if (std::holds_alternative<bool>(v)) return std::get<bool>(v);
+        if (std::holds_alternative<double>(v)) return std::get<double>(v) > 0;
+        if (!std::holds_alternative<std::string>(v)) return false;
+        const std::string& text = std::get<std::string>(v);
+        return !text.empty() && text != "[]" && text != "Failed to open file";
+    };
+    size_t compared = 0;
+    for (const auto& [method, sweep] : sweeps) {
+        for (size_t i = 0; i < sweep.args.size(); ++i) {
+            if (!std::holds_alternative<std::string>(sweep.args[i])) continue;
+            Prepare();
+            WriteBytes(Ws("W") / "Calls" / "big", std::string(2048, 'b'));
+            std::vector<Value> cut = sweep.args;
+            std::get<std::string>(cut[i]) += std::string("\0 anything", 10);
+            const std::string before = LongTree(Root() / outer) + LongTree(Exchange());
+            const standin::CallOutcome refused = embed->Call(method, cut);
+            const std::string where = method + ", argument " + std::to_string(i + 1);
+            ASSERT_FALSE(refused.exception) << where;
+            EXPECT_NE(refused.value, Value(true)) << where;
+            EXPECT_EQ(LongTree(Root() / outer) + LongTree(Exchange()), before) << where;
+            const standin::CallOutcome whole = embed->Call(method, sweep.args);
+            if (informative(whole.value)) {
+                ++compared;
+                EXPECT_NE(refused.value, whole.value)
+                    << where << " acted on the text before the NUL";
+            }
+        }
+    }
+    EXPECT_GT(compared, 60u) << "too few arguments named something";
+}
+
+// Usage is best effort: whichever listing fails, the folders that could be
+// read are still summed, so the answer lies between 0 and the whole.
+TEST_F(FaultSweep, UsageSumsWhatCanBeListedWhicheverListingFails) {
+    Prepare();
+    WriteBytes(Ws("W") / "Calls" / "c2" / "big", std::string(4096, 'b'));
+    WriteBytes(Ws("Other") / "big", std::string(8192, 'o'));
+    const std::vector<Value> args = {outer, std::string("In")};
+    plan(0, nullptr, 0);
+    const Value whole = embed->Call("getWorkspaceUsage", args).value;
+    ASSERT_EQ(whole, Value(12.0 / 1024 / 1024));
+    const long count = calls(nullptr);
+    bool partial = false;
+    for (long n = 1; n <= count; ++n) {
+        plan(n, nullptr, ERROR_ACCESS_DENIED);
+        const Value got = embed->Call("getWorkspaceUsage", args).value;
+        plan(0, nullptr, 0);
+        ASSERT_TRUE(std::holds_alternative<double>(got)) << "call " << n;
+        const double kib = std::get<double>(got) * 1024 * 1024;
+        EXPECT_TRUE(kib == 0 || kib == 4 || kib == 8 || kib == 12) << "call " << n << ": " << kib;
+        partial = partial || kib == 4 || kib == 8;
+    }
+    EXPECT_TRUE(partial) << "no failing listing left the rest counted";
 }
 
 // Without a local application-data folder every workspace method gives its

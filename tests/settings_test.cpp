@@ -153,14 +153,23 @@ TEST_F(Settings, WritesThatWouldRewriteTheFileChangeNothing) {
     EXPECT_EQ(Flag("writeWSGridColWidth", W({"C1", "80"})), true);
     const std::string before = ReadBytes(File());
     const std::vector<std::vector<Value>> refused = {W({"grid\r\n[General]\r\nWorkspaceOpen=1"}),
-                                                     W({"a\nb"}), W({"a\rb"})};
+                                                     W({"a\nb"}), W({"a\rb"}),
+                                                     W({std::string("grid\0[General]", 15)})};
     for (const auto& args : refused) EXPECT_EQ(Flag("writeWSCurrentView", args), false);
-    // The profile functions trim blanks before they read a line: a bracket or
-    // a semicolon after blanks would still open a section or a comment.
-    for (const char* key : {"", "a=b", "[General]", ";note", "a\nb", "C1\r", " [General]", "\t[X]",
-                            " \t [General] ", "  ;note", "\t;x", " ", "\t"}) {
+    // The profile functions trim blanks and control characters before they
+    // read a line: a bracket or a semicolon after them would still open a
+    // section or a comment. A NUL would store a key cut short.
+    for (const std::string& key : std::vector<std::string>{
+             "", "a=b", "[General]", ";note", "a\nb", "C1\r", " [General]", "\t[X]",
+             " \t [General] ", "  ;note", "\t;x", " ", "\t", "\v[Evil]", "\f;x", "\x1A[X]", "C\x01",
+             "C\x7F", std::string("C1\0x", 4)}) {
         EXPECT_EQ(Flag("writeWSGridColWidth", W({key, "1"})), false) << key;
         EXPECT_EQ(TextOf(Call("readWSGridColWidth", W({key}))), "") << key;
+    }
+    // The volume list is unquoted: a key or a value that would forge an entry.
+    for (const auto& [key, volume] : std::vector<std::pair<std::string, std::string>>{
+             {"1", "1],[injected,99"}, {"1,2", "5"}, {"[1", "5"}, {"1", "5]"}}) {
+        EXPECT_EQ(Flag("writeWSTimelineVol", W({key, volume})), false) << key << "=" << volume;
     }
     for (const char* bad : {"..", "*", "a\\b", ""}) {
         EXPECT_EQ(Flag("writeWSCurrentView", {outer, bad, "In", "x"}), false) << bad;

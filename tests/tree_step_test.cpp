@@ -19,7 +19,8 @@ struct Case {
 TEST(TreeSteps, LinksAreNeverEnteredAndHiddenFoldersAreLeftOutOfUsageOnly) {
     const EntryTraits file{}, hiddenFile{false, true, false}, folder{true, false, false},
         hiddenFolder{true, true, false}, folderLink{true, false, true},
-        hiddenFolderLink{true, true, true}, fileLink{false, false, true};
+        hiddenFolderLink{true, true, true}, fileLink{false, false, true},
+        hiddenFileLink{false, true, true};
     const Case cases[] = {
         {file, TreeStep::File, TreeStep::File, TreeStep::File},
         {hiddenFile, TreeStep::File, TreeStep::File, TreeStep::File},
@@ -27,7 +28,9 @@ TEST(TreeSteps, LinksAreNeverEnteredAndHiddenFoldersAreLeftOutOfUsageOnly) {
         {hiddenFolder, TreeStep::Descend, TreeStep::Descend, TreeStep::Skip},
         {folderLink, TreeStep::Link, TreeStep::Link, TreeStep::Skip},
         {hiddenFolderLink, TreeStep::Link, TreeStep::Link, TreeStep::Skip},
-        {fileLink, TreeStep::Link, TreeStep::Link, TreeStep::Skip},
+        // A link to a file is counted by its listed size, never followed.
+        {fileLink, TreeStep::Link, TreeStep::Link, TreeStep::File},
+        {hiddenFileLink, TreeStep::Link, TreeStep::Link, TreeStep::File},
     };
     for (const Case& c : cases) {
         const auto& e = c.entry;

@@ -64,9 +64,9 @@ NPVariant StringArg(const char* bytes, uint32_t length) {
     return v;
 }
 
-TEST_F(Values, TextArgumentsStopAtTheDeclaredLengthOrAnEarlierNul) {
+TEST_F(Values, TextArgumentsStopAtTheDeclaredLengthAndKeepANul) {
     EXPECT_EQ(scriptable::TextArgument(StringArg("abcdef", 3)), "abc");
-    EXPECT_EQ(scriptable::TextArgument(StringArg("ab\0cd", 5)), "ab");
+    EXPECT_EQ(scriptable::TextArgument(StringArg("ab\0cd", 5)), std::string("ab\0cd", 5));
     EXPECT_EQ(scriptable::TextArgument(StringArg("", 0)), "");
     EXPECT_EQ(scriptable::TextArgument(StringArg(nullptr, 0)), "");
     const char utf8[] = "D:\\\xC3\xA9t\xC3\xA9";

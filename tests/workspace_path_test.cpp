@@ -16,8 +16,8 @@ const std::string kAppData = "C:\\users\\u\\AppData\\Local";
 
 TEST(WorkspaceNames, PassOrdinaryNamesUnchanged) {
     for (const char* name : {"North", "a b", ".hidden", "x..y", "O'Brien, J. Smith", "caf\xC3\xA9",
-                             "#1 [draft] {x} =%;", "...a", "\x7F", " a", "CONSOLE", "COM10", "COM0",
-                             "LPT", "nul-data", "aux_1", "CON$", "A.CON", "x.nul"}) {
+                             "#1 [draft] {x} =%;", "...a", "\x7F", " a", "CONSOLE", "COM10",
+                             "COM00", "LPT", "nul-data", "aux_1", "CON$", "A.CON", "x.nul"}) {
         EXPECT_TRUE(IsAcceptableName(name)) << name;
     }
 }
@@ -56,8 +56,8 @@ TEST(WorkspaceNames, RefuseNamesThatLeaveTheirFolderOrNoFolderCanBear) {
 }
 
 TEST(WorkspaceNames, RefuseDeviceNamesInAnyCaseAloneOrWithAnExtension) {
-    for (const char* device :
-         {"CON", "PRN", "AUX", "NUL", "COM1", "COM9", "LPT1", "LPT9", "CONIN$", "CONOUT$"}) {
+    for (const char* device : {"CON", "PRN", "AUX", "NUL", "COM0", "COM1", "COM9", "LPT0", "LPT1",
+                               "LPT9", "CONIN$", "CONOUT$"}) {
         std::string lower = device;
         for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
         std::string mixed = lower;

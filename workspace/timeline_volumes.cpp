@@ -4,6 +4,7 @@
 #include "shell/trace.h"
 #include "workspace/list_texts.h"
 #include "workspace/workspace_path.h"
+#include "workspace/workspace_settings.h"
 
 namespace workspace {
 
@@ -11,8 +12,9 @@ std::string getTimelineVols(const std::string& outer, const std::string& workspa
                             const std::string& inner) {
     TraceScope trace("MyScriptableNPObject::getTimelineVols");
     const WorkspacePath path = ComposeWorkspacePath({outer, inner, workspace}, "Workspace.ini");
-    const std::string list =
-        path ? VolumeListText(platform::ReadProfileSection(path.text, "TimelineVolumes")) : "[]";
+    const std::string list = path ? VolumeListText(platform::ReadProfileSection(
+                                        path.text, std::string(kTimelineVolumesSection)))
+                                  : "[]";
     Trace(list.c_str());
     return list;
 }

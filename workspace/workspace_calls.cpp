@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/folder_search.h"
+#include "platform/narrow_text.h"
 #include "platform/shared_file.h"
 #include "shell/trace.h"
 #include "workspace/call_details.h"
@@ -32,7 +33,8 @@ std::string getMissingOrBufferingCalls(const std::string& outer, const std::stri
                                        const std::string& inner, const std::string& callList) {
     TraceScope trace("MyScriptableNPObject::getMissingOrBufferingCalls");
     const WorkspacePath pattern = ComposeWorkspacePath({outer, inner, workspace}, "Calls\\*");
-    if (!pattern) return callList;
+    // A list holding a NUL is refused: every call counts as missing.
+    if (!pattern || !platform::IsWholeText(callList)) return callList;
     platform::FolderSearch search(pattern.text);
     if (!search.Started()) return callList;
     std::unordered_set<std::string> present;
@@ -72,6 +74,7 @@ bool isCallInWorkspace(const std::string& outer, const std::string& inner,
 
 std::string getFileNamesInDir(const std::string& folder, const std::string& suffix) {
     TraceScope trace("MyScriptableNPObject::getFileNamesInDir");
+    if (!platform::IsUsablePath(folder) || !platform::IsWholeText(suffix)) return "";
     std::vector<std::string> files;
     platform::FolderSearch search(folder + "\\*");
     for (platform::FolderEntry entry; search.Next(entry);) {

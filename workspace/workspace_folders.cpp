@@ -102,8 +102,8 @@ double getWorkspaceUsage(const std::string& outer, const std::string& inner) {
     const WorkspacePath set = ComposeWorkspacePath({outer, inner});
     if (!set) return 0.0;
     const auto tree = platform::TreePath::FromNarrow(set.text);
-    const double kib = tree ? FolderSizeKiB(*tree) : -1.0;
-    return kib < 0 ? 0.0 : kib / 1024.0 / 1024.0;
+    if (!tree) return 0.0;
+    return FolderSizeKiB(*tree) / 1024.0 / 1024.0;
 }
 
 bool doesWorkspaceExist(const std::string& outer, const std::string& workspace,

@@ -31,7 +31,7 @@ bool IsDeviceName(std::string_view name) {
     const std::string_view port = stem.substr(0, 3);
     if (!EqualsUpper(port, "COM") && !EqualsUpper(port, "LPT")) return false;
     const std::string_view digit = stem.substr(3);
-    if (digit.size() == 1 && digit[0] >= '1' && digit[0] <= '9') return true;
+    if (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9') return true;
     for (const std::string_view superscript :
          {"\xB9", "\xB2", "\xB3", "\xC2\xB9", "\xC2\xB2", "\xC2\xB3"}) {
         if (digit == superscript) return true;

@@ -23,7 +23,7 @@ constexpr size_t kMaxLongPathLength = 32000;
 
 // A name page script gives is refused when it is empty, made only of dots and
 // spaces, ends in a dot or a space (Windows would strip it and act on another
-// name), is a device name (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, CONIN$,
+// name), is a device name (CON, PRN, AUX, NUL, COM0-COM9, LPT0-LPT9, CONIN$,
 // CONOUT$ in any case, alone or with an extension), or holds
 // \ / : * ? " < > | or a control character. Everything else (leading dots,
 // inner spaces and dots, quotes, commas, non-ASCII bytes) passes unchanged.

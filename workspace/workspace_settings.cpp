@@ -21,13 +21,20 @@ bool IsStorableValue(std::string_view value) {
 }
 
 bool IsStorableKey(std::string_view key) {
-    // The profile functions trim blanks off a line before reading it, so a
-    // key is judged by its first character after blanks and tabs: "[" would
-    // open a section, ";" a comment.
-    const size_t first = key.find_first_not_of(" \t");
+    // The profile functions trim blanks and control characters off a line
+    // before reading it, so a key holds none of the latter, and is judged by
+    // its first character after blanks: "[" would open a section, ";" a
+    // comment.
+    for (const char c : key) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
+    }
+    const size_t first = key.find_first_not_of(' ');
     if (first == std::string_view::npos) return false;
-    return key[first] != '[' && key[first] != ';' && key.find('=') == std::string_view::npos &&
-           IsStorableValue(key);
+    return key[first] != '[' && key[first] != ';' && key.find('=') == std::string_view::npos;
+}
+
+bool IsListableVolumeText(std::string_view text) {
+    return text.find_first_of(",[]") == std::string_view::npos;
 }
 
 std::string CutAtCharacter(std::string text, size_t maxBytes) {
@@ -51,6 +58,10 @@ bool WriteWorkspaceSetting(const std::string& outer, const std::string& workspac
                            const std::string& inner, const std::string& section,
                            const std::string& key, const std::string& value) {
     if (!IsStorableKey(key) || !IsStorableValue(value)) return false;
+    if (section == kTimelineVolumesSection &&
+        (!IsListableVolumeText(key) || !IsListableVolumeText(value))) {
+        return false;
+    }
     const WorkspacePath path = SettingsPath(outer, workspace, inner);
     return path && platform::WriteProfileValue(path.text, section, key, value);
 }

@@ -12,10 +12,17 @@ namespace workspace {
 
 // Whether a key or a value can be stored and read back as itself: neither may
 // hold a line break (it would add lines of its own to the file), and a key
-// may not be empty or blank, hold "=", or start with "[" or ";" after any
-// blanks and tabs.
+// may not be empty or blank, hold a control character (0x00-0x1F, 0x7F) or
+// "=", or start with "[" or ";" after any blanks.
 bool IsStorableKey(std::string_view key);
 bool IsStorableValue(std::string_view value);
+
+// The section of the timeline volumes, which page script reads back as the
+// unquoted list [[line,volume],...].
+inline constexpr std::string_view kTimelineVolumesSection = "TimelineVolumes";
+// Whether a volume's key or value keeps that list as it is: one holding ","
+// "[" or "]" would forge entries of its own.
+bool IsListableVolumeText(std::string_view text);
 
 // `text` cut to at most `maxBytes` bytes without ending in part of a UTF-8
 // character.

@@ -15,11 +15,16 @@ EntryTraits TraitsOf(const TreeEntry& entry) {
 }  // namespace
 
 TreeStep StepFor(TreeWalk walk, EntryTraits entry) {
-    if (entry.link) return walk == TreeWalk::Usage ? TreeStep::Skip : TreeStep::Link;
-    if (!entry.folder) return TreeStep::File;
-    // Usage leaves hidden folders out; delete and copy take them like any other.
-    if (walk == TreeWalk::Usage && entry.hidden) return TreeStep::Skip;
-    return TreeStep::Descend;
+    if (walk == TreeWalk::Usage) {
+        // Usage counts every file by the size its listing gives, links among
+        // them (deduplicated and placeholder files are links that carry real
+        // sizes): nothing is followed. Hidden folders and links to folders
+        // are left out.
+        if (!entry.folder) return TreeStep::File;
+        return entry.link || entry.hidden ? TreeStep::Skip : TreeStep::Descend;
+    }
+    if (entry.link) return TreeStep::Link;
+    return entry.folder ? TreeStep::Descend : TreeStep::File;
 }
 
 bool DeleteTree(const TreePath& root) {
@@ -108,19 +113,15 @@ bool CopyTree(const TreePath& from, const TreePath& to) {
 }
 
 double FolderSizeKiB(const TreePath& root) {
+    // Best effort: a folder that cannot be listed, or that went away while
+    // the walk ran (the recorder moves files all the time), counts what was
+    // read of it, and the rest is summed.
     double total = 0.0;
     std::vector<TreePath> pending{root};
-    bool first = true;
     while (!pending.empty()) {
         const TreePath folder = std::move(pending.back());
         pending.pop_back();
-        const platform::FolderListing listing = platform::ListFolder(folder);
-        // A folder met in the walk that cannot be listed whole would make the
-        // total a part passed off as the whole: there is no total then. (The
-        // root missing is an empty set.)
-        if (!listing.complete && !(first && platform::StateOf(folder).IsAbsent())) return -1.0;
-        first = false;
-        for (const TreeEntry& entry : listing.entries) {
+        for (const TreeEntry& entry : platform::ListFolder(folder).entries) {
             switch (StepFor(TreeWalk::Usage, TraitsOf(entry))) {
                 case TreeStep::File:
                     total += static_cast<double>(entry.size / 1024);

@@ -34,9 +34,9 @@ bool DeleteTree(const platform::TreePath& root);
 // copied; what was copied stays either way.
 bool CopyTree(const platform::TreePath& from, const platform::TreePath& to);
 
-// Whole KiB of every file below `root`, hidden files counted, hidden folders
-// and links left out; 0 when `root` does not exist, and -1 when a folder of
-// the walk cannot be listed whole.
+// Whole KiB of every file below `root`, hidden files and links to files
+// counted by their listed size, hidden folders and links to folders left
+// out; a folder that cannot be listed counts 0.
 double FolderSizeKiB(const platform::TreePath& root);
 
 }  // namespace workspace

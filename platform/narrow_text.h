@@ -1,0 +1,21 @@
+// What the narrow Windows and runtime functions may be given. They read a
+// text up to its first NUL, so a text holding one would name something else
+// than page script wrote: it never reaches them. No path Windows takes, in
+// any form, is longer than 32,767 characters, and one narrow byte is at least
+// one character, so a longer text is refused before anything is made of it.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace platform {
+
+constexpr size_t kLongestPathBytes = 32767;
+
+inline bool IsWholeText(std::string_view text) { return text.find('\0') == std::string_view::npos; }
+
+inline bool IsUsablePath(std::string_view path) {
+    return path.size() <= kLongestPathBytes && IsWholeText(path);
+}
+
+}  // namespace platform
