@@ -54,8 +54,22 @@ std::string ResultMember(const standin::Value& value) {
 std::optional<std::string> IdText(const RequestMember& id) {
     if (!id.present || id.composite) return std::nullopt;
     if (const auto* number = std::get_if<double>(&id.value.value)) {
-        constexpr double kLargestExact = 9007199254740992.0;  // 2^53
-        if (std::trunc(*number) != *number || std::fabs(*number) > kLargestExact) {
+        std::string_view digits = id.literal;
+        if (!digits.empty() && digits.front() == '-') digits.remove_prefix(1);
+        if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) {
+            // A fraction or an exponent ("1e3"): taken only well inside the
+            // range where a double holds every integer and every half.
+            constexpr double kExactHalves = 4503599627370496.0;  // 2^52
+            if (std::trunc(*number) != *number || std::fabs(*number) >= kExactHalves) {
+                return std::nullopt;
+            }
+            return JsonNumber(*number);
+        }
+        // Plain digits are judged as digits, never by the double they round
+        // to: 9007199254740993 must not be answered as ...992.
+        constexpr std::string_view kLargestExact = "9007199254740992";  // 2^53
+        if (digits.size() > kLargestExact.size() ||
+            (digits.size() == kLargestExact.size() && digits > kLargestExact)) {
             return std::nullopt;
         }
         return JsonNumber(*number);

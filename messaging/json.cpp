@@ -11,6 +11,33 @@ namespace {
 
 constexpr int kMaxDepth = 64;
 
+// The length of the UTF-8 sequence at `s`, or 0 when it is not one.
+size_t Utf8Length(std::string_view s) {
+    const auto b = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char lead = b(0);
+    if (lead < 0x80) return 1;
+    size_t length;
+    unsigned cp;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2, cp = lead & 0x1F;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        length = 3, cp = lead & 0x0F;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        length = 4, cp = lead & 0x07;
+    else
+        return 0;
+    if (s.size() < length) return 0;
+    for (size_t i = 1; i < length; ++i) {
+        if ((b(i) & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b(i) & 0x3F);
+    }
+    if ((length == 3 && (cp < 0x800 || (cp >= 0xD800 && cp < 0xE000))) ||
+        (length == 4 && (cp < 0x10000 || cp > 0x10FFFF))) {
+        return 0;
+    }
+    return length;
+}
+
 class Parser {
   public:
     explicit Parser(std::string_view text) : text_(text) {}
@@ -74,7 +101,14 @@ class Parser {
             member.composite = true;
             return Skip(depth);
         }
-        return Value(member.value, depth);
+        const size_t start = at_;
+        if (!Value(member.value, depth)) return false;
+        // A number's own digits, for a caller that must not take a rounded
+        // value for them; a longer one than any exact integer is not kept.
+        if (std::holds_alternative<double>(member.value.value) && at_ - start <= 24) {
+            member.literal.assign(text_.substr(start, at_ - start));
+        }
+        return true;
     }
 
     bool Arguments(Request& request, size_t maxArgs) {
@@ -239,6 +273,17 @@ class Parser {
                 --at_;
                 return Fail("a control character in a string");
             }
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                // Only well-formed UTF-8: no overlong form, no surrogate.
+                const size_t length = Utf8Length(text_.substr(at_ - 1));
+                if (length == 0) {
+                    --at_;
+                    return Fail("a string that is not UTF-8");
+                }
+                if (out) out->append(text_.substr(at_ - 1, length));
+                at_ += length - 1;
+                continue;
+            }
             if (c != '\\') {
                 if (out) *out += c;
                 continue;
@@ -260,11 +305,12 @@ class Parser {
                     if (cp > 0xFFFF) return Fail("four hex digits were expected");
                     if (cp >= 0xD800 && cp < 0xDC00 && Literal("\\u")) {
                         const unsigned low = Hex4();
+                        if (low > 0xFFFF) return Fail("four hex digits were expected");
                         if (low >= 0xDC00 && low < 0xE000) {
                             cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
                         } else {
                             if (out) standin::AppendUtf8(*out, 0xFFFD);
-                            cp = low > 0xFFFF ? 0xFFFD : low;
+                            cp = low;
                         }
                     }
                     if (cp >= 0xD800 && cp < 0xE000) cp = 0xFFFD;  // a lone surrogate
@@ -338,33 +384,6 @@ class Parser {
     size_t at_ = 0;
     JsonError error_{0, ""};
 };
-
-// The length of the UTF-8 sequence at `s`, or 0 when it is not one.
-size_t Utf8Length(std::string_view s) {
-    const auto b = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char lead = b(0);
-    if (lead < 0x80) return 1;
-    size_t length;
-    unsigned cp;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        length = 2, cp = lead & 0x1F;
-    else if (lead >= 0xE0 && lead <= 0xEF)
-        length = 3, cp = lead & 0x0F;
-    else if (lead >= 0xF0 && lead <= 0xF4)
-        length = 4, cp = lead & 0x07;
-    else
-        return 0;
-    if (s.size() < length) return 0;
-    for (size_t i = 1; i < length; ++i) {
-        if ((b(i) & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (b(i) & 0x3F);
-    }
-    if ((length == 3 && (cp < 0x800 || (cp >= 0xD800 && cp < 0xE000))) ||
-        (length == 4 && (cp < 0x10000 || cp > 0x10FFFF))) {
-        return 0;
-    }
-    return length;
-}
 
 }  // namespace
 

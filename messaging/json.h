@@ -38,6 +38,7 @@ struct RequestMember {
     bool present = false;
     bool composite = false;  // an array or an object: `value` holds nothing
     Json value;
+    std::string literal;  // a number as written, when at most 24 characters
 };
 
 // A native-messaging request, {"id": ..., "method": ..., "args": [...]}, read

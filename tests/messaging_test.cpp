@@ -79,9 +79,11 @@ TEST_F(Messaging, IdsAreIntegersWithinTwoToTheFiftyThirdOrShortStrings) {
     EXPECT_EQ(Answer(R"({"id":)" + longest + rest), R"({"id":)" + longest + R"(,"result":false})");
     const char* refused =
         R"({"id":null,"error":"bad request: an \"id\" is an integer within 2^53 or a string of at most 256 characters"})";
-    for (const std::string& id : {std::string("1e999"), std::string("9007199254740994"),
-                                  std::string("1.5"), std::string("true"), std::string("[1]"),
-                                  std::string("{}"), "\"" + std::string(257, 'i') + "\""}) {
+    for (const std::string& id :
+         {std::string("1e999"), std::string("9007199254740994"), std::string("9007199254740993"),
+          std::string("-9007199254740993"), std::string("90071992547409930"),
+          std::string("9.007199254740993e15"), std::string("1.5"), std::string("true"),
+          std::string("[1]"), std::string("{}"), "\"" + std::string(257, 'i') + "\""}) {
         EXPECT_EQ(Answer(R"({"id":)" + id + rest), refused) << id;
     }
 }
@@ -98,6 +100,27 @@ TEST_F(Messaging, UnknownNamesAndUnreadableRequestsAreAnsweredWithErrors) {
               R"({"id":6,"error":"bad request: no \"method\" string"})");
     EXPECT_EQ(Answer(R"({"id":7,"method":"fileExists"})"),
               R"({"id":7,"error":"bad request: no \"args\" array"})");
+    // Hostile texts: each is unreadable as a whole, wherever the fault sits.
+    const std::string deep = std::string(300, '[') + std::string(300, ']');
+    for (const std::string& text : {
+             std::string(R"({"id":1,"method":"fileExists","args":["\uD800\uZZZZ"]})"),
+             std::string(R"({"id":1,"method":"fileExists","args":["\u12"]})"),
+             std::string("{\"id\":1,\"method\":\"fileExists\",\"args\":[\"\xC0\xAF\"]}"),
+             std::string("{\"id\":1,\"method\":\"fileExists\",\"args\":[\"\xED\xA0\x80\"]}"),
+             R"({"id":1,"skipped":)" + deep + R"(,"method":"fileExists","args":["a"]})",
+         }) {
+        EXPECT_EQ(Answer(text).rfind(R"({"id":null,"error":"bad request: )", 0), 0u) << text;
+    }
+    EXPECT_EQ(Answer(R"({"id":8,"method":"fileExists\u0000","args":["a"]})"),
+              R"({"id":8,"error":"exception during invocation"})");
+    // Ids are counted in characters, not bytes.
+    std::string wide;
+    for (int i = 0; i < 256; ++i) wide += "\xC3\xA9";
+    EXPECT_EQ(Answer(R"({"id":")" + wide + R"(","method":"fileExists","args":["C:\\nothing"]})"),
+              R"({"id":")" + wide + R"(","result":false})");
+    EXPECT_EQ(Answer(R"({"id":")" + wide + R"(é","method":"fileExists","args":[]})")
+                  .rfind(R"({"id":null,"error":"bad request: an \"id\")", 0),
+              0u);
 }
 
 // The framed messages of a byte stream: a 4-byte little-endian length, then
