@@ -35,9 +35,14 @@ constexpr MethodRow kMethods[] = {
         {MethodGroup::ReplayControl, "position, ws, exchangeFolder",
          "Remembers the exchange folder, writes the command \"rp <position>\" to "
          "TimelineUpdate.dat (TimelineUpdateWS.dat) and the position to ReplayPos.dat "
-         "(ReplayPosWS.dat).",
-         "undefined when the command file cannot be opened; nothing is written then",
-         "undefined; each file keeps its old content or holds the new one, never a mix"}),
+         "(ReplayPosWS.dat). Each file is cut, then written whole: a player polling it sees "
+         "its old content, nothing, or the new content, never a mix.",
+         "undefined when the command file cannot be opened or written (it then keeps its old "
+         "command and ReplayPos.dat is not touched), or the position holds a NUL; undefined "
+         "also when the command was written but the position could not be: the command stands "
+         "and ReplayPos.dat keeps its old position",
+         "undefined; each file keeps its old content or holds the new one, never a mix; the "
+         "answer is read from the disk when a close fails"}),
     Method<exchange::startPlayback>(
         "startPlayback", {B},
         {MethodGroup::ReplayControl, "ws",
@@ -72,7 +77,7 @@ constexpr MethodRow kMethods[] = {
         "getTimelineVols", {S, S, S},
         {MethodGroup::Settings, "outerName, workspaceName, innerName",
          "Lists the volume of every timeline line stored in the workspace, in file order, as "
-         "[[line,volume],...], nothing quoted.",
+         "[[line,volume],...], nothing quoted, however many there are.",
          "\"[]\" when the workspace, its settings file or its volumes are missing, or a name is "
          "refused",
          "\"[]\""}),
@@ -91,8 +96,9 @@ constexpr MethodRow kMethods[] = {
     Method<workspace::getWorkspaceList>(
         "getWorkspaceList", {S, S},
         {MethodGroup::Workspaces, "outerName, innerName",
-         "Lists the workspaces of the workspace set as ['North','South'], names unescaped, files "
-         "in the set folder too, in the order the file system gives.",
+         "Lists the workspaces of the workspace set as ['North','South'], each name a quoted "
+         "JavaScript string literal (backslash, quote and line ends escaped), files in the set "
+         "folder too, in the order the file system gives.",
          "\"\" when the set folder does not exist or a name is refused; \"Failed to get folder "
          "path\" when there is no local application-data folder",
          "\"\", never a list cut short (or \"Failed to get folder path\")"}),
@@ -198,8 +204,9 @@ constexpr MethodRow kMethods[] = {
         {MethodGroup::HostUtilities, "commandLine",
          "Starts the program the command line names (read in the system's ANSI code page), "
          "detached, without waiting for it.",
-         "false when the program cannot be started or the command line is longer than Windows "
-         "takes",
+         "false when the program cannot be started, or the command line holds a NUL or is "
+         "longer than Windows takes (32,766 UTF-16 units; a text of more than 32,767 bytes is "
+         "refused before it is read)",
          "false"}),
     Method<workspace::deleteWorkspace>(
         "deleteWorkspace", {S, S, S},
@@ -215,23 +222,28 @@ constexpr MethodRow kMethods[] = {
          "outerName, innerName, sourceWorkspaceName, destinationWorkspaceName",
          "Copies the whole content of a workspace into another of the set, creating it when "
          "missing and replacing files of the same name.",
-         "false when the source is missing, a name is refused, or not everything was "
-         "copied (a file held open elsewhere, a link in the source); what was copied stays",
+         "false when the source is missing (nothing is created then), a name is refused, or "
+         "not everything was copied (a file held open elsewhere, a link in the source); what "
+         "was copied stays",
          "false unless every entry was copied; what was copied stays"}),
     Method<workspace::getWorkspaceUsage>(
         "getWorkspaceUsage", {S, S},
         {MethodGroup::Workspaces, "outerName, innerName",
-         "The size of all workspaces of the set in GiB, each file counted in whole KiB; hidden "
-         "folders and links are left out.",
-         "0 when the set folder is missing or a name is refused", "0, never a partial sum"}),
+         "The size of all workspaces of the set in GiB, each file counted in whole KiB by the "
+         "size its folder lists (links to files too, never followed); hidden folders and links "
+         "to folders are left out. Best effort: a folder that cannot be listed counts 0 and the "
+         "rest is summed.",
+         "0 when the set folder is missing or a name is refused",
+         "the sum of what could be listed"}),
     Method<workspace::getMissingOrBufferingCalls>(
         "getMissingOrBufferingCalls", {S, S, S, S},
         {MethodGroup::Calls, "outerName, workspaceName, innerName, callList",
          "Of the comma-separated call names, those without an entry in the workspace's Calls "
          "subfolder, in list order, joined by \",\" (names compare case-sensitively).",
-         "the list as given when the Calls subfolder cannot be searched or a name is "
-         "refused",
-         "the list as given, never a present call counted as missing"}),
+         "the list as given when the Calls subfolder cannot be searched or read to its end, "
+         "a name is refused or the list holds a NUL: every call then counts as missing, the "
+         "safe answer",
+         "the list as given: every call counted as missing"}),
     Method<workspace::getFileNamesInDir>(
         "getFileNamesInDir", {S, S},
         {MethodGroup::Calls, "folder, suffix",

@@ -10,7 +10,7 @@ export interface DravenilFileAccessPlugin {
   /** Remembers the exchange folder and reads the first line of ReplayUpdate.dat (ReplayUpdateWS.dat), the player's latest replay update. */
   checkReplayUpdate(ws: boolean, exchangeFolder: string): string | undefined;
 
-  /** Remembers the exchange folder, writes the command "rp <position>" to TimelineUpdate.dat (TimelineUpdateWS.dat) and the position to ReplayPos.dat (ReplayPosWS.dat). */
+  /** Remembers the exchange folder, writes the command "rp <position>" to TimelineUpdate.dat (TimelineUpdateWS.dat) and the position to ReplayPos.dat (ReplayPosWS.dat). Each file is cut, then written whole: a player polling it sees its old content, nothing, or the new content, never a mix. */
   setReplayPos(position: string, ws: boolean, exchangeFolder: string): boolean | undefined;
 
   /** Writes the command "pb" to the command file of the exchange folder the last folder-taking call named. */
@@ -19,13 +19,13 @@ export interface DravenilFileAccessPlugin {
   /** Remembers the exchange folder and writes the command "st" to its command file. */
   stopPlayback(ws: boolean, exchangeFolder: string): boolean | undefined;
 
-  /** Remembers the exchange folder and deletes its eight exchange files, plain and WS; nothing else in the folder is touched. */
+  /** Remembers the exchange folder and deletes its eight exchange files, plain and WS; nothing else in the folder is touched. True when none of them is there afterwards, also when none was there before. */
   resetSync(exchangeFolder: string): boolean;
 
   /** Reads the first line of CurrentCall.dat (CurrentCallWS.dat) in the exchange folder the last folder-taking call named: the call the player has loaded. */
   getCurrentCallID(ws: boolean): string | undefined;
 
-  /** Lists the workspaces of the workspace set as ['North','South'], names unescaped, files in the set folder too, in the order the file system gives. */
+  /** Lists the workspaces of the workspace set as ['North','South'], each name a quoted JavaScript string literal (backslash, quote and line ends escaped), files in the set folder too, in the order the file system gives. */
   getWorkspaceList(outerName: string, innerName: string): string;
 
   /** Creates the workspace folder, with every level above it and its Calls subfolder, where missing. */
@@ -40,7 +40,7 @@ export interface DravenilFileAccessPlugin {
   /** Copies the whole content of a workspace into another of the set, creating it when missing and replacing files of the same name. */
   copyWSFolder(outerName: string, innerName: string, sourceWorkspaceName: string, destinationWorkspaceName: string): boolean;
 
-  /** The size of all workspaces of the set in GiB, each file counted in whole KiB; hidden folders and links are left out. */
+  /** The size of all workspaces of the set in GiB, each file counted in whole KiB by the size its folder lists (links to files too, never followed); hidden folders and links to folders are left out. Best effort: a folder that cannot be listed counts 0 and the rest is summed. */
   getWorkspaceUsage(outerName: string, innerName: string): number;
 
   /** Tells whether a folder or a file of the workspace name exists in the set. */
@@ -58,7 +58,7 @@ export interface DravenilFileAccessPlugin {
   /** Tells whether any workspace of the set has an entry of exactly that name in its Calls subfolder. */
   isCallInWorkspace(outerName: string, innerName: string, callName: string): boolean;
 
-  /** Lists the volume of every timeline line stored in the workspace, in file order, as [[line,volume],...], nothing quoted. */
+  /** Lists the volume of every timeline line stored in the workspace, in file order, as [[line,volume],...], nothing quoted, however many there are. */
   getTimelineVols(outerName: string, workspaceName: string, innerName: string): string;
 
   /** Stores the order of the grid columns. */
@@ -145,7 +145,7 @@ export interface DravenilFileAccessPlugin {
   /** Reads the position of the timeline navigator, at most 9999 bytes of it. */
   readWSNavPosition(outerName: string, workspaceName: string, innerName: string): string | undefined;
 
-  /** Stores the volume of the timeline line named by key. */
+  /** Stores the volume of the timeline line named by key; false also when the key or the value holds ",", "[" or "]", which would forge entries of the volume list. */
   writeWSTimelineVol(outerName: string, workspaceName: string, innerName: string, key: string, value: string): boolean;
 
   /** Stores the column the call grid is sorted by. */

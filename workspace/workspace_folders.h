@@ -9,7 +9,8 @@
 namespace workspace {
 
 // "['North','South']" for the entries of the workspace set folder, files
-// too, names unescaped, in the order the search gives them; "[]" for an
+// too, each name a quoted JavaScript string literal, in the order the search
+// gives them; "[]" for an
 // empty set, "" for a missing set or a refused name, "Failed to get folder
 // path" when there is no local application-data folder.
 std::string getWorkspaceList(const std::string& outer, const std::string& inner);
