@@ -160,10 +160,10 @@ class LinkedWorkspaces : public DeepWorkspaces {
         EXPECT_EQ(LongTree(target), targetTree) << "the link's target was touched";
         DeepWorkspaces::TearDown();
     }
-    void Link(const fs::path& link) {
-        if (!testing_support::MakeFolderLink(link, target)) {
-            GTEST_SKIP() << "no way to make a link here";
-        }
+    // A skip ends only the function it is in: each test skips itself when
+    // this is false.
+    [[nodiscard]] bool Link(const fs::path& link) {
+        return testing_support::MakeFolderLink(link, target);
     }
 
     fs::path target;
@@ -172,7 +172,7 @@ class LinkedWorkspaces : public DeepWorkspaces {
 
 TEST_F(LinkedWorkspaces, AWorkspaceThatIsALinkIsRemovedAsALinkAndNeverCopiedOrCounted) {
     MakeLongFolders(Set());
-    Link(Ws("Linked"));
+    if (!Link(Ws("Linked"))) GTEST_SKIP() << "no way to make a link here";
     EXPECT_EQ(Usage(), 0.0);
     EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Linked", "Copy"}), false);
     EXPECT_FALSE(LongExists(Ws("Copy") / "precious.wav"));
@@ -184,7 +184,7 @@ TEST_F(LinkedWorkspaces, AWorkspaceThatIsALinkIsRemovedAsALinkAndNeverCopiedOrCo
 TEST_F(LinkedWorkspaces, ALinkInsideAWorkspaceIsRemovedAsALinkAndNeverCopiedOrCounted) {
     MakeLongFolders(Ws("W") / "Calls");
     WriteLong(Ws("W") / "Calls" / "c1", std::string(1024, 'c'));
-    Link(Ws("W") / "Calls" / "escape");
+    if (!Link(Ws("W") / "Calls" / "escape")) GTEST_SKIP() << "no way to make a link here";
     EXPECT_EQ(Usage(), 1.0 / 1024 / 1024);
     EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "W", "Copy"}), false);
     EXPECT_EQ(testing_support::ReadBytes(Ws("Copy") / "Calls" / "c1"), std::string(1024, 'c'));
@@ -198,7 +198,7 @@ TEST_F(LinkedWorkspaces, ACopyNeverWritesThroughALinkAtItsDestination) {
     MakeLongFolders(Ws("Src"));
     WriteLong(Ws("Src") / "precious.wav", "overwritten");
     MakeLongFolders(Set());
-    Link(Ws("Dst"));
+    if (!Link(Ws("Dst"))) GTEST_SKIP() << "no way to make a link here";
     EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Src", "Dst"}), false);
 }
 

@@ -72,7 +72,7 @@ bool RunHostCommand(const std::string& command, const fs::path& first, const fs:
     if (firstText && secondText) {
         ChildProcess child("start.exe /wait /unix " + command + " \"" + firstText + "\" \"" +
                            secondText + "\"");
-        ran = child.Started() && child.WaitForExit(10000);
+        ran = child.Started() && child.WaitForExit(120000) && child.ExitCode() == 0;
     }
     HeapFree(GetProcessHeap(), 0, firstText);
     HeapFree(GetProcessHeap(), 0, secondText);
@@ -138,10 +138,12 @@ bool RemoveLongTree(const fs::path& path) {
                                                                  : DeleteFileW(text.c_str());
     // Wine cannot remove a link of the host system; the host's rm removes
     // the link alone, never what it points to.
-    if (!removed && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        RunHostCommand("/bin/rm -f --", path, path);
+    const auto gone = [&] { return GetFileAttributesW(text.c_str()) == INVALID_FILE_ATTRIBUTES; };
+    if (!removed && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        RunHostCommand("/bin/rm -f --", path, path)) {
+        return WaitUntil(gone, 60000);
     }
-    return GetFileAttributesW(text.c_str()) == INVALID_FILE_ATTRIBUTES;
+    return gone();
 }
 
 bool MakeFolderLink(const fs::path& link, const fs::path& target) {
@@ -155,7 +157,9 @@ bool MakeFolderLink(const fs::path& link, const fs::path& target) {
         return true;
     }
     RemoveDirectoryW(link.wstring().c_str());  // what a stub may have left
-    return RunHostCommand("/bin/ln -s", target, link) && LongExists(link);
+    // start.exe does not wait for a host program, whatever /wait says: the
+    // link appears when ln has run, which on a busy machine takes a while.
+    return RunHostCommand("/bin/ln -s", target, link) && WaitUntil([&] { return isLink(); }, 60000);
 }
 
 }  // namespace testing_support
