@@ -1,5 +1,7 @@
 #include "browser/standin.h"
 
+#include "workspace/list_texts.h"
+
 #include <windows.h>
 
 #include <cstdlib>
@@ -337,10 +339,12 @@ std::string Browser::TakeStringResult(const NPVariant& result) {
         return {};
     }
     if (s.UTF8Length >= it->second || buffer[s.UTF8Length] != '\0' ||
-        std::memchr(buffer, '\0', s.UTF8Length)) {
+        workspace::FindNul(buffer, s.UTF8Length) != s.UTF8Length) {
         faults.push_back("a string result whose length does not end at its NUL");
     }
-    std::string text(buffer, s.UTF8Length < it->second ? s.UTF8Length : it->second);
+    std::string text;
+    if (!discardStringResults)
+        text.assign(buffer, s.UTF8Length < it->second ? s.UTF8Length : it->second);
     Free(buffer, false);
     return text;
 }

@@ -54,6 +54,9 @@ class Browser {
     // memory a freed buffer had, as a browser's allocator does for large
     // strings.
     bool freshBuffers = false;
+    // String results are checked and freed but not copied out: what a
+    // browser must at least do with one (read it once), for timing.
+    bool discardStringResults = false;
     bool failObjectCreation = false;  // NPN_CreateObject gives no object
 
     // The page's origin, as the browser tells it: the answer to

@@ -225,11 +225,13 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     std::FILE* file = OpenShared(path, "rb");
     if (!file) return std::nullopt;
     std::string content;
-    // The size is only a hint: the writer may still be growing the file.
+    // The size is only a hint: the writer may still be growing or cutting
+    // the file. What it promises is read straight into the text, in one
+    // read; whatever follows is read after it.
     if (PLATFORM_CALL("_fseeki64", -1, _fseeki64(file, 0, SEEK_END)) == 0) {
         const long long size = PLATFORM_CALL("_ftelli64", -1, _ftelli64(file));
-        if (size > 0 && static_cast<unsigned long long>(size) < content.max_size()) {
-            content.reserve(static_cast<size_t>(size));
+        if (size > 0 && static_cast<unsigned long long>(size) < content.max_size() / 2) {
+            content.resize(static_cast<size_t>(size));
         }
     }
     // Back to the start, whatever the size query did.
@@ -237,7 +239,13 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
         std::fclose(file);
         return std::nullopt;
     }
-    auto whole = ReadRest(file, std::move(content));
+    const size_t got =
+        PLATFORM_CALL("fread", 0, std::fread(content.data(), 1, content.size(), file));
+    std::optional<std::string> whole;
+    if (got == content.size() || (!std::ferror(file) && std::feof(file))) {
+        content.resize(got);
+        whole = ReadRest(file, std::move(content));
+    }
     if (!CloseStream(file)) return std::nullopt;
     return whole;
 }

@@ -12,8 +12,8 @@ namespace platform {
 std::optional<std::string> LocalAppDataFolder();
 
 #ifdef PLUGIN_FAULT_PLAN
-// The test build forgets the kept answer whenever a fault plan is set, so
-// that every planned run asks the shell.
+// The test build forgets the kept answer whenever a fault plan that fails
+// something is set, so that every planned run asks the shell.
 void ForgetLocalAppDataFolder();
 #endif
 

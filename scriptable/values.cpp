@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "scriptable/browser_functions.h"
+#include "workspace/list_texts.h"
 
 namespace scriptable {
 namespace {
@@ -60,7 +61,7 @@ void SetResult(NPVariant& result, const workspace::SizedText& text) {
     result.type = NPVariantType_String;
     result.value.stringValue.UTF8Characters = buffer;
     // Like every string result, the text ends at a NUL it holds.
-    result.value.stringValue.UTF8Length = static_cast<uint32_t>(std::strlen(buffer));
+    result.value.stringValue.UTF8Length = static_cast<uint32_t>(workspace::FindNul(buffer, length));
 }
 
 void SetResult(NPVariant& result, const FixedCapacityText& text) {

@@ -529,6 +529,9 @@ TEST_F(FaultSweep, WithoutALocalApplicationDataFolderEachWorkspaceMethodSaysSo) 
         const standin::CallOutcome outcome = embed->Call(method, call.first);
         plan(0, nullptr, 0);
         EXPECT_EQ(outcome.value, call.second) << method << " gave " << standin::Show(outcome);
+        // A failed answer is never kept: the next call finds the folder.
+        EXPECT_EQ(embed->Call("doesWorkspaceExist", {o, "W", "In"}).value, Value(true))
+            << "after " << method;
     }
     EXPECT_EQ(LongTree(Root() / outer), before);
 }

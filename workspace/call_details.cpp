@@ -37,7 +37,7 @@ class Cursor {
         if (bytes_.size() - position_ < length) return std::nullopt;
         std::string_view text = bytes_.substr(position_, length);
         position_ += length;
-        return text.substr(0, text.find('\0'));
+        return text.substr(0, FindNul(text.data(), text.size()));
     }
 
   private:
