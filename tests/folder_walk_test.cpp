@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "host/host_utilities.h"
+#include "platform/file_tree.h"
 
 namespace {
 
@@ -40,3 +41,18 @@ TEST(FolderWalk, OfTheEmptyTextIsTheEmptyText) {
 }
 
 }  // namespace
+
+// A long path takes its parts as they stand ("\\?\" turns normalising off): a
+// "." or ".." part, or a "/", would reach another folder than the text names.
+TEST(TreePaths, TakeOnlyAbsolutePathsOfPlainParts) {
+    for (const char* refused : {"C:\\a\\..\\b", "C:\\a\\.\\b", "C:\\..", "C:\\a\\..", "C:\\a/b",
+                                "a\\b", "\\a", "C:a", "\\\\server\\..\\x"}) {
+        EXPECT_FALSE(platform::TreePath::FromNarrow(refused)) << refused;
+    }
+    EXPECT_FALSE(platform::TreePath::FromNarrow(std::string("C:\\a\0b", 6)));
+    const auto path = platform::TreePath::FromNarrow("C:\\a\\..b\\b..\\...");
+    ASSERT_TRUE(path);
+    EXPECT_EQ(path->Text(), L"\\\\?\\C:\\a\\..b\\b..\\...");
+    EXPECT_EQ(platform::TreePath::FromNarrow("\\\\srv\\share\\x")->Text(),
+              L"\\\\?\\UNC\\srv\\share\\x");
+}

@@ -162,8 +162,8 @@ class LinkedWorkspaces : public DeepWorkspaces {
     }
     // A skip ends only the function it is in: each test skips itself when
     // this is false.
-    [[nodiscard]] bool Link(const fs::path& link) {
-        return testing_support::MakeFolderLink(link, target);
+    [[nodiscard]] bool Link(const fs::path& link, const fs::path& to = {}) {
+        return testing_support::MakeLink(link, to.empty() ? target : to);
     }
 
     fs::path target;
@@ -200,6 +200,26 @@ TEST_F(LinkedWorkspaces, ACopyNeverWritesThroughALinkAtItsDestination) {
     MakeLongFolders(Set());
     if (!Link(Ws("Dst"))) GTEST_SKIP() << "no way to make a link here";
     EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Src", "Dst"}), false);
+}
+
+// Wine shows a link to a file as a plain file, so this runs on Windows only.
+TEST_F(LinkedWorkspaces, ACopyNeverReplacesAFileThroughALink) {
+    MakeLongFolders(Ws("Src"));
+    WriteLong(Ws("Src") / "precious.wav", "overwritten");
+    MakeLongFolders(Ws("Dst2"));
+    if (!Link(Ws("Dst2") / "precious.wav", target / "precious.wav")) {
+        GTEST_SKIP() << "no way to make a link to a file here";
+    }
+    EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Src", "Dst2"}), false);
+}
+
+TEST_F(DeepWorkspaces, ACopyReplacesAReadOnlyFileAtItsDestination) {
+    MakeLongFolders(Ws("Src") / "Calls");
+    WriteLong(Ws("Src") / "Calls" / "c1", "new");
+    MakeLongFolders(Ws("Dst") / "Calls");
+    WriteLong(Ws("Dst") / "Calls" / "c1", "old and longer", FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Src", "Dst"}), true);
+    EXPECT_EQ(testing_support::ReadBytes(Ws("Dst") / "Calls" / "c1"), "new");
 }
 
 // ---- Names Windows reads its own way ----------------------------------------------

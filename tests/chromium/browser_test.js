@@ -186,6 +186,21 @@ class Cdp {
   }
 }
 
+// Whether the process descends from this test's own: other tests may run
+// programs in the same prefix at the same time, and they are not ours.
+function descendsFromUs(pid) {
+  for (let at = String(pid), steps = 0; at && at !== "0" && at !== "1" && steps < 64; ++steps) {
+    if (at === String(process.pid)) return true;
+    try {
+      const stat = fs.readFileSync(`/proc/${at}/stat`).toString();
+      at = stat.slice(stat.lastIndexOf(")") + 2).split(" ")[1];
+    } catch (error) {
+      return false;
+    }
+  }
+  return false;
+}
+
 // The processes of this Wine prefix now running: pid -> command line.
 function winePids() {
   const found = new Map();
@@ -218,7 +233,10 @@ async function main() {
   } else {
     spawnSync("wine", ["cmd", "/c", "exit"], { env: wineEnv, stdio: "ignore" });
   }
-  const started = () => [...winePids()].filter(([pid]) => !before.has(pid));
+  // What this test started: its hosts and consoles, and, when it started the
+  // prefix's server itself, whatever ran in it.
+  const started = () => [...winePids()].filter(
+    ([pid]) => !before.has(pid) && (!serverWasRunning || descendsFromUs(pid)));
   const exchangeDir = path.join(scratch, "exchange");
   const exchange = winePath(exchangeDir);
   const list = calls(exchange);
@@ -356,7 +374,7 @@ async function main() {
 // The Firefox test shares the page, the calls and the comparisons.
 module.exports = {
   root, prefix, wineEnv, scratch, outer, fail, winePath, calls, setFolder, prepare, runConsole,
-  page, otherPage, winePids,
+  page, otherPage, winePids, descendsFromUs,
 };
 
 if (require.main === module) {

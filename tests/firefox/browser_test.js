@@ -133,7 +133,10 @@ async function main() {
   const serverWasRunning = [...before.values()].some((c) => /wineserver/.test(c));
   if (!serverWasRunning) spawnSync("wineserver", ["-p"], { env: wineEnv, stdio: "ignore" });
   spawnSync("wine", ["cmd", "/c", "exit"], { env: wineEnv, stdio: "ignore" });
-  const started = () => [...shared.winePids()].filter(([pid]) => !before.has(pid));
+  // What this test started: its hosts and consoles, and, when it started the
+  // prefix's server itself, whatever ran in it.
+  const started = () => [...shared.winePids()].filter(
+    ([pid]) => !before.has(pid) && (!serverWasRunning || shared.descendsFromUs(pid)));
 
   const exchangeDir = path.join(scratch, "exchange");
   const list = shared.calls(shared.winePath(exchangeDir));

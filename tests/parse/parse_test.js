@@ -49,7 +49,7 @@ check(same(parse.workspaceList("['a\\\\','\\r\\n\\x01\\u2028\\u2029']"), ["a\\",
 for (const hostile of [
   "['a'];alert(1)//']", "['a'] ", " []", "['a',]", "[,'a']", "['a''b']", "['a\\tb']", "['a\\x1g']",
   "['a\\x1f']", "['a\u2028']", "['a\nb']", "['a\x01']", "['a", "[", "", "Failed to get folder path",
-  "[\"a\"]", "['a'],['b']", "['\\u0041']", "[['a']]",
+  "[\"a\"]", "['a'],['b']", "['\\u0041']", "[['a']]", "['a\x7f']",
 ]) {
   throws(() => parse.workspaceList(hostile), SyntaxError, `names ${JSON.stringify(hostile)}`);
 }

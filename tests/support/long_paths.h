@@ -29,9 +29,9 @@ std::string LongTree(const std::filesystem::path& folder);
 // removed as a link. True when nothing of it remains.
 bool RemoveLongTree(const std::filesystem::path& path);
 
-// Makes `link` a symbolic link to the folder `target`: with the Windows call
-// where it works, else (under Wine) with the host system's own. False when
-// neither could.
-bool MakeFolderLink(const std::filesystem::path& link, const std::filesystem::path& target);
+// Makes `link` a symbolic link to the folder or file `target`: with the
+// Windows call where it works, else (under Wine) with the host system's own.
+// False when neither could.
+bool MakeLink(const std::filesystem::path& link, const std::filesystem::path& target);
 
 }  // namespace testing_support
