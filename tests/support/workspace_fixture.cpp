@@ -66,10 +66,16 @@ std::string WorkspaceTest::Tree(const fs::path& folder) {
 }
 
 std::string WorkspaceTest::Surroundings() const {
-    // The root is listed one level deep only: other outer names are not ours.
+    // The root is listed one level deep only: other outer names are not
+    // ours, and the outer names of other test programs running beside this
+    // one come and go.
     std::string snapshot;
     for (const auto& entry : fs::directory_iterator(root_)) {
-        snapshot += entry.path().filename().string() + "\n";
+        const std::string name = entry.path().filename().string();
+        const bool anotherRun = name != outer && (name.rfind("plugin-test-", 0) == 0 ||
+                                                  name.rfind("fault-sweep-", 0) == 0 ||
+                                                  name.rfind("benchmark-", 0) == 0);
+        if (!anotherRun) snapshot += name + "\n";
     }
     return snapshot + "--\n" + Tree(root_ / outer) + "--\n" + Tree(scratch.path());
 }
