@@ -5,7 +5,7 @@
 //       read and write; "r": others may only read; "none"), creates READY, and keeps
 //       the file open until RELEASE exists.
 //   test-helper poll READY STOP OUT PATH...
-//       reads each PATH whole, over and over, as a player polls, until STOP
+//       reads each PATH in one read, over and over, as a player polls, until STOP
 //       exists (creating READY once it has started); then writes into OUT one
 //       line per distinct content seen: "PATH|CONTENT|TIMES".
 //   test-helper mark MARKER [ARG ...]
@@ -28,20 +28,18 @@ void WriteText(const char* path, const char* text) {
     CloseHandle(file);
 }
 
-// The file's whole content, or nothing when it cannot be opened or read.
+// The file's content as one read gives it, as a player reads a command: two
+// reads may each see another version of a file rewritten in between.
 bool ReadAll(const char* path, std::string& content) {
     HANDLE file =
         CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
-    content.clear();
-    char chunk[512];
+    char chunk[4096];
     DWORD got = 0;
-    bool ok = true;
-    while ((ok = ReadFile(file, chunk, sizeof chunk, &got, nullptr)) && got > 0) {
-        content.append(chunk, got);
-    }
+    const bool ok = ReadFile(file, chunk, sizeof chunk, &got, nullptr);
     CloseHandle(file);
+    if (ok) content.assign(chunk, got);
     return ok;
 }
 
