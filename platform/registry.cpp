@@ -14,7 +14,7 @@ MachineValue ReadMachineString(const std::string& key, const std::string& name) 
     const LONG openResult =
         PLATFORM_CALL("RegOpenKeyExA", ERROR_ACCESS_DENIED,
                       RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0,
-                                    KEY_QUERY_VALUE | KEY_WOW64_32KEY, &opened));
+                                    KEY_QUERY_VALUE | KEY_WOW64_64KEY, &opened));
     if (openResult == ERROR_FILE_NOT_FOUND) return value;
     value.kind = MachineValue::Kind::Unreadable;
     if (openResult != ERROR_SUCCESS) return value;

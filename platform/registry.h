@@ -1,5 +1,5 @@
-// Machine-wide settings an administrator writes, read from the registry view
-// a 32-bit program sees.
+// Machine-wide settings an administrator writes, read from the 64-bit
+// registry view (on 32-bit Windows, the only one).
 #pragma once
 
 #include <optional>

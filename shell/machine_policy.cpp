@@ -6,7 +6,7 @@ namespace shell {
 
 OriginPolicy ReadMachineOriginPolicy() {
     const platform::MachineValue value =
-        platform::ReadMachineString("Software\\Dravenil\\FileAccessPlugin", "AllowedOrigins");
+        platform::ReadMachineString(kPolicyKey, kAllowedOriginsValue);
     switch (value.kind) {
         case platform::MachineValue::Kind::Absent:
             return {};

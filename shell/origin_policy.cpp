@@ -78,27 +78,103 @@ std::string OriginText(const Origin& origin) {
     return text;
 }
 
+namespace {
+
+bool IsThisMachine(std::string_view host) {
+    return host == "localhost" || host == "127.0.0.1" || host == "[::1]";
+}
+
+// Why `text` is no origin a policy may name, or "" when it is one.
+std::string EntryRefusal(std::string_view text, const std::optional<Origin>& origin) {
+    const size_t separator = text.find("://");
+    if (separator == std::string_view::npos || separator == 0) {
+        return "is not scheme://host[:port]";
+    }
+    const std::string_view rest = text.substr(separator + 3);
+    if (rest.find('*') != std::string_view::npos)
+        return "holds a wildcard; name each origin exactly";
+    if (rest.find('@') != std::string_view::npos) return "holds user info";
+    if (rest.find_first_of("/?#") != std::string_view::npos) {
+        return "holds a path, query or fragment; an origin ends after the host and port";
+    }
+    if (rest.empty() || rest.front() == ':') return "has no host";
+    if (!origin) {
+        const size_t colon = rest.rfind(':');
+        if (colon != std::string_view::npos && rest.back() != ']' &&
+            rest.substr(colon + 1).find_first_not_of("0123456789") == std::string_view::npos) {
+            return "has the port '" + std::string(rest.substr(colon + 1)) +
+                   "', outside 1-65535, or a host that is not a host name";
+        }
+        return "has a host or port that is not one";
+    }
+    if (origin->scheme != "https" && origin->scheme != "http") {
+        return "has the scheme " + origin->scheme +
+               "; only https (or http for this machine) is "
+               "allowed";
+    }
+    if (origin->scheme == "http" && !IsThisMachine(origin->host)) {
+        return "uses http to another machine, whose pages anyone on the way could change; use "
+               "https";
+    }
+    return "";
+}
+
+std::string_view Trimmed(std::string_view entry) {
+    while (!entry.empty() && (entry.front() == ' ' || entry.front() == '\t'))
+        entry.remove_prefix(1);
+    while (!entry.empty() && (entry.back() == ' ' || entry.back() == '\t')) entry.remove_suffix(1);
+    return entry;
+}
+
+}  // namespace
+
+std::vector<PolicyEntry> ReadPolicyEntries(std::string_view value) {
+    std::vector<PolicyEntry> entries;
+    for (size_t start = 0; start <= value.size();) {
+        size_t end = value.find(';', start);
+        if (end == std::string_view::npos) end = value.size();
+        const std::string_view text = Trimmed(value.substr(start, end - start));
+        start = end + 1;
+        if (text.empty()) continue;
+        PolicyEntry& entry = entries.emplace_back();
+        entry.text = text;
+        if (text == "*") {
+            entry.everyPage = true;
+            continue;
+        }
+        const std::optional<Origin> origin = ParseOrigin(text);
+        entry.refusal = EntryRefusal(text, origin);
+        if (entry.refusal.empty()) entry.origin = origin;
+    }
+    // "*" stands alone: beside origins it would make them meaningless.
+    if (entries.size() > 1) {
+        for (PolicyEntry& entry : entries) {
+            if (!entry.everyPage) continue;
+            entry.everyPage = false;
+            entry.refusal = "\"*\" serves every page and stands alone; give it or origins";
+        }
+    }
+    return entries;
+}
+
 OriginPolicy PolicyFromValue(const std::optional<std::string>& value) {
     OriginPolicy policy;
     if (!value) return policy;
     policy.kind = OriginPolicy::Kind::Unusable;
-    for (size_t start = 0; start <= value->size();) {
-        size_t end = value->find(';', start);
-        if (end == std::string::npos) end = value->size();
-        std::string_view entry = std::string_view(*value).substr(start, end - start);
-        while (!entry.empty() && (entry.front() == ' ' || entry.front() == '\t'))
-            entry.remove_prefix(1);
-        while (!entry.empty() && (entry.back() == ' ' || entry.back() == '\t'))
-            entry.remove_suffix(1);
-        if (const auto origin = ParseOrigin(entry)) policy.origins.push_back(*origin);
-        start = end + 1;
+    for (const PolicyEntry& entry : ReadPolicyEntries(*value)) {
+        if (entry.everyPage) policy.kind = OriginPolicy::Kind::EveryPage;
+        if (entry.origin) policy.origins.push_back(*entry.origin);
     }
-    if (!policy.origins.empty()) policy.kind = OriginPolicy::Kind::Origins;
+    if (policy.kind != OriginPolicy::Kind::EveryPage && !policy.origins.empty()) {
+        policy.kind = OriginPolicy::Kind::Origins;
+    }
     return policy;
 }
 
 bool Allows(const OriginPolicy& policy, const std::optional<std::string>& origin) {
-    if (policy.kind == OriginPolicy::Kind::None) return true;
+    if (policy.kind == OriginPolicy::Kind::None || policy.kind == OriginPolicy::Kind::EveryPage) {
+        return true;
+    }
     if (!origin) return false;
     const auto parsed = ParseOrigin(*origin);
     if (!parsed) return false;  // "null" and anything else that is no origin

@@ -26,19 +26,36 @@ struct Origin {
 std::optional<Origin> ParseOrigin(std::string_view text);
 std::string OriginText(const Origin& origin);
 
+// One entry of a policy value as the administrator wrote it, and what it is:
+// an origin, "*" for every page, or refused with the reason.
+struct PolicyEntry {
+    std::string text;  // the entry, blanks around it taken off
+    std::optional<Origin> origin;
+    bool everyPage = false;
+    std::string refusal;  // empty unless the entry is left out
+};
+
+// The entries of a policy value, separated by ";"; empty entries (a ";" at
+// the end) are passed over. An entry is an origin as a browser reports it for
+// a page: https, or http for this machine alone (localhost, 127.0.0.1,
+// [::1]), with no wildcard, path or user info and a port within 1-65535; or
+// "*" alone, which serves every page.
+std::vector<PolicyEntry> ReadPolicyEntries(std::string_view value);
+
 struct OriginPolicy {
     enum class Kind {
-        None,      // no policy set: every page is served
-        Origins,   // only these origins are served
-        Unusable,  // set but empty or unreadable: no page is served
+        None,       // no policy set: every page is served
+        EveryPage,  // "*": every page is served, by the administrator's choice
+        Origins,    // only these origins are served
+        Unusable,   // set but unreadable, or naming no origin: no page is served
     };
     Kind kind = Kind::None;
     std::vector<Origin> origins;
 };
 
 // The policy of a registry value: nothing (the value absent) is no policy;
-// any text is the list of origins it names, and one without a single origin
-// in it allows nothing. Entries that are not origins are left out.
+// any text is the list of entries it holds, the refused ones left out, and
+// one without a single origin in it allows nothing.
 OriginPolicy PolicyFromValue(const std::optional<std::string>& value);
 
 // Whether a page of `origin` (as the browser told it, or nothing when it

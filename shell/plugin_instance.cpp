@@ -75,7 +75,9 @@ NPError PluginInstance::NpapiGetValue(NPPVariable variable, void* value) {
 
 bool PluginInstance::OriginAllowed() {
     const OriginPolicy policy = ReadMachineOriginPolicy();
-    if (policy.kind == OriginPolicy::Kind::None) return true;
+    if (policy.kind == OriginPolicy::Kind::None || policy.kind == OriginPolicy::Kind::EveryPage) {
+        return true;
+    }
     if (policy.kind == OriginPolicy::Kind::Unusable) {
         Trace("PluginInstance: the origin policy names no origin; no page is served");
         return false;

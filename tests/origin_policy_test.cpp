@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr char kKey[] = "Software\\Dravenil\\FileAccessPlugin";
+constexpr char kKey[] = "Software\\Policies\\Dravenil\\FileAccessPlugin";
 constexpr char kValue[] = "AllowedOrigins";
 
 class OriginPolicy : public testing_support::PluginTest {
@@ -25,7 +25,7 @@ class OriginPolicy : public testing_support::PluginTest {
     void SetUp() override {
         PluginTest::SetUp();
         HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) ==
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) ==
             ERROR_SUCCESS) {
             const bool taken =
                 RegQueryValueExA(key, kValue, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
@@ -33,14 +33,16 @@ class OriginPolicy : public testing_support::PluginTest {
             if (taken) GTEST_SKIP() << "an origin policy is already set here";
         }
         ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0,
-                                  KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key_, nullptr),
+                                  KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key_, nullptr),
                   ERROR_SUCCESS);
     }
     void TearDown() override {
         if (key_) {
             RegDeleteValueA(key_, kValue);
             RegCloseKey(key_);
-            RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kKey, KEY_WOW64_32KEY, 0);
+            RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kKey, KEY_WOW64_64KEY, 0);
+            // Its parent too, when nothing else is in it.
+            RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "Software\\Policies\\Dravenil", KEY_WOW64_64KEY, 0);
         }
         PluginTest::TearDown();
     }
@@ -89,10 +91,52 @@ TEST_F(OriginPolicy, ABrowserThatDoesNotTellTheDocumentOriginIsAskedForTheWindow
 }
 
 TEST_F(OriginPolicy, APolicyNamingNoOriginServesNoPage) {
-    for (const char* unusable : {"", " ; ", "*", "https://*.example", "calls.example"}) {
+    for (const char* unusable :
+         {"", " ; ", "*;*", "https://*.example", "calls.example", "https://calls.example/"}) {
         SetPolicy(unusable);
         EXPECT_FALSE(Served("https://calls.example")) << unusable;
     }
+}
+
+TEST_F(OriginPolicy, AStarAloneServesEveryPage) {
+    SetPolicy(" * ");
+    EXPECT_TRUE(Served("https://anything.example"));
+    EXPECT_TRUE(Served("null"));
+}
+
+// A policy that is there but cannot be read serves no page: a value of
+// another type, and (through the test build's fault plan) a key that cannot
+// be opened or a value whose read fails.
+TEST_F(OriginPolicy, APolicyThatCannotBeReadServesNoPage) {
+    const DWORD number = 1;
+    ASSERT_EQ(RegSetValueExA(key_, kValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                             sizeof number),
+              ERROR_SUCCESS);
+    EXPECT_FALSE(Served("https://calls.example"));
+    SetPolicy("https://calls.example");
+    EXPECT_TRUE(Served("https://calls.example"));
+
+    browser.reset();  // one stand-in at a time
+    standin::BrowserOptions options;
+    options.pluginPath = standin::ProgramFolder() + L"npDravenilFileAccessPlugin-faults.dll";
+    std::optional<standin::Browser> faultyBrowser(std::in_place, options);
+    standin::Browser& faulty = *faultyBrowser;
+    using PlanFunction = void(__cdecl*)(long, const char*, unsigned long);
+    const auto plan = reinterpret_cast<PlanFunction>(faulty.Export("PluginFaultPlan"));
+    ASSERT_TRUE(plan);
+    faulty.documentOrigin = "https://calls.example";
+    for (const char* failing : {"RegOpenKeyExA", "RegQueryValueExA"}) {
+        plan(0, failing, ERROR_ACCESS_DENIED);
+        standin::Embed embed(faulty);
+        EXPECT_EQ(embed.ScriptableObject(), nullptr) << failing << " failing";
+        plan(0, nullptr, 0);
+    }
+    {
+        standin::Embed embed(faulty);
+        EXPECT_NE(embed.ScriptableObject(), nullptr) << "without a fault";
+    }
+    faultyBrowser.reset();
+    browser.emplace();
 }
 
 TEST_F(OriginPolicy, WithoutAPolicyEveryPageIsServedAndNoOriginIsAsked) {

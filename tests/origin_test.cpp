@@ -31,6 +31,43 @@ TEST(Origins, ParseToTheFormABrowserReportsAndBackAgain) {
     }
 }
 
+// Each entry an administrator may write, and why one is refused: the
+// installer shows these reasons and refuses the package.
+TEST(Origins, PolicyEntriesAreOriginsOrAStarAloneOrRefusedWithTheReason) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"https://calls.example", ""},
+        {" https://calls.example:8443 ", ""},
+        {"http://localhost:3000", ""},
+        {"http://[::1]", ""},
+        {"https://calls.example/", "holds a path, query or fragment"},
+        {"https://*.calls.example", "holds a wildcard"},
+        {"https://u@calls.example", "holds user info"},
+        {"calls.example", "is not scheme://host[:port]"},
+        {"https://", "has no host"},
+        {"https://calls.example:0", "has the port '0'"},
+        {"https://calls.example:70000", "has the port '70000'"},
+        {"https://-calls.example", "has a host or port that is not one"},
+        {"ftp://calls.example", "has the scheme ftp"},
+        {"http://calls.example", "uses http to another machine"},
+        {"null", "is not scheme://host[:port]"},
+    };
+    for (const auto& [text, refusal] : cases) {
+        const auto entries = shell::ReadPolicyEntries(text);
+        ASSERT_EQ(entries.size(), 1u) << text;
+        EXPECT_EQ(entries[0].refusal.substr(0, std::string(refusal).size()), refusal) << text;
+        EXPECT_EQ(entries[0].origin.has_value(), !*refusal) << text;
+    }
+    EXPECT_TRUE(shell::ReadPolicyEntries(" * ")[0].everyPage);
+    const auto mixed = shell::ReadPolicyEntries("*;https://a.example;");
+    ASSERT_EQ(mixed.size(), 2u) << "the empty entry after the last \";\" is passed over";
+    EXPECT_FALSE(mixed[0].everyPage);
+    EXPECT_NE(mixed[0].refusal.find("stands alone"), std::string::npos);
+    EXPECT_EQ(shell::PolicyFromValue(std::string("*")).kind, shell::OriginPolicy::Kind::EveryPage);
+    EXPECT_TRUE(shell::Allows(shell::PolicyFromValue(std::string("*")), std::string("null")));
+    EXPECT_EQ(shell::PolicyFromValue(std::string("*;https://a.example")).kind,
+              shell::OriginPolicy::Kind::Origins);
+}
+
 TEST(Origins, APolicyAllowsExactlyItsOriginsAndNothingWhenItNamesNone) {
     const auto policy =
         shell::PolicyFromValue(std::string("https://a.example;;bad; http://localhost:3000 "));

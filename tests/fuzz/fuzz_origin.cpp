@@ -15,9 +15,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Require(shell::OriginText(*shell::ParseOrigin(written)) == written);
         Require(written.find_first_of("/?#@*", written.find("://") + 3) == std::string::npos);
     }
+    // Each entry is exactly one of: an origin, every page, or refused.
+    for (const shell::PolicyEntry& entry : shell::ReadPolicyEntries(text)) {
+        Require(int(entry.origin.has_value()) + int(entry.everyPage) +
+                    int(!entry.refusal.empty()) ==
+                1);
+    }
     const shell::OriginPolicy policy = shell::PolicyFromValue(text);
     for (const shell::Origin& allowed : policy.origins) {
         Require(shell::Allows(policy, shell::OriginText(allowed)));
+    }
+    if (policy.kind == shell::OriginPolicy::Kind::EveryPage) {
+        Require(shell::Allows(policy, std::string("null")));
+        return 0;
     }
     Require(!shell::Allows(policy, std::string("null")));
     Require(shell::Allows(policy, text) ==
