@@ -32,6 +32,17 @@ source scripts/host_manifest.sh
 if [ -z "$version" ]; then
   version=$(sed -n 's/^#define PLUGIN_VERSION_NUMBERS //p' shell/identity.h | sed 's/, */./g')
 fi
+# Windows Installer compares only the first three fields of a version when it
+# looks for older products: the package's version is
+# major.minor.(build * 1000 + revision) of the module's four, so that every
+# later build, even one differing only in the fourth number, upgrades.
+IFS=. read -r major minor build revision <<<"$version"
+if ! [[ "$major.$minor.$build.$revision" =~ ^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+$ ]] ||
+  [ "$major" -gt 255 ] || [ "$minor" -gt 255 ] || [ "$build" -gt 64 ] || [ "$revision" -gt 999 ]; then
+  echo "package.sh: the version $version is not major.minor.build.revision with build <= 64 and revision <= 999" >&2
+  exit 2
+fi
+package_version="$major.$minor.$((build * 1000 + revision))"
 # A product code of its own for each version, the same every time it is built.
 hash=$(printf 'npDravenilFileAccessPlugin %s' "$version" | md5sum | tr a-f A-F)
 product_code="${hash:0:8}-${hash:8:4}-${hash:12:4}-${hash:16:4}-${hash:20:12}"
@@ -52,18 +63,21 @@ i686-w64-mingw32-objcopy --strip-all --add-gnu-debuglink="$output/npDravenilFile
 # goes.
 i686-w64-mingw32-objcopy --strip-all build/windows-release/bin/npDravenilFileAccessHost.exe \
   "$staging/npDravenilFileAccessHost.exe"
+i686-w64-mingw32-objcopy --strip-all build/windows-release/bin/npDravenilFileAccessSetup.dll \
+  "$staging/npDravenilFileAccessSetup.dll"
 write_host_manifest chromium npDravenilFileAccessHost.exe "$staging/chromium.json"
 write_host_manifest firefox npDravenilFileAccessHost.exe "$staging/firefox.json"
 
 package="$output/npDravenilFileAccessPlugin-$version.msi"
 wixl --arch x86 -o "$package" \
-  -D ProductCode="$product_code" -D Version="$version" \
+  -D ProductCode="$product_code" -D Version="$package_version" -D ModuleVersion="$version" \
   -D ProductName="$(identity PLUGIN_PRODUCT_NAME)" -D Vendor="$(identity PLUGIN_VENDOR)" \
   -D RegistryId="$(identity PLUGIN_REGISTRY_ID)" -D MimeType="$(identity PLUGIN_MIME_TYPE)" \
   -D Extension="$(identity PLUGIN_FILE_EXTENSION)" \
   -D ModulePath="$staging/npDravenilFileAccessPlugin.dll" \
   -D HostPath="$staging/npDravenilFileAccessHost.exe" -D HostName="$(identity HOST_NAME)" \
   -D ChromiumManifestPath="$staging/chromium.json" -D FirefoxManifestPath="$staging/firefox.json" \
+  -D SetupActionsPath="$staging/npDravenilFileAccessSetup.dll" \
   installer/npDravenilFileAccessPlugin.wxs
 # wixl writes no component conditions: the origin policy's component is
 # installed only when there is a policy to write (ALLOWEDORIGINS given, or

@@ -3,7 +3,10 @@
 # version installs silently, the current one upgrades it in place, the
 # registered module loads and answers, the native-messaging host is
 # registered for each browser and answers, an older package is refused, and
-# uninstalling leaves nothing of the plug-in and everything else.
+# uninstalling leaves nothing of the plug-in and everything else. A package
+# without ALLOWEDORIGINS, or with an entry that is no origin, installs
+# nothing and says why in its log; "*" serves every page; a build that
+# differs only in the fourth version number upgrades the one before it.
 #
 # Every run starts from a new prefix of its own and throws it away on every
 # path, failure included: nothing of one run can make another pass or fail.
@@ -42,9 +45,38 @@ scripts/package.sh --output "$out/new" >"$out/package.log" 2>&1 ||
   fail "package: $(tail -5 "$out/package.log")"
 old=$(ls "$out"/old/*.msi) new=$(ls "$out"/new/*.msi)
 current=$(basename "$new" .msi); current=${current#npDravenilFileAccessPlugin-}
+# The build before this one, differing only in the fourth number.
+IFS=. read -r major minor build revision <<<"$current"
+[ "$revision" -gt 0 ] || fail "the current version $current has no fourth number to step back from"
+previous="$major.$minor.$build.$((revision - 1))"
+scripts/package.sh --version "$previous" --output "$out/previous" >"$out/package.log" 2>&1 ||
+  fail "package $previous: $(tail -5 "$out/package.log")"
+prev=$(ls "$out"/previous/*.msi)
+# Whether the installer's log (plain text, or UTF-16) holds the text.
+log_has() { grep -aqF "$2" "$1" || iconv -f UTF-16LE -t UTF-8 "$1" 2>/dev/null | grep -aqF "$2"; }
+products() {
+  w reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s |
+    tr -d '\r' | grep -c 'DisplayName.*Dravenil File Access Plugin'
+}
+
+# Without ALLOWEDORIGINS, and with an entry that is no origin, nothing is
+# installed and the log says why.
+if w msiexec /i "$(winepath -w "$new")" /qn /l*v "$(winepath -w "$out/none.log")"; then
+  fail "a package without ALLOWEDORIGINS was installed"
+fi
+log_has "$out/none.log" "ALLOWEDORIGINS is required" ||
+  fail "the log does not say ALLOWEDORIGINS is required"
+if w msiexec /i "$(winepath -w "$new")" /qn ALLOWEDORIGINS='https://ok.example;https://calls.example/' \
+  /l*v "$(winepath -w "$out/bad.log")"; then
+  fail "a package with a path in ALLOWEDORIGINS was installed"
+fi
+log_has "$out/bad.log" "the entry 'https://calls.example/' holds a path" ||
+  fail "the log does not name the refused entry"
+if w reg query "$key" >/dev/null; then fail "a refused package registered the plug-in"; fi
+[ "$(products)" = 0 ] || fail "a refused package left a product"
 
 w reg add "$other" /v Path /d 'C:\elsewhere\npother.dll' /f >/dev/null
-policy='HKLM\Software\Dravenil\FileAccessPlugin'
+policy='HKLM\Software\Policies\Dravenil\FileAccessPlugin'
 origins='https://calls.example;https://calls.example:8443'
 w msiexec /i "$(winepath -w "$old")" /qn ALLOWEDORIGINS="$origins" || fail "silent install of 5.2.0.0"
 [ "$(value "$policy" AllowedOrigins)" = "$origins" ] || fail "the origin policy written: $(value "$policy" AllowedOrigins)"
@@ -108,4 +140,23 @@ done
 if w reg query "$policy" /v AllowedOrigins >/dev/null; then fail "the origin policy removed"; fi
 [ "$(value "$other" Path)" = 'C:\elsewhere\npother.dll' ] || fail "an unrelated plug-in's key kept"
 w reg delete "$other" /f >/dev/null
-echo "installer: install, upgrade, load, host route, refused downgrade and uninstall as expected"
+[ "$(products)" = 0 ] || fail "a product left after the uninstall"
+
+# "*" serves every page; the next build, differing only in the fourth
+# number, upgrades it and keeps it; one product is left, and uninstalling
+# it leaves nothing.
+w msiexec /i "$(winepath -w "$prev")" /qn ALLOWEDORIGINS='*' || fail "install $previous with *"
+[ "$(value "$policy" AllowedOrigins)" = '*' ] || fail "the policy *: '$(value "$policy" AllowedOrigins)'"
+path=$(value "$key" Path)
+answer=$(w build/windows/bin/plugin-console.exe --plugin "$path" --quiet \
+  --origin https://anywhere.example 'fileExists("C:\\windows\\win.ini")' | tr -d '\r') || true
+[ "$answer" = true ] || fail "with * a page of any origin is answered: '$answer'"
+w msiexec /i "$(winepath -w "$new")" /qn || fail "upgrade from $previous to $current"
+[ "$(products)" = 1 ] || fail "$(products) products after upgrading $previous to $current"
+[ "$(value "$key" Version)" = "$current" ] || fail "after the fourth-number upgrade: $(value "$key" Version)"
+[ "$(value "$policy" AllowedOrigins)" = '*' ] || fail "the policy * kept through the upgrade"
+w msiexec /x "$(winepath -w "$new")" /qn || fail "uninstall after the fourth-number upgrade"
+[ "$(products)" = 0 ] || fail "a product left after uninstalling"
+if w reg query "$key" >/dev/null; then fail "registration left after uninstalling"; fi
+[ ! -e "$unix" ] || fail "module left after uninstalling"
+echo "installer: required and checked origins, install, upgrades, load, host route, refused downgrade and uninstall as expected"
