@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing the plug-in needs on Debian 12, when it is
 # missing: the 32-bit mingw-w64 cross compiler (posix threads), CMake, Ninja,
-# the GoogleTest sources, Wine with its 32-bit half, and clang with its
+# the GoogleTest sources, Wine with its 32-bit and 64-bit halves, and clang with its
 # sanitizer and fuzzer runtimes for the native build, Node.js and TypeScript,
 # Chromium and Firefox ESR for the extension's tests, and wixl for the
 # installer. Safe to run
@@ -15,6 +15,9 @@ command -v ninja >/dev/null || need+=(ninja-build)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 command -v wine >/dev/null || need+=(wine)
 dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
+# A 64-bit prefix for the registry-view test (its server serves 32-bit
+# prefixes too).
+dpkg -s wine64 >/dev/null 2>&1 || need+=(wine64)
 command -v clang++ >/dev/null || need+=(clang)
 dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
 command -v npm >/dev/null || need+=(npm)

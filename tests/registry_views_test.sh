@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# The origin policy in a 64-bit Wine prefix, as on 64-bit Windows: set with
+# the 64-bit reg.exe and with the 32-bit one, the 32-bit module obeys it
+# either way. The prefix is the test's own and goes on every path.
+set -uo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+dpkg -s wine64 >/dev/null 2>&1 || { echo "SKIPPED: no 64-bit Wine (Debian's wine64) here"; exit 77; }
+out=$(mktemp -d "${TMPDIR:-/tmp}/registry-views.XXXXXX")
+export WINEPREFIX="$out/prefix" WINEDEBUG=-all
+fail() { echo "FAILED: $*" >&2; exit 1; }
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$out"
+}
+trap cleanup EXIT
+
+mkdir -p "$WINEPREFIX"
+WINEARCH=win64 wineboot -i >/dev/null 2>&1 </dev/null || true
+wineserver -p >/dev/null 2>&1 </dev/null || true
+[ -d "$WINEPREFIX/drive_c/windows/syswow64" ] || fail "the prefix is not a 64-bit one"
+w() { wine "$@" 2>/dev/null </dev/null; }
+key='HKLM\Software\Policies\Dravenil\FileAccessPlugin'
+served() {
+  w build/windows/bin/plugin-console.exe --quiet --origin "$1" 'fileExists("C:\\windows\\win.ini")' |
+    tr -d '\r'
+}
+
+for reg in 'C:\windows\system32\reg.exe' 'C:\windows\syswow64\reg.exe'; do
+  w "$reg" add "$key" /v AllowedOrigins /d 'https://calls.example:8443' /f >/dev/null ||
+    fail "$reg could not set the policy"
+  [ "$(served https://calls.example:8443)" = true ] || fail "set by $reg, the allowed origin is not served"
+  [ -z "$(served https://calls.example)" ] || fail "set by $reg, another origin is served"
+  w "$reg" delete "$key" /f >/dev/null || fail "$reg could not remove the policy"
+  [ "$(served https://calls.example)" = true ] || fail "without a policy, a page is not served"
+done
+echo "registry views: the policy set by the 64-bit and by the 32-bit reg.exe is obeyed by the 32-bit module"
