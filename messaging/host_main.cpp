@@ -15,6 +15,7 @@
 #include "browser/standin.h"
 #include "browser/working_folder.h"
 #include "messaging/host_session.h"
+#include "messaging/json.h"
 #include "scriptable/method_table.h"
 #include "shell/machine_policy.h"
 
@@ -64,12 +65,32 @@ int main() {
         // reported it.
         // The plug-in asks the page's origin too when it hands out its
         // object: it is told the origin of the request that first calls it.
-        const shell::OriginPolicy policy = shell::ReadMachineOriginPolicy();
+        // It is read for every request, so that a changed policy holds at
+        // once, on connections already open too.
         const messaging::OriginFunction originAllowed =
             [&](const std::optional<std::string>& origin) {
                 browser.documentOrigin = origin;
-                return shell::Allows(policy, origin);
+                return shell::Allows(shell::ReadMachineOriginPolicy(), origin);
             };
+        // What the extension registers its page scripts for.
+        const messaging::PolicyFunction policyText = [] {
+            const shell::OriginPolicy policy = shell::ReadMachineOriginPolicy();
+            switch (policy.kind) {
+                case shell::OriginPolicy::Kind::None:
+                    return std::string("null");
+                case shell::OriginPolicy::Kind::EveryPage:
+                    return std::string("\"*\"");
+                case shell::OriginPolicy::Kind::Origins:
+                case shell::OriginPolicy::Kind::Unusable:
+                    break;
+            }
+            std::string list = "[";
+            for (const shell::Origin& origin : policy.origins) {
+                if (list.size() > 1) list += ',';
+                list += messaging::JsonString(shell::OriginText(origin));
+            }
+            return list + "]";
+        };
         const messaging::CallFunction call = [&](const std::string& method,
                                                  const std::vector<standin::Value>& args) {
             return embed.Call(method, args);
@@ -95,7 +116,7 @@ int main() {
                 Answer("{\"id\":null,\"error\":\"bad request: the input ended inside a message\"}");
                 return 0;
             }
-            Answer(messaging::AnswerRequest(request, Arity, call, originAllowed));
+            Answer(messaging::AnswerRequest(request, Arity, call, originAllowed, policyText));
         }
         return 0;
     } catch (...) {

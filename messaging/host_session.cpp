@@ -90,7 +90,7 @@ constexpr size_t kMostArguments = 16;
 }  // namespace
 
 Answer AnswerRequest(std::string_view text, const ArityFunction& arity, const CallFunction& call,
-                     const OriginFunction& originAllowed) {
+                     const OriginFunction& originAllowed, const PolicyFunction& policy) {
     auto parsed = ParseRequest(text, kMostArguments);
     if (const auto* error = std::get_if<JsonError>(&parsed)) {
         return {"null", ErrorAnswer("null", "bad request: " + error->message + " at byte " +
@@ -106,6 +106,12 @@ Answer AnswerRequest(std::string_view text, const ArityFunction& arity, const Ca
         return {"null", ErrorAnswer("null",
                                     "bad request: an \"id\" is an integer within 2^53 or a "
                                     "string of at most 256 characters")};
+    }
+    const auto* method = request.method.present && !request.method.composite
+                             ? std::get_if<std::string>(&request.method.value.value)
+                             : nullptr;
+    if (policy && method && *method == kPolicyRequest) {
+        return {*id, "{\"id\":" + *id + ",\"policy\":" + policy() + "}"};
     }
     if (originAllowed) {
         const auto* origin = request.origin.present

@@ -43,9 +43,16 @@ struct Answer {
 // request's "origin" (the sending page's origin as the browser reported it
 // to the extension; nothing when the request has none), and a request it
 // refuses is answered with an error and never reaches `call`.
+//
+// A request whose method is kPolicyRequest is the extension's own question:
+// which pages the policy in force serves. It is answered {"id": n,
+// "policy": ...} with the JSON text `policy` gives: null for no policy (every
+// page), "*" for every page, or the array of origins ([] serves none).
 using OriginFunction = std::function<bool(const std::optional<std::string>&)>;
+using PolicyFunction = std::function<std::string()>;
+inline constexpr std::string_view kPolicyRequest = "#policy";
 Answer AnswerRequest(std::string_view request, const ArityFunction& arity, const CallFunction& call,
-                     const OriginFunction& originAllowed = {});
+                     const OriginFunction& originAllowed = {}, const PolicyFunction& policy = {});
 
 // The largest message a browser takes from a host.
 constexpr size_t kMaxAnswerBytes = 1024 * 1024;

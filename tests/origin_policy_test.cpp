@@ -162,9 +162,13 @@ TEST(OriginPolicyHost, RequestsFromOtherOriginsAreRefusedBeforeTheyReachThePlugI
                    },
                    [&](const std::optional<std::string>& origin) {
                        return shell::Allows(policy, origin);
-                   })
+                   },
+                   [] { return std::string(R"(["https://calls.example"])"); })
             .text;
     };
+    // The extension's own question, which needs no page origin.
+    EXPECT_EQ(answer(R"({"id":5,"method":"#policy","args":[]})"),
+              R"({"id":5,"policy":["https://calls.example"]})");
     const std::string refused =
         R"(,"error":"the administrator's origin policy does not allow this page's origin"})";
     EXPECT_EQ(
