@@ -6,12 +6,12 @@
 // exactly a method's, as the plug-in does. DravenilFileAccess.parse reads the
 // bracketed result texts without evaluating them.
 //
-// Only pages of the exact origins the extension was built for get it. Every
-// call settles: a value that cannot be sent rejects at once with a TypeError
-// or RangeError, and a host that goes away rejects what waited on it.
+// The extension registers it only for the pages the administrator's origin
+// policy serves. Every call settles: a value that cannot be sent rejects at
+// once with a TypeError or RangeError, and a host that goes away rejects
+// what waited on it.
 (() => {
   "use strict";
-  if (!DRAVENIL_ORIGINS.includes(window.location.origin)) return;
   const pending = new Map();
   let nextId = 1;
   // What the host takes in one request, less room for the envelope.

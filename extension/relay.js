@@ -1,9 +1,10 @@
 // Runs beside the page, in the extension's world: carries the page's own
-// calls to the service worker and the answers back. Only a page of an
-// allowed origin is served, and only messages its own window posted: a frame
-// of another origin inside it reaches nothing.
+// calls to the service worker and the answers back. It is registered only
+// for the pages the origin policy serves, and carries only messages its own
+// window posted: a frame of another origin inside it reaches nothing. The
+// service worker checks the page's exact origin again.
 "use strict";
-if (DRAVENIL_ORIGINS.includes(window.location.origin)) {
+{
   window.addEventListener("message", (event) => {
     const data = event.data;
     if (event.source !== window || event.origin !== window.location.origin) return;

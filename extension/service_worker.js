@@ -2,14 +2,118 @@
 // loads the plug-in and answers {"id", "result"} or {"id", "error"}; an answer
 // too large for one message comes in numbered parts, joined here. A host that
 // exits rejects every call of its tab that waited on it, and the next call
-// starts a new one. Requests are forwarded only from pages whose origin, as
-// the browser reports it, is one the extension was built for.
+// starts a new one.
+//
+// Which pages are served is the administrator's origin policy on this
+// machine, which the host reads: the worker asks the host for it, registers
+// the page scripts for exactly those origins, and asks again whenever a tab
+// starts loading, so that a changed policy holds from the next page on. Until
+// the policy is known, no page is served. Requests are forwarded only from
+// pages whose origin, as the browser reports it, the policy names; the host
+// checks each request again.
 "use strict";
 // Chromium runs this as a service worker; Firefox as a background script
-// after origins.js and methods.js.
-if (typeof importScripts === "function") importScripts("origins.js", "methods.js");
+// after methods.js.
+if (typeof importScripts === "function") importScripts("methods.js");
 const HOST = "com.dravenil.fileaccess";
+const FIREFOX = chrome.runtime.getURL("").startsWith("moz-extension:");
 const connections = new Map(); // tab id -> { port, nextId, pending, parts }
+
+// ---- The policy in force ----------------------------------------------------
+
+// What the policy serves: undefined until the host has said; "*" for every
+// page (also when no policy is set); else the exact origins.
+let served;
+let asking = null;
+let askedAt = 0;
+
+// The host's answer to the extension's own question, on a port of its own.
+function askHost() {
+  return new Promise((resolve) => {
+    let port;
+    try {
+      port = chrome.runtime.connectNative(HOST);
+    } catch (error) {
+      resolve(undefined);
+      return;
+    }
+    port.onMessage.addListener((message) => {
+      port.disconnect();
+      if (message && message.policy === null) resolve("*");
+      else if (message && (message.policy === "*" || Array.isArray(message.policy))) resolve(message.policy);
+      else resolve(undefined);
+    });
+    port.onDisconnect.addListener(() => resolve(undefined));
+    port.postMessage({ id: 0, method: "#policy", args: [] });
+  });
+}
+
+// The patterns that match exactly the pages of `policy`. Chromium matches
+// ports (a pattern names the default one too); Firefox matches none that name
+// one, so its patterns name the host alone and the checks below keep to the
+// exact origins.
+function patterns(policy) {
+  if (policy === "*") return ["<all_urls>"];
+  const list = new Set();
+  for (const origin of policy) {
+    const url = new URL(origin);
+    const port = url.port || (url.protocol === "https:" ? "443" : "80");
+    list.add(FIREFOX ? `${url.protocol}//${url.hostname}/*` : `${url.protocol}//${url.hostname}:${port}/*`);
+  }
+  return [...list];
+}
+
+const kScripts = [
+  { id: "dravenil-page", js: ["page.js"], world: "MAIN" },
+  { id: "dravenil-relay", js: ["methods.js", "relay.js"] },
+];
+
+// Registers the page scripts for `policy`, one call at a time, leaving them
+// as they are when they already match it.
+let registering = Promise.resolve();
+function register(policy) {
+  registering = registering.then(async () => {
+    const matches = policy === undefined ? [] : patterns(policy);
+    const existing = await chrome.scripting.getRegisteredContentScripts({ ids: kScripts.map((s) => s.id) });
+    const same = existing.length === kScripts.length &&
+      existing.every((s) => JSON.stringify([...s.matches].sort()) === JSON.stringify([...matches].sort()));
+    if (same) return;
+    if (existing.length) await chrome.scripting.unregisterContentScripts({ ids: existing.map((s) => s.id) });
+    if (!matches.length) return;
+    await chrome.scripting.registerContentScripts(kScripts.map((s) => ({
+      ...s, matches, runAt: "document_start", persistAcrossSessions: true,
+    })));
+  }).catch((error) => console.error(`the page scripts could not be registered: ${error}`));
+  return registering;
+}
+
+// Asks the host again (at most once a second); keeps the last answer when the
+// host cannot be asked. A policy the host cannot give serves no page.
+function refreshPolicy() {
+  if (asking) return asking;
+  if (served !== undefined && Date.now() - askedAt < 1000) return Promise.resolve(served);
+  asking = askHost().then(async (policy) => {
+    askedAt = Date.now();
+    served = policy === undefined ? [] : policy;
+    await register(served);
+    asking = null;
+    return served;
+  });
+  return asking;
+}
+
+function serves(origin) {
+  return served === "*" || (Array.isArray(served) && served.includes(origin));
+}
+
+refreshPolicy();
+chrome.runtime.onStartup.addListener(refreshPolicy);
+chrome.runtime.onInstalled.addListener(refreshPolicy);
+chrome.tabs.onUpdated.addListener((tabId, change) => {
+  if (change.status === "loading") refreshPolicy();
+});
+
+// ---- Calls ---------------------------------------------------------------------
 
 function connect(tabId) {
   const connection = { port: chrome.runtime.connectNative(HOST), nextId: 1,
@@ -42,15 +146,15 @@ function connect(tabId) {
   return connection;
 }
 
-chrome.runtime.onMessage.addListener((request, sender, sendResponse) => {
+function forward(request, sender, sendResponse) {
   const origin = sender.origin || (sender.url ? new URL(sender.url).origin : "");
-  if (sender.id !== chrome.runtime.id || !DRAVENIL_ORIGINS.includes(origin)) {
+  if (sender.id !== chrome.runtime.id || !serves(origin)) {
     sendResponse({ error: "this page's origin may not use the file access host" });
-    return false;
+    return;
   }
   if (!request || typeof request.method !== "string" || !DRAVENIL_METHODS.includes(request.method)) {
     sendResponse({ error: "exception during invocation" });
-    return false;
+    return;
   }
   const tabId = sender.tab ? sender.tab.id : -1;
   const connection = connections.get(tabId) || connect(tabId);
@@ -63,9 +167,17 @@ chrome.runtime.onMessage.addListener((request, sender, sendResponse) => {
   } catch (error) {
     connection.pending.delete(id);
     sendResponse({ error: `the call could not be sent: ${error && error.message ? error.message : error}` });
-    return false;
   }
-  return true; // the answer comes later
+}
+
+chrome.runtime.onMessage.addListener((request, sender, sendResponse) => {
+  // A worker that has just started knows no policy yet: it asks first.
+  if (served === undefined) {
+    refreshPolicy().then(() => forward(request, sender, sendResponse));
+  } else {
+    forward(request, sender, sendResponse);
+  }
+  return true; // the answer may come later
 });
 
 chrome.tabs.onRemoved.addListener((tabId) => {

@@ -25,6 +25,9 @@ command -v node >/dev/null || need+=(nodejs)
 command -v chromium >/dev/null || need+=(chromium)
 command -v firefox-esr >/dev/null || need+=(firefox-esr)
 command -v wixl >/dev/null || need+=(wixl msitools)
+command -v zip >/dev/null || need+=(zip)
+command -v unzip >/dev/null || need+=(unzip)
+command -v openssl >/dev/null || need+=(openssl)
 
 # TypeScript, to check page script against the declarations, in the build
 # folder's own tools.

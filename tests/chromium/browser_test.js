@@ -29,6 +29,43 @@ function winePath(unixPath) {
   return execFileSync("winepath", ["-w", unixPath], { env: wineEnv }).toString().trim();
 }
 
+// The machine's origin policy in the prefix, which the host reads and the
+// extension registers its page scripts for. A test sets it and removes it
+// again; a prefix that already has one is not the test's to change.
+const policyKey = "HKLM\\Software\\Policies\\Dravenil\\FileAccessPlugin";
+function reg(args) {
+  return spawnSyncQuiet("wine", ["reg", ...args]);
+}
+function spawnSyncQuiet(command, args) {
+  const { spawnSync } = require("child_process");
+  return spawnSync(command, args, { env: wineEnv, stdio: ["ignore", "pipe", "ignore"] });
+}
+function policyIsSet() {
+  return reg(["query", policyKey, "/v", "AllowedOrigins"]).status === 0;
+}
+function setPolicy(value) {
+  if (reg(["add", policyKey, "/v", "AllowedOrigins", "/d", value, "/f"]).status !== 0) {
+    throw new Error("the origin policy could not be set in the prefix");
+  }
+}
+function removePolicy() {
+  reg(["delete", policyKey, "/f"]);
+}
+
+// Waits until a page of `url` gets window.DravenilFileAccess (the extension
+// has learned the policy and registered its scripts), loading it afresh each
+// time; `load(url)` gives what the page's `typeof` says.
+async function waitServed(load, url, want = "object", seconds = 60) {
+  let seen;
+  for (const deadline = Date.now() + seconds * 1000; Date.now() < deadline;) {
+    seen = await load(url);
+    if (seen === want) return true;
+    await new Promise((r) => setTimeout(r, 500));
+  }
+  fail(`${url} still sees ${seen}, not ${want}`);
+  return false;
+}
+
 // The calls the page makes, and the console makes after it.
 function calls(exchange) {
   return [
@@ -244,20 +281,24 @@ async function main() {
   let otherOrigin = "";
   const server = http.createServer((request, response) => {
     response.writeHead(200, { "content-type": "text/html" });
+    if (request.url.startsWith("/probe")) return response.end("<!doctype html><title>probe</title>");
     response.end(page(list).replace("<script>", `<script>window.__frameUrl = ${JSON.stringify(otherOrigin + "/frame")};`));
   });
   await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
   const origin = `http://127.0.0.1:${server.address().port}`;
   const other = http.createServer((request, response) => {
     response.writeHead(200, { "content-type": "text/html" });
+    if (request.url.startsWith("/probe")) return response.end("<!doctype html><title>probe</title>");
     response.end(otherPage());
   });
   await new Promise((resolve) => other.listen(0, "127.0.0.1", resolve));
   otherOrigin = `http://127.0.0.1:${other.address().port}`;
 
   const built = path.join(scratch, "built");
-  execFileSync(path.join(root, "scripts", "extension.sh"), ["--allow", origin, "--out", built],
+  execFileSync(path.join(root, "scripts", "extension.sh"), ["--out", built],
     { env: wineEnv, stdio: ["ignore", "ignore", "inherit"] });
+  if (policyIsSet()) throw new Error("an origin policy is already set in this prefix; the test sets its own");
+  setPolicy(origin);
   const profile = path.join(scratch, "profile");
   fs.mkdirSync(path.join(profile, "NativeMessagingHosts"), { recursive: true });
   fs.copyFileSync(path.join(built, "com.dravenil.fileaccess.json"),
@@ -281,6 +322,23 @@ async function main() {
       if (Date.now() > deadline) throw new Error("the extension's service worker did not start");
       await new Promise((r) => setTimeout(r, 200));
     }
+    // What a fresh page of `url` sees of the API.
+    const load = async (url) => {
+      const target = await cdp.send("Target.createTarget", { url });
+      const session = (await cdp.send("Target.attachToTarget", { targetId: target.targetId, flatten: true })).sessionId;
+      let seen;
+      for (let attempt = 0; attempt < 50; attempt++) {
+        const evaluated = await cdp.send("Runtime.evaluate", { expression:
+          "document.readyState === 'complete' ? typeof window.DravenilFileAccess : ''", returnByValue: true }, session);
+        seen = evaluated.result.value;
+        if (seen) break;
+        await new Promise((r) => setTimeout(r, 100));
+      }
+      await cdp.send("Target.closeTarget", { targetId: target.targetId });
+      return seen;
+    };
+    // The policy comes from the host: until it has come, no page is served.
+    if (!await waitServed(load, origin + "/probe")) throw new Error("the policy's origin was never served");
     const { targetId } = await cdp.send("Target.createTarget", { url: origin + "/" });
     const { sessionId } = await cdp.send("Target.attachToTarget", { targetId, flatten: true });
     let answers;
@@ -324,6 +382,14 @@ async function main() {
     if (probed !== "undefined,undefined,undefined") fail(`a page on another port sees: ${probed}`);
     await new Promise((r) => setTimeout(r, 1000));
     if (fs.existsSync(path.join(setFolder(), "I", "Forged"))) fail("a page on another port created a workspace");
+
+    // The administrator changes the policy: without a restart, the new
+    // origin is served and the old one no longer.
+    setPolicy(otherOrigin);
+    await waitServed(load, otherOrigin + "/probe");
+    await waitServed(load, origin + "/probe", "undefined");
+    // The console plays its own page, under no policy.
+    removePolicy();
     if (answers.pop() !== "typed:function") fail("window.DravenilFileAccess has no method functions");
     const roundTrip = answers.pop();
 
@@ -340,6 +406,7 @@ async function main() {
     if (!process.exitCode) console.log(`browser: ${answers.length} calls answered as the console answers them`);
     console.log(`browser: ${roundTrip}`);
   } finally {
+    removePolicy();
     chromium.kill();
     await new Promise((resolve) => chromium.once("exit", resolve));
     // The hosts end when Chromium closes their input; then the prefix's
@@ -374,7 +441,7 @@ async function main() {
 // The Firefox test shares the page, the calls and the comparisons.
 module.exports = {
   root, prefix, wineEnv, scratch, outer, fail, winePath, calls, setFolder, prepare, runConsole,
-  page, otherPage, winePids, descendsFromUs,
+  page, otherPage, winePids, descendsFromUs, policyIsSet, setPolicy, removePolicy, waitServed,
 };
 
 if (require.main === module) {

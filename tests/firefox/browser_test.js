@@ -143,20 +143,24 @@ async function main() {
   let otherOrigin = "";
   const server = http.createServer((request, response) => {
     response.writeHead(200, { "content-type": "text/html" });
+    if (request.url.startsWith("/probe")) return response.end("<!doctype html><title>probe</title>");
     response.end(shared.page(list).replace("<script>", `<script>window.__frameUrl = ${JSON.stringify(otherOrigin + "/frame")};`));
   });
   await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
   const origin = `http://127.0.0.1:${server.address().port}`;
   const other = http.createServer((request, response) => {
     response.writeHead(200, { "content-type": "text/html" });
+    if (request.url.startsWith("/probe")) return response.end("<!doctype html><title>probe</title>");
     response.end(shared.otherPage());
   });
   await new Promise((resolve) => other.listen(0, "127.0.0.1", resolve));
   otherOrigin = `http://127.0.0.1:${other.address().port}`;
 
   const built = path.join(scratch, "firefox-built");
-  execFileSync(path.join(root, "scripts", "extension.sh"), ["--browser", "firefox", "--allow", origin, "--out", built],
+  execFileSync(path.join(root, "scripts", "extension.sh"), ["--browser", "firefox", "--out", built],
     { env: wineEnv, stdio: ["ignore", "ignore", "inherit"] });
+  if (shared.policyIsSet()) throw new Error("an origin policy is already set in this prefix; the test sets its own");
+  shared.setPolicy(origin);
   // Firefox finds host manifests only below $HOME.
   const home = path.join(scratch, "firefox-home");
   const hosts = path.join(home, ".mozilla", "native-messaging-hosts");
@@ -191,9 +195,16 @@ async function main() {
     await bidi.send("session.new", { capabilities: {} });
     await bidi.send("webExtension.install", { extensionData: { type: "path", path: path.join(built, "extension") } });
     const { context } = await bidi.send("browsingContext.create", { type: "tab" });
-    await bidi.send("browsingContext.navigate", { context, url: origin + "/", wait: "complete" });
     const evaluate = async (expression, where = context) => plain((await bidi.send("script.evaluate",
       { expression, target: { context: where }, awaitPromise: true })).result);
+    // What a freshly loaded page of `url` sees of the API.
+    const load = async (url) => {
+      await bidi.send("browsingContext.navigate", { context, url, wait: "complete" });
+      return evaluate("typeof window.DravenilFileAccess");
+    };
+    // The policy comes from the host: until it has come, no page is served.
+    if (!await shared.waitServed(load, origin + "/probe")) throw new Error("the policy's origin was never served");
+    await bidi.send("browsingContext.navigate", { context, url: origin + "/", wait: "complete" });
     const answers = await evaluate("window.__answers");
     if (!Array.isArray(answers)) throw new Error(`the page gave no answers: ${JSON.stringify(answers)}`);
     if (answers.pop() !== "typed:function") fail("window.DravenilFileAccess has no method functions");
@@ -205,13 +216,28 @@ async function main() {
     }
     if (checks.forgedAnswers !== 0) fail(`a frame of another origin got ${checks.forgedAnswers} answers`);
 
-    // Firefox ignores ports in match patterns: the origin checks hold alone.
+    // Firefox ignores ports in match patterns: a page of the same host on
+    // another port may get the names, but the service worker and the host
+    // refuse every call it makes.
     const probe = await bidi.send("browsingContext.create", { type: "tab" });
     await bidi.send("browsingContext.navigate", { context: probe.context, url: otherOrigin + "/", wait: "complete" });
     const probed = await evaluate("window.__probe", probe.context);
-    if (probed !== "undefined,undefined,undefined") fail(`a page on another port sees: ${probed}`);
+    if (!/^(undefined|object),undefined,undefined$/.test(probed)) fail(`a page on another port sees: ${probed}`);
+    if (probed.startsWith("object")) {
+      const refused = await evaluate("window.DravenilFileAccess.fileExists('C:\\\\windows\\\\win.ini')" +
+        ".then(() => 'answered', (e) => e.message)", probe.context);
+      if (refused !== "this page's origin may not use the file access host") fail(`another port's call: ${refused}`);
+    }
     await new Promise((r) => setTimeout(r, 1000));
     if (fs.existsSync(path.join(shared.setFolder(), "I", "Forged"))) fail("another origin created a workspace");
+
+    // The administrator changes the policy: without a restart, the new
+    // origin is served, and the old one no longer.
+    shared.setPolicy("http://localhost:" + new URL(otherOrigin).port);
+    await shared.waitServed(load, "http://localhost:" + new URL(otherOrigin).port + "/probe");
+    await shared.waitServed(load, origin + "/probe", "undefined");
+    // The console plays its own page, under no policy.
+    shared.removePolicy();
 
     shared.prepare(exchangeDir);
     const expected = shared.runConsole(list);
@@ -225,6 +251,7 @@ async function main() {
     if (!process.exitCode) console.log(`firefox: ${answers.length} calls answered as the console answers them`);
     console.log(`firefox: ${roundTrip}`);
   } finally {
+    shared.removePolicy();
     if (bidi) bidi.close();
     firefox.kill();
     await new Promise((resolve) => (firefox.exitCode !== null ? resolve() : firefox.once("exit", resolve)));

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# scripts/extension.sh builds one extension for every organisation: no
+# origin is built in. With a key it packs a signed CRX3 and its update
+# manifest for Chromium, and an .xpi with updates.json for Firefox; the host
+# manifest allows exactly the id that follows from the key.
+set -uo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+out=$(mktemp -d "${TMPDIR:-/tmp}/extension-build.XXXXXX")
+trap 'rm -rf "$out"' EXIT
+failed=0
+fail() { echo "FAILED: $*" >&2; failed=1; }
+source scripts/host_manifest.sh
+
+# A throwaway key: the vendor's own never enters the repository.
+openssl genrsa -out "$out/key.pem" 2048 2>/dev/null || { echo "SKIPPED: no openssl"; exit 77; }
+id=$(extension_id_of_key "$out/key.pem")
+scripts/extension.sh --out "$out/chromium" --key "$out/key.pem" --update-url https://updates.example/ext \
+  >/dev/null 2>&1 || fail "the Chromium build with a key"
+[ "$(head -c 4 "$out/chromium/fileaccess.crx" 2>/dev/null)" = Cr24 ] || fail "no CRX was packed"
+[ "$(od -An -tu4 -j4 -N4 "$out/chromium/fileaccess.crx" 2>/dev/null | tr -d ' ')" = 3 ] || fail "the CRX is not CRX3"
+grep -q "appid='$id'" "$out/chromium/updates.xml" || fail "the update manifest does not name $id"
+grep -q "codebase='https://updates.example/ext/fileaccess.crx'" "$out/chromium/updates.xml" ||
+  fail "the update manifest's codebase"
+grep -q "\"chrome-extension://$id/\"" "$out/chromium/com.dravenil.fileaccess.json" ||
+  fail "the host manifest does not allow $id"
+[ "$(extension_id "$out/chromium/extension/manifest.json")" = "$id" ] ||
+  fail "the unpacked extension's key gives another id"
+if grep -rq "DRAVENIL_ORIGINS\|127.0.0.1\|calls.example" "$out/chromium/extension"; then
+  fail "an origin is built into the extension"
+fi
+
+scripts/extension.sh --browser firefox --out "$out/firefox" --update-url https://updates.example/ext \
+  >/dev/null 2>&1 || fail "the Firefox build"
+unzip -p "$out/firefox/fileaccess.xpi" manifest.json 2>/dev/null |
+  grep -q '"update_url": "https://updates.example/ext/updates.json"' || fail "the .xpi's manifest"
+grep -q '"update_link": "https://updates.example/ext/fileaccess.xpi"' "$out/firefox/updates.json" ||
+  fail "updates.json"
+
+# Without a key, the release id of extension/manifest.json.
+scripts/extension.sh --out "$out/release" >/dev/null 2>&1 || fail "the build without a key"
+grep -q "\"chrome-extension://$(extension_id)/\"" "$out/release/com.dravenil.fileaccess.json" ||
+  fail "the release build's host manifest"
+echo "not a key" > "$out/bad.pem"
+if scripts/extension.sh --out "$out/bad" --key "$out/bad.pem" >/dev/null 2>&1; then
+  fail "a file that is no key was taken"
+fi
+[ "$failed" = 0 ] && echo "extension build: one build, packed and signed with the key, its id allowed"
+exit "$failed"
