@@ -441,7 +441,7 @@ async function main() {
 // The Firefox test shares the page, the calls and the comparisons.
 module.exports = {
   root, prefix, wineEnv, scratch, outer, fail, winePath, calls, setFolder, prepare, runConsole,
-  page, otherPage, winePids, descendsFromUs, policyIsSet, setPolicy, removePolicy, waitServed,
+  page, otherPage, winePids, descendsFromUs, policyIsSet, setPolicy, removePolicy, waitServed, Cdp,
 };
 
 if (require.main === module) {

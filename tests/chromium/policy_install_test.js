@@ -1,0 +1,132 @@
+// The extension as an administrator deploys it: Chromium installs it from an
+// update location by its own policy (ExtensionInstallForcelist, with no
+// --load-extension), the extension learns from the host which pages the
+// machine's origin policy serves, a page of such an origin makes calls, a
+// page of another origin sees nothing, and a changed policy holds without a
+// restart.
+//
+// Chromium's policy folder is read by every Chromium on the machine: the
+// file has a name of this test's own, is removed on every path, and the test
+// holds ctest's lock on the browsers while it exists.
+"use strict";
+const { spawn, execFileSync } = require("child_process");
+const fs = require("fs");
+const http = require("http");
+const path = require("path");
+const shared = require("./browser_test.js");
+
+const policyFolder = "/etc/chromium/policies/managed";
+const policyFile = path.join(policyFolder, `dravenil-file-access-test-${process.pid}.json`);
+const removePolicyFile = () => fs.rmSync(policyFile, { force: true });
+process.on("exit", removePolicyFile);
+for (const signal of ["SIGINT", "SIGTERM"]) process.on(signal, () => process.exit(1));
+
+async function main() {
+  const chromiumBinary = "/usr/lib/chromium/chromium";
+  if (!fs.existsSync(chromiumBinary)) {
+    console.log(`SKIPPED: no ${chromiumBinary}`);
+    process.exit(77);
+  }
+  try {
+    fs.mkdirSync(policyFolder, { recursive: true });
+    fs.accessSync(policyFolder, fs.constants.W_OK);
+  } catch (error) {
+    console.log(`SKIPPED: ${policyFolder} cannot be written here (run as root)`);
+    process.exit(77);
+  }
+  if (shared.policyIsSet()) throw new Error("an origin policy is already set in this prefix; the test sets its own");
+
+  const scratch = shared.scratch;
+  const built = path.join(scratch, "deployed");
+  const key = path.join(scratch, "key.pem");
+  execFileSync("openssl", ["genrsa", "-out", key, "2048"], { stdio: "ignore" });
+
+  // The update location, and two page origins.
+  const files = {};
+  const updates = http.createServer((request, response) => {
+    const name = request.url.replace(/^\/ext\//, "").replace(/\?.*$/, "");
+    if (process.env.POLICY_TEST_DEBUG) console.error("update request", request.url);
+    if (!files[name]) { response.writeHead(404); return response.end(); }
+    response.writeHead(200, { "content-type": name.endsWith(".crx") ? "application/x-chrome-extension" : "text/xml" });
+    response.end(fs.readFileSync(files[name]));
+  });
+  await new Promise((resolve) => updates.listen(0, "127.0.0.1", resolve));
+  const updateBase = `http://127.0.0.1:${updates.address().port}/ext`;
+  const pageServer = () => http.createServer((request, response) => {
+    response.writeHead(200, { "content-type": "text/html" });
+    response.end("<!doctype html><title>page</title>");
+  });
+  const first = pageServer(), second = pageServer();
+  await new Promise((resolve) => first.listen(0, "127.0.0.1", resolve));
+  await new Promise((resolve) => second.listen(0, "127.0.0.1", resolve));
+  const origin = `http://127.0.0.1:${first.address().port}`;
+  const otherOrigin = `http://127.0.0.1:${second.address().port}`;
+
+  const printed = execFileSync(path.join(shared.root, "scripts", "extension.sh"),
+    ["--out", built, "--key", key, "--update-url", updateBase], { env: shared.wineEnv }).toString();
+  const id = /\(id ([a-p]{32})\)/.exec(printed)[1];
+  files["updates.xml"] = path.join(built, "updates.xml");
+  files["fileaccess.crx"] = path.join(built, "fileaccess.crx");
+  const profile = path.join(scratch, "policy-profile");
+  fs.mkdirSync(path.join(profile, "NativeMessagingHosts"), { recursive: true });
+  fs.copyFileSync(path.join(built, "com.dravenil.fileaccess.json"),
+    path.join(profile, "NativeMessagingHosts", "com.dravenil.fileaccess.json"));
+
+  fs.writeFileSync(policyFile, JSON.stringify({ ExtensionInstallForcelist: [`${id};${updateBase}/updates.xml`] }));
+  shared.setPolicy(origin);
+  // Chromium itself: Debian's wrapper may add --disable-background-networking,
+  // which blocks the install.
+  const chromium = spawn(chromiumBinary, [
+    "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
+    `--user-data-dir=${profile}`, "--remote-debugging-pipe", "about:blank",
+  ], { stdio: ["ignore", "ignore", "ignore", "pipe", "pipe"],
+       env: { ...shared.wineEnv, XDG_CONFIG_HOME: path.join(scratch, "policy-config") } });
+  const cdp = new shared.Cdp(chromium);
+  try {
+    const deadline = Date.now() + 40000;
+    for (;;) {
+      const { targetInfos } = await cdp.send("Target.getTargets");
+      if (targetInfos.some((t) => t.type === "service_worker" && t.url.startsWith(`chrome-extension://${id}/`))) break;
+      if (Date.now() > deadline) throw new Error("Chromium did not install the extension by its policy");
+      await new Promise((r) => setTimeout(r, 500));
+    }
+    const evaluate = async (url, expression) => {
+      const target = await cdp.send("Target.createTarget", { url });
+      const session = (await cdp.send("Target.attachToTarget", { targetId: target.targetId, flatten: true })).sessionId;
+      let value;
+      for (let attempt = 0; attempt < 50; attempt++) {
+        const ready = await cdp.send("Runtime.evaluate", { expression: "document.readyState", returnByValue: true }, session);
+        if (ready.result.value === "complete") break;
+        await new Promise((r) => setTimeout(r, 100));
+      }
+      value = (await cdp.send("Runtime.evaluate", { expression, awaitPromise: true, returnByValue: true }, session)).result.value;
+      await cdp.send("Target.closeTarget", { targetId: target.targetId });
+      return value;
+    };
+    const load = (url) => evaluate(url, "typeof window.DravenilFileAccess");
+    if (!await shared.waitServed(load, origin + "/")) throw new Error("the policy's origin was never served");
+    const answer = await evaluate(origin + "/", "window.DravenilFileAccess.fileExists('C:\\\\windows\\\\win.ini')");
+    if (answer !== true) shared.fail(`the page's call answered ${answer}`);
+    if (await load(otherOrigin + "/") !== "undefined") shared.fail("a page of another origin sees the API");
+
+    shared.setPolicy(otherOrigin);
+    await shared.waitServed(load, otherOrigin + "/");
+    await shared.waitServed(load, origin + "/", "undefined");
+    if (!process.exitCode) console.log(`policy install: extension ${id} installed by policy, serving the policy's origins`);
+  } finally {
+    shared.removePolicy();
+    removePolicyFile();
+    chromium.kill();
+    await new Promise((resolve) => chromium.once("exit", resolve));
+    updates.close();
+    first.close();
+    second.close();
+    fs.rmSync(scratch, { recursive: true, force: true });
+  }
+}
+
+main().catch((error) => {
+  shared.fail(error.message);
+  shared.removePolicy();
+  removePolicyFile();
+});
