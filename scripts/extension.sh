@@ -65,7 +65,11 @@ version=$(sed -n 's/^#define PLUGIN_VERSION_NUMBERS //p' shell/identity.h | sed 
 # scripts where Chromium takes a service worker and the key.
 if [ "$browser" = firefox ]; then
   gecko="\"id\": \"$(sed -n 's/^#define FIREFOX_ADDON_ID "\(.*\)"$/\1/p' shell/identity.h)\""
-  [ -z "$update_url" ] || gecko="$gecko, \"update_url\": \"$update_url/updates.json\""
+  # Firefox takes an add-on's update location over https only (an http one
+  # makes the add-on incompatible): a local one for trying out is left out.
+  case "$update_url" in
+    https://*) gecko="$gecko, \"update_url\": \"$update_url/updates.json\"" ;;
+  esac
   sed -e '/"key":/d' \
       -e "s|\"version\": \"[^\"]*\"|\"version\": \"$version\"|" \
       -e "s|\"background\": { \"service_worker\": \"service_worker.js\" }|\"background\": { \"scripts\": [\"methods.js\", \"service_worker.js\"] },\n  \"browser_specific_settings\": { \"gecko\": { $gecko } }|" \

@@ -279,6 +279,10 @@ async function main() {
   }
 }
 
-main().catch((error) => {
-  fail(error.message);
-});
+module.exports = { Bidi, plain, freePort };
+
+if (require.main === module) {
+  main().catch((error) => {
+    fail(error.message);
+  });
+}

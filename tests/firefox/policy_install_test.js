@@ -1,0 +1,143 @@
+// The Firefox build as an administrator deploys it: Firefox ESR installs the
+// .xpi from an update location by its own policy (ExtensionSettings,
+// force_installed; an unsigned add-on, which ESR takes with
+// xpinstall.signatures.required locked to false by policy), the extension
+// serves exactly the machine policy's origins, and a changed policy holds
+// without a restart.
+//
+// Firefox reads /etc/firefox/policies/policies.json, one file for every
+// Firefox on the machine: the test runs only when there is none, removes it
+// on every path, and holds ctest's lock on the browsers while it exists.
+"use strict";
+const { spawn, execFileSync } = require("child_process");
+const fs = require("fs");
+const http = require("http");
+const path = require("path");
+const shared = require("../chromium/browser_test.js");
+const { Bidi, plain, freePort } = require("./browser_test.js");
+
+const policyFolder = "/etc/firefox/policies";
+const policyFile = path.join(policyFolder, "policies.json");
+let madeFolder = false, madeFile = false;
+function removePolicyFile() {
+  if (madeFile) fs.rmSync(policyFile, { force: true });
+  if (madeFolder) fs.rmSync(policyFolder, { recursive: true, force: true });
+  madeFile = madeFolder = false;
+}
+process.on("exit", removePolicyFile);
+for (const signal of ["SIGINT", "SIGTERM"]) process.on(signal, () => process.exit(1));
+
+async function main() {
+  if (fs.existsSync(policyFile)) {
+    console.log(`SKIPPED: ${policyFile} is there already and is not this test's`);
+    process.exit(77);
+  }
+  try {
+    if (!fs.existsSync(policyFolder)) {
+      fs.mkdirSync(policyFolder, { recursive: true });
+      madeFolder = true;
+    }
+    fs.accessSync(policyFolder, fs.constants.W_OK);
+  } catch (error) {
+    console.log(`SKIPPED: ${policyFolder} cannot be written here (run as root)`);
+    process.exit(77);
+  }
+  if (shared.policyIsSet()) throw new Error("an origin policy is already set in this prefix; the test sets its own");
+
+  const scratch = shared.scratch;
+  const built = path.join(scratch, "firefox-deployed");
+  const updates = http.createServer((request, response) => {
+    const file = path.join(built, path.basename(request.url.replace(/\?.*$/, "")));
+    if (process.env.POLICY_TEST_DEBUG) console.error("update request", request.url);
+    if (!fs.existsSync(file)) { response.writeHead(404); return response.end(); }
+    response.writeHead(200, { "content-type": file.endsWith(".xpi") ? "application/x-xpinstall" : "application/json" });
+    response.end(fs.readFileSync(file));
+  });
+  await new Promise((resolve) => updates.listen(0, "127.0.0.1", resolve));
+  const updateBase = `http://127.0.0.1:${updates.address().port}/ext`;
+  const pageServer = () => http.createServer((request, response) => {
+    response.writeHead(200, { "content-type": "text/html" });
+    response.end("<!doctype html><title>page</title>");
+  });
+  const first = pageServer(), second = pageServer();
+  await new Promise((resolve) => first.listen(0, "127.0.0.1", resolve));
+  await new Promise((resolve) => second.listen(0, "127.0.0.1", resolve));
+  const origin = `http://127.0.0.1:${first.address().port}`;
+  const otherOrigin = `http://localhost:${second.address().port}`;
+
+  execFileSync(path.join(shared.root, "scripts", "extension.sh"),
+    ["--browser", "firefox", "--out", built, "--update-url", updateBase], { env: shared.wineEnv, stdio: "ignore" });
+  const home = path.join(scratch, "firefox-policy-home");
+  const hosts = path.join(home, ".mozilla", "native-messaging-hosts");
+  fs.mkdirSync(hosts, { recursive: true });
+  fs.copyFileSync(path.join(built, "com.dravenil.fileaccess.json"), path.join(hosts, "com.dravenil.fileaccess.json"));
+  const profile = path.join(scratch, "firefox-policy-profile");
+  fs.mkdirSync(profile, { recursive: true });
+
+  fs.writeFileSync(policyFile, JSON.stringify({ policies: {
+    ExtensionSettings: { "fileaccess@dravenil.com": { installation_mode: "force_installed",
+                                                     install_url: `${updateBase}/fileaccess.xpi` } },
+    Preferences: { "xpinstall.signatures.required": { Value: false, Status: "locked" } },
+  } }));
+  madeFile = true;
+  shared.setPolicy(origin);
+  const port = await freePort();
+  const firefox = spawn("firefox-esr", ["--headless", "--no-remote", "--profile", profile,
+    "--remote-debugging-port", String(port), "about:blank"],
+  { stdio: ["ignore", process.env.POLICY_TEST_DEBUG ? "inherit" : "ignore", "pipe"], env: { ...shared.wineEnv, HOME: home, MOZ_CRASHREPORTER_DISABLE: "1" } });
+  let stderr = "";
+  firefox.stderr.on("data", (chunk) => { stderr += chunk.toString(); });
+  let bidi;
+  try {
+    for (let waited = 0; !/WebDriver BiDi listening on/.test(stderr); waited += 100) {
+      if (waited > 60000) throw new Error("Firefox did not open its remote-debugging port");
+      await new Promise((r) => setTimeout(r, 100));
+    }
+    bidi = await Bidi.connect(`ws://127.0.0.1:${port}/session`);
+    await bidi.send("session.new", { capabilities: {} });
+    const { context } = await bidi.send("browsingContext.create", { type: "tab" });
+    if (process.env.POLICY_TEST_DEBUG) console.error(JSON.stringify(await bidi.send("script.evaluate", { expression: "1", target: { context }, awaitPromise: true })));
+    const evaluate = async (url, expression) => {
+      await bidi.send("browsingContext.navigate", { context, url, wait: "complete" });
+      return plain((await bidi.send("script.evaluate",
+        { expression, target: { context }, awaitPromise: true })).result);
+    };
+    const load = (url) => evaluate(url, "typeof window.DravenilFileAccess");
+    if (!await shared.waitServed(load, origin + "/", "object", Number(process.env.POLICY_TEST_WAIT || 90))) {
+      throw new Error("Firefox did not install the add-on by its policy, or it never served the policy's origin");
+    }
+    const answer = await evaluate(origin + "/", "window.DravenilFileAccess.fileExists('C:\\\\windows\\\\win.ini')");
+    if (answer !== true) shared.fail(`the page's call answered ${answer}`);
+    if (await load(otherOrigin + "/") !== "undefined") shared.fail("a page of another origin sees the API");
+
+    shared.setPolicy(otherOrigin);
+    await shared.waitServed(load, otherOrigin + "/");
+    await shared.waitServed(load, origin + "/", "undefined");
+    if (!process.exitCode) console.log("firefox policy install: the add-on installed by policy, serving the policy's origins");
+  } finally {
+    if (process.env.POLICY_TEST_DEBUG) {
+      console.error(stderr.split("\n").filter((l) => /fileaccess|addon|xpi|extension|sign/i.test(l)).join("\n").slice(0, 3000));
+      const state = path.join(profile, "extensions.json");
+      if (fs.existsSync(state)) {
+        const ours = JSON.parse(fs.readFileSync(state, "utf8")).addons.find((a) => a.id === "fileaccess@dravenil.com");
+        console.error(JSON.stringify(ours && { active: ours.active, appDisabled: ours.appDisabled, signedState: ours.signedState,
+          userPermissions: ours.userPermissions, location: ours.location }));
+      }
+    }
+    shared.removePolicy();
+    removePolicyFile();
+    if (bidi) bidi.close();
+    firefox.kill();
+    await new Promise((resolve) => firefox.once("exit", resolve));
+    updates.close();
+    first.close();
+    second.close();
+    fs.rmSync(scratch, { recursive: true, force: true });
+  }
+}
+
+main().catch((error) => {
+  shared.fail(error.message);
+  shared.removePolicy();
+  removePolicyFile();
+});
