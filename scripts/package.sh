@@ -5,18 +5,22 @@
 # with its manifests for current browsers, and beside it the module's
 # symbols (npDravenilFileAccessPlugin.dll.debug) for crash analysis.
 #
-#   scripts/package.sh [--version X.Y.Z.W] [--output FOLDER]
+#   scripts/package.sh [--version X.Y.Z.W] [--output FOLDER] [--extension-key KEY.pem]
 #
 # The version comes from shell/identity.h; --version exists for testing
-# upgrades only.
+# upgrades only. The host manifest for Chromium-family browsers allows the
+# release extension (the id of the public key in extension/manifest.json),
+# or the one signed with KEY.pem.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 version=""
 output="build/package"
+extension_key=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --version) version="$2"; shift 2 ;;
     --output) output="$2"; shift 2 ;;
-    *) echo "usage: scripts/package.sh [--version X.Y.Z.W] [--output FOLDER]" >&2; exit 2 ;;
+    --extension-key) extension_key="$2"; shift 2 ;;
+    *) echo "usage: scripts/package.sh [--version X.Y.Z.W] [--output FOLDER] [--extension-key KEY.pem]" >&2; exit 2 ;;
   esac
 done
 command -v wixl >/dev/null || {
@@ -65,7 +69,13 @@ i686-w64-mingw32-objcopy --strip-all build/windows-release/bin/npDravenilFileAcc
   "$staging/npDravenilFileAccessHost.exe"
 i686-w64-mingw32-objcopy --strip-all build/windows-release/bin/npDravenilFileAccessSetup.dll \
   "$staging/npDravenilFileAccessSetup.dll"
-write_host_manifest chromium npDravenilFileAccessHost.exe "$staging/chromium.json"
+if [ -n "$extension_key" ]; then
+  extension=$(extension_id_of_key "$extension_key")
+  [ -n "$extension" ] || { echo "package.sh: $extension_key is not an RSA private key" >&2; exit 2; }
+  write_host_manifest chromium npDravenilFileAccessHost.exe "$staging/chromium.json" --id "$extension"
+else
+  write_host_manifest chromium npDravenilFileAccessHost.exe "$staging/chromium.json"
+fi
 write_host_manifest firefox npDravenilFileAccessHost.exe "$staging/firefox.json"
 
 package="$output/npDravenilFileAccessPlugin-$version.msi"

@@ -43,6 +43,15 @@ scripts/package.sh --version 5.2.0.0 --output "$out/old" >"$out/package.log" 2>&
   fail "package 5.2.0.0: $(tail -5 "$out/package.log")"
 scripts/package.sh --output "$out/new" >"$out/package.log" 2>&1 ||
   fail "package: $(tail -5 "$out/package.log")"
+# A package for an extension signed with a key of the organisation's own: its
+# Chromium host manifest allows that key's id.
+openssl genrsa -out "$out/key.pem" 2048 2>/dev/null || fail "a throwaway key"
+scripts/package.sh --output "$out/keyed" --extension-key "$out/key.pem" >"$out/package.log" 2>&1 ||
+  fail "package with a key: $(tail -5 "$out/package.log")"
+(cd "$out/keyed" && msiextract -C "$out/keyed/files" ./*.msi >/dev/null) || fail "the keyed package's files"
+source scripts/host_manifest.sh
+grep -rq "chrome-extension://$(extension_id_of_key "$out/key.pem")/" "$out/keyed/files" ||
+  fail "the keyed package's host manifest does not allow the key's id"
 old=$(ls "$out"/old/*.msi) new=$(ls "$out"/new/*.msi)
 current=$(basename "$new" .msi); current=${current#npDravenilFileAccessPlugin-}
 # The build before this one, differing only in the fourth number.
