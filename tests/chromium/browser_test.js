@@ -15,8 +15,16 @@ const os = require("os");
 const path = require("path");
 
 const root = path.resolve(__dirname, "..", "..");
-const prefix = process.env.WINEPREFIX || path.join(root, "build", "wine");
+// The browser tests set the machine's origin policy, which the host reads:
+// they run in a prefix of their own, so that no other test's program is
+// refused meanwhile. It is made once, quietly.
+const prefix = process.env.BROWSER_TEST_PREFIX || path.join(root, "build", "wine-browsers");
 const wineEnv = { ...process.env, WINEPREFIX: prefix, WINEDEBUG: "-all" };
+if (!fs.existsSync(path.join(prefix, "system.reg"))) {
+  fs.mkdirSync(prefix, { recursive: true });
+  require("child_process").spawnSync("wineboot", ["-i"],
+    { env: { ...wineEnv, WINEARCH: "win32" }, stdio: "ignore" });
+}
 const scratch = fs.mkdtempSync(path.join(os.tmpdir(), "browser-test-"));
 const outer = `browser-test-${process.pid}`;
 
