@@ -10,13 +10,17 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "browser/standin.h"
 #include "browser/working_folder.h"
 #include "messaging/host_session.h"
 #include "messaging/json.h"
+#include "messaging/machine_check.h"
+#include "platform/version_info.h"
 #include "scriptable/method_table.h"
+#include "shell/identity.h"
 #include "shell/machine_policy.h"
 
 namespace {
@@ -51,9 +55,68 @@ std::optional<size_t> Arity(std::string_view name) {
     return row->argumentCount;
 }
 
+constexpr char kHelp[] =
+    "npDravenilFileAccessHost.exe: the file access plug-in's methods for current browsers,\n"
+    "over native messaging. A browser starts it; by hand it takes:\n"
+    "\n"
+    "  --version            the product's version, and the module's path and version\n"
+    "  --check [ORIGIN]     reads this machine's set-up and prints one line per finding,\n"
+    "                       ok, warning or problem, with its fix; with ORIGIN, whether a\n"
+    "                       page of it would be served. Exit code 0 when nothing is a\n"
+    "                       problem, 1 otherwise. Reads only; needs no administrator.\n"
+    "  --check ... --json   the same findings as JSON\n"
+    "  --help               this text\n";
+
+// The administrator's own uses of the host; nothing when a browser started
+// it (browsers pass the caller's origin or the manifest's path).
+std::optional<int> RunOption(int argc, char** argv) {
+    if (argc < 2) return std::nullopt;
+    const std::string option = argv[1];
+    if (option == "--help" || option == "-h" || option == "/?") {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (option == "--version") {
+        const std::wstring module = standin::ProgramFolder() + L"npDravenilFileAccessPlugin.dll";
+        const auto version = platform::FileVersion(module);
+        // The four numbers of the version text "a.b.c.d, 0, 0, 0".
+        const std::string own = PLUGIN_VERSION_TEXT;
+        std::printf("%s %s\nmodule %s, version %s\n", PLUGIN_PRODUCT_NAME,
+                    own.substr(0, own.find(',')).c_str(), platform::Utf8FromWide(module).c_str(),
+                    version ? version->c_str() : "(missing or unreadable)");
+        return 0;
+    }
+    if (option == "--check") {
+        std::optional<std::string> origin;
+        bool json = false;
+        for (int i = 2; i < argc; ++i) {
+            if (std::string(argv[i]) == "--json") {
+                json = true;
+            } else if (!origin) {
+                origin = argv[i];
+            } else {
+                std::fputs(kHelp, stderr);
+                return 2;
+            }
+        }
+        const auto findings = messaging::CheckMachine(origin);
+        const std::string text =
+            json ? messaging::FindingsJson(findings) : messaging::FindingsText(findings);
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return messaging::HasProblem(findings) ? 1 : 0;
+    }
+    if (option.rfind("--", 0) == 0) {
+        std::fprintf(stderr, "npDravenilFileAccessHost.exe: unknown option %s\n\n%s",
+                     option.c_str(), kHelp);
+        return 2;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (const auto code = RunOption(argc, argv)) return *code;
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
     try {

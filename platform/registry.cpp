@@ -8,13 +8,15 @@
 
 namespace platform {
 
-MachineValue ReadMachineString(const std::string& key, const std::string& name) {
+MachineValue ReadMachineString(const std::string& key, const std::string& name, RegistryView view) {
     MachineValue value;
     HKEY opened = nullptr;
-    const LONG openResult =
-        PLATFORM_CALL("RegOpenKeyExA", ERROR_ACCESS_DENIED,
-                      RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0,
-                                    KEY_QUERY_VALUE | KEY_WOW64_64KEY, &opened));
+    const LONG openResult = PLATFORM_CALL(
+        "RegOpenKeyExA", ERROR_ACCESS_DENIED,
+        RegOpenKeyExA(
+            HKEY_LOCAL_MACHINE, key.c_str(), 0,
+            KEY_QUERY_VALUE | (view == RegistryView::Bits64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY),
+            &opened));
     if (openResult == ERROR_FILE_NOT_FOUND) return value;
     value.kind = MachineValue::Kind::Unreadable;
     if (openResult != ERROR_SUCCESS) return value;
@@ -25,8 +27,8 @@ MachineValue ReadMachineString(const std::string& key, const std::string& name) 
         DWORD size = static_cast<DWORD>(buffer.size());
         const LONG result =
             PLATFORM_CALL("RegQueryValueExA", ERROR_ACCESS_DENIED,
-                          RegQueryValueExA(opened, name.c_str(), nullptr, &type,
-                                           reinterpret_cast<BYTE*>(buffer.data()), &size));
+                          RegQueryValueExA(opened, name.empty() ? nullptr : name.c_str(), nullptr,
+                                           &type, reinterpret_cast<BYTE*>(buffer.data()), &size));
         if (result == ERROR_MORE_DATA) {
             buffer.resize(size + 1);
             continue;

@@ -13,8 +13,14 @@ struct MachineValue {
     std::string text;
 };
 
-// A string value below HKEY_LOCAL_MACHINE: Absent when the key or the value
-// does not exist, Unreadable when it exists but cannot be read as a string.
-MachineValue ReadMachineString(const std::string& key, const std::string& name);
+// The registry views of 64-bit Windows; on 32-bit Windows both are the one
+// registry.
+enum class RegistryView { Bits64, Bits32 };
+
+// A string value below HKEY_LOCAL_MACHINE ("" names the key's default
+// value): Absent when the key or the value does not exist, Unreadable when it
+// exists but cannot be read as a string.
+MachineValue ReadMachineString(const std::string& key, const std::string& name,
+                               RegistryView view = RegistryView::Bits64);
 
 }  // namespace platform

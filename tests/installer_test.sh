@@ -68,6 +68,11 @@ products() {
     tr -d '\r' | grep -c 'DisplayName.*Dravenil File Access Plugin'
 }
 
+# --check on a machine without the package: problems, exit code 1.
+check=$(w build/windows/bin/npDravenilFileAccessHost.exe --check | tr -d '\r'); status=$?
+[ "$status" = 1 ] || fail "--check on a clean machine exited $status"
+grep -q '^problem NPAPI registration' <<<"$check" || fail "--check on a clean machine: $check"
+
 # Without ALLOWEDORIGINS, and with an entry that is no origin, nothing is
 # installed and the log says why.
 if w msiexec /i "$(winepath -w "$new")" /qn /l*v "$(winepath -w "$out/none.log")"; then
@@ -133,6 +138,35 @@ reply=$(node -e '
   frame.write(text, 4);
   process.stdout.write(frame);' | wine "$folder/npDravenilFileAccessHost.exe" 2>/dev/null | tail -c +5) || true
 [ "$reply" = '{"id":7,"result":true}' ] || fail "the installed host answers: '$reply'"
+
+# --check after the install: every finding ok, and each broken part in turn
+# gives its problem line.
+installed_host="$folder/npDravenilFileAccessHost.exe"
+check() { w "$installed_host" --check "$@" | tr -d '\r'; }
+all=$(check https://calls.example:8443); status=$?
+[ "$status" = 0 ] || fail "--check after the install exited $status: $all"
+if grep -v '^ok ' <<<"$all" | grep -q .; then fail "--check after the install: $all"; fi
+grep -q '^ok      page https://calls.example:8443: served: the policy names' <<<"$all" ||
+  fail "--check with an origin: $all"
+node -e 'const r = JSON.parse(require("fs").readFileSync(0, "utf8"));
+  if (r.problems !== 0 || !r.findings.length) process.exit(1);' < <(check --json) || fail "--check --json"
+firefox_manifest="$folder/com.dravenil.fileaccess.firefox.json"
+chromium_manifest="$folder/com.dravenil.fileaccess.chromium.json"
+cp "$firefox_manifest" "$out/firefox.json"; cp "$chromium_manifest" "$out/chromium.json"
+rm "$firefox_manifest"
+grep -q '^problem Firefox host.*is missing' <<<"$(check)" || fail "--check with the Firefox manifest deleted"
+cp "$out/firefox.json" "$firefox_manifest"
+sed -i 's/npDravenilFileAccessHost.exe/elsewhere.exe/' "$chromium_manifest"
+grep -q '^problem Chrome host.*does not lead to this host' <<<"$(check)" || fail "--check with a manifest pointing elsewhere"
+cp "$out/chromium.json" "$chromium_manifest"
+w reg add "$policy" /v AllowedOrigins /d 'https://calls.example;https://calls.example/app' /f >/dev/null
+grep -q "^problem policy entry: \"https://calls.example/app\" holds a path" <<<"$(check)" ||
+  fail "--check with a bad policy entry"
+w reg add "$policy" /v AllowedOrigins /d "$origins" /f >/dev/null
+mv "$unix" "$out/module.dll"
+grep -q '^problem module: .* is missing beside the host' <<<"$(check)" || fail "--check with the module missing"
+mv "$out/module.dll" "$unix"
+[ "$(check >/dev/null; echo $?)" = 0 ] || fail "--check once everything is back"
 
 # An older package over a newer one is refused, and the newer one stays.
 if w msiexec /i "$(winepath -w "$old")" /qn; then fail "a downgrade to 5.2.0.0 was not refused"; fi

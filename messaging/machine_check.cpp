@@ -1,0 +1,301 @@
+#include "messaging/machine_check.h"
+
+#include <cwctype>
+
+#include "messaging/json.h"
+#include "platform/registry.h"
+#include "platform/version_info.h"
+#include "shell/identity.h"
+#include "shell/machine_policy.h"
+#include "shell/origin_policy.h"
+
+namespace messaging {
+namespace {
+
+using Status = Finding::Status;
+using platform::RegistryView;
+
+constexpr char kModuleName[] = "npDravenilFileAccessPlugin.dll";
+constexpr char kReinstall[] = "reinstall the package (msiexec /i ... ALLOWEDORIGINS=...)";
+
+const char* ViewName(RegistryView view) {
+    return view == RegistryView::Bits64 ? "64-bit view" : "32-bit view";
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto fold = [](wchar_t c) { return c == L'/' ? L'\\' : std::towlower(c); };
+        if (fold(a[i]) != fold(b[i])) return false;
+    }
+    return true;
+}
+
+bool IsAbsolute(const std::wstring& path) {
+    return (path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/')) ||
+           (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\');
+}
+
+// The value in each registry view, the two reported once when they agree.
+struct ViewedValue {
+    RegistryView view;
+    platform::MachineValue value;
+};
+std::vector<ViewedValue> InBothViews(const std::string& key, const std::string& name) {
+    std::vector<ViewedValue> found;
+    for (const RegistryView view : {RegistryView::Bits32, RegistryView::Bits64}) {
+        const auto value = platform::ReadMachineString(key, name, view);
+        if (!found.empty() && found.front().value.kind == value.kind &&
+            found.front().value.text == value.text) {
+            continue;
+        }
+        found.push_back({view, value});
+    }
+    return found;
+}
+
+void CheckModule(std::vector<Finding>& out, const std::wstring& hostFolder) {
+    const std::wstring module = hostFolder + platform::WideFromUtf8(kModuleName);
+    const std::string shown = platform::Utf8FromWide(module);
+    if (!platform::FileExists(module)) {
+        out.push_back({Status::Problem, "module", shown + " is missing beside the host",
+                       std::string(kReinstall) + "; the module must sit beside the host"});
+        return;
+    }
+    const auto version = platform::FileVersion(module);
+    if (!version) {
+        out.push_back({Status::Problem, "module", shown + " has no version: it is not the module",
+                       kReinstall});
+        return;
+    }
+    out.push_back({Status::Ok, "module", shown + ", version " + *version, ""});
+}
+
+void CheckPluginRegistration(std::vector<Finding>& out) {
+    const std::string key = std::string("Software\\MozillaPlugins\\") + PLUGIN_REGISTRY_ID;
+    bool registered = false;
+    for (const auto& [view, path] : InBothViews(key, "Path")) {
+        const std::string where = std::string("NPAPI registration (") + ViewName(view) + ")";
+        if (path.kind != platform::MachineValue::Kind::Text) continue;
+        registered = true;
+        const auto version = platform::ReadMachineString(key, "Version", view);
+        const std::string detail =
+            "HKLM\\" + key + ": " + path.text + ", version " +
+            (version.kind == platform::MachineValue::Kind::Text ? version.text
+                                                                : std::string("(none)"));
+        if (platform::FileExists(platform::WideFromAnsi(path.text))) {
+            out.push_back({Status::Ok, where, detail, ""});
+        } else {
+            out.push_back({Status::Problem, where, detail + "; the file is missing", kReinstall});
+        }
+    }
+    if (!registered) {
+        out.push_back({Status::Problem, "NPAPI registration",
+                       "HKLM\\" + key +
+                           " is in neither registry view: browsers that load "
+                           "plug-ins do not find it",
+                       kReinstall});
+    }
+}
+
+// The ids a manifest allows, as one text.
+std::string AllowedIds(const Json& manifest, bool firefox) {
+    const Json* list = manifest.Member(firefox ? "allowed_extensions" : "allowed_origins");
+    const auto* items = list ? std::get_if<std::shared_ptr<JsonArray>>(&list->value) : nullptr;
+    if (!items) return "";
+    std::string ids;
+    for (const Json& item : **items) {
+        if (const auto* text = std::get_if<std::string>(&item.value)) {
+            ids += (ids.empty() ? "" : ", ") + *text;
+        }
+    }
+    return ids;
+}
+
+void CheckBrowser(std::vector<Finding>& out, const char* browser, const std::string& key,
+                  bool firefox, const std::wstring& hostPath) {
+    const std::string item = std::string(browser) + " host";
+    bool registered = false;
+    for (const auto& [view, value] : InBothViews(key, "")) {
+        if (value.kind != platform::MachineValue::Kind::Text) continue;
+        registered = true;
+        const std::string where = item + " (" + ViewName(view) + ")";
+        const std::string manifestShown = value.text;
+        const std::wstring manifestPath = platform::WideFromAnsi(value.text);
+        if (!platform::FileExists(manifestPath)) {
+            out.push_back({Status::Problem, where, "the manifest " + manifestShown + " is missing",
+                           kReinstall});
+            continue;
+        }
+        const auto text = platform::ReadTextFile(manifestPath);
+        const auto parsed = text ? ParseJson(*text) : std::variant<Json, JsonError>(JsonError{});
+        const Json* manifest = std::get_if<Json>(&parsed);
+        if (!manifest || !manifest->Member("name")) {
+            out.push_back({Status::Problem, where,
+                           "the manifest " + manifestShown + " cannot be read as JSON",
+                           kReinstall});
+            continue;
+        }
+        const Json* pathMember = manifest->Member("path");
+        const auto* path = pathMember ? std::get_if<std::string>(&pathMember->value) : nullptr;
+        std::wstring target = path ? platform::WideFromUtf8(*path) : std::wstring();
+        if (!target.empty() && !IsAbsolute(target)) target = FolderOf(manifestPath) + target;
+        const std::string ids = AllowedIds(*manifest, firefox);
+        const std::string detail = "manifest " + manifestShown + ", path " +
+                                   (path ? *path : std::string("(none)")) + ", allows " +
+                                   (ids.empty() ? std::string("no extension") : ids);
+        if (!path || !SamePath(target, hostPath)) {
+            out.push_back({Status::Problem, where, detail + "; its path does not lead to this host",
+                           kReinstall});
+        } else if (ids.empty()) {
+            out.push_back({Status::Problem, where, detail, kReinstall});
+        } else {
+            out.push_back({Status::Ok, where, detail, ""});
+        }
+    }
+    if (!registered) {
+        out.push_back({Status::Problem, item,
+                       "HKLM\\" + key + " is in neither registry view: " + browser +
+                           " does not find the host (\"Specified native messaging host not "
+                           "found\")",
+                       kReinstall});
+    }
+}
+
+void CheckPolicy(std::vector<Finding>& out, const std::optional<std::string>& origin) {
+    const std::string where = std::string("HKLM\\") + shell::kPolicyKey + " " +
+                              shell::kAllowedOriginsValue + " (64-bit view)";
+    const auto value = platform::ReadMachineString(shell::kPolicyKey, shell::kAllowedOriginsValue);
+    const shell::OriginPolicy policy = shell::ReadMachineOriginPolicy();
+    const char* setIt =
+        "set AllowedOrigins to the product's origins, separated by \";\" (Group Policy, or "
+        "reinstall with ALLOWEDORIGINS=...)";
+    switch (value.kind) {
+        case platform::MachineValue::Kind::Absent:
+            out.push_back({Status::Warning, "origin policy",
+                           where + " is not set: every page is served", setIt});
+            break;
+        case platform::MachineValue::Kind::Unreadable:
+            out.push_back({Status::Problem, "origin policy",
+                           where + " is set but cannot be read as text: no page is served", setIt});
+            break;
+        case platform::MachineValue::Kind::Text: {
+            out.push_back({Status::Ok, "origin policy", where + " = \"" + value.text + "\"", ""});
+            for (const shell::PolicyEntry& entry : shell::ReadPolicyEntries(value.text)) {
+                if (entry.refusal.empty()) {
+                    out.push_back({Status::Ok, "policy entry",
+                                   "\"" + entry.text + "\"" +
+                                       (entry.everyPage ? std::string(": every page")
+                                                        : ": " + OriginText(*entry.origin)),
+                                   ""});
+                } else {
+                    out.push_back({Status::Problem, "policy entry",
+                                   "\"" + entry.text + "\" " + entry.refusal + ": it is left out",
+                                   "write it as scheme://host[:port], such as "
+                                   "https://calls.example"});
+                }
+            }
+            if (policy.kind == shell::OriginPolicy::Kind::Unusable) {
+                out.push_back({Status::Problem, "policy in force",
+                               "it names no origin: no page is served", setIt});
+            } else if (policy.kind == shell::OriginPolicy::Kind::EveryPage) {
+                out.push_back({Status::Ok, "policy in force", "every page (\"*\")", ""});
+            } else {
+                out.push_back({Status::Ok, "policy in force",
+                               std::to_string(policy.origins.size()) + " origin(s) served", ""});
+            }
+            break;
+        }
+    }
+    if (!origin) return;
+    const bool served = shell::Allows(policy, origin);
+    std::string rule;
+    switch (policy.kind) {
+        case shell::OriginPolicy::Kind::None:
+            rule = "no policy is set";
+            break;
+        case shell::OriginPolicy::Kind::EveryPage:
+            rule = "the policy is \"*\"";
+            break;
+        case shell::OriginPolicy::Kind::Origins:
+        case shell::OriginPolicy::Kind::Unusable:
+            if (const auto parsed = shell::ParseOrigin(*origin); parsed && served) {
+                rule = "the policy names " + OriginText(*parsed);
+            } else if (!shell::ParseOrigin(*origin)) {
+                rule = "it is no origin (scheme://host[:port])";
+            } else {
+                rule = "the policy does not name it";
+            }
+            break;
+    }
+    out.push_back({served ? Status::Ok : Status::Problem, "page " + *origin,
+                   std::string(served ? "served: " : "refused: ") + rule,
+                   served ? "" : "add it to AllowedOrigins if its pages must be served"});
+}
+
+const char* StatusText(Status status) {
+    switch (status) {
+        case Status::Ok:
+            return "ok";
+        case Status::Warning:
+            return "warning";
+        case Status::Problem:
+            break;
+    }
+    return "problem";
+}
+
+}  // namespace
+
+std::vector<Finding> CheckMachine(const std::optional<std::string>& origin) {
+    std::vector<Finding> out;
+    const std::wstring hostPath = platform::ProgramPath();
+    CheckModule(out, FolderOf(hostPath));
+    CheckPluginRegistration(out);
+    const std::string hosts = std::string("\\NativeMessagingHosts\\") + HOST_NAME;
+    CheckBrowser(out, "Chrome", "Software\\Google\\Chrome" + hosts, false, hostPath);
+    CheckBrowser(out, "Edge", "Software\\Microsoft\\Edge" + hosts, false, hostPath);
+    CheckBrowser(out, "Chromium", "Software\\Chromium" + hosts, false, hostPath);
+    CheckBrowser(out, "Firefox", "Software\\Mozilla" + hosts, true, hostPath);
+    CheckPolicy(out, origin);
+    return out;
+}
+
+bool HasProblem(const std::vector<Finding>& findings) {
+    for (const Finding& finding : findings) {
+        if (finding.status == Status::Problem) return true;
+    }
+    return false;
+}
+
+std::string FindingsText(const std::vector<Finding>& findings) {
+    std::string text;
+    for (const Finding& f : findings) {
+        std::string status = StatusText(f.status);
+        status.resize(8, ' ');
+        text += status + f.item + ": " + f.detail;
+        if (!f.fix.empty()) text += " (fix: " + f.fix + ")";
+        text += "\n";
+    }
+    return text;
+}
+
+std::string FindingsJson(const std::vector<Finding>& findings) {
+    std::string json = "{\"findings\":[";
+    size_t problems = 0;
+    for (const Finding& f : findings) {
+        if (json.back() != '[') json += ',';
+        json += "{\"status\":" + JsonString(StatusText(f.status)) +
+                ",\"item\":" + JsonString(f.item) + ",\"detail\":" + JsonString(f.detail) +
+                ",\"fix\":" + JsonString(f.fix) + "}";
+        problems += f.status == Status::Problem ? 1 : 0;
+    }
+    return json + "],\"problems\":" + std::to_string(problems) + "}\n";
+}
+
+}  // namespace messaging
