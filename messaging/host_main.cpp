@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -18,7 +19,9 @@
 #include "messaging/host_session.h"
 #include "messaging/json.h"
 #include "messaging/machine_check.h"
+#include "platform/registry.h"
 #include "platform/version_info.h"
+#include "scriptable/activity_log.h"
 #include "scriptable/method_table.h"
 #include "shell/identity.h"
 #include "shell/machine_policy.h"
@@ -48,6 +51,18 @@ void Answer(const messaging::Answer& answer) {
 }
 
 void Answer(const std::string& error) { Answer(messaging::Answer{"null", error}); }
+
+// What kind of answer the page received, for the log.
+const char* OutcomeKind(const standin::CallOutcome& outcome) {
+    if (outcome.exception) return "exception";
+    if (std::holds_alternative<bool>(outcome.value)) return "boolean";
+    if (std::holds_alternative<std::string>(outcome.value)) return "string";
+    if (std::holds_alternative<double>(outcome.value) ||
+        std::holds_alternative<int32_t>(outcome.value)) {
+        return "number";
+    }
+    return "undefined";
+}
 
 std::optional<size_t> Arity(std::string_view name) {
     const scriptable::MethodRow* row = scriptable::FindMethod(name);
@@ -130,10 +145,20 @@ int main(int argc, char** argv) {
         // object: it is told the origin of the request that first calls it.
         // It is read for every request, so that a changed policy holds at
         // once, on connections already open too.
+        const platform::MachineValue logFile =
+            platform::ReadMachineString(shell::kPolicyKey, scriptable::kLogFileValue);
+        scriptable::SetActivityLog(logFile.kind == platform::MachineValue::Kind::Text
+                                       ? std::optional<std::string>(logFile.text)
+                                       : std::nullopt,
+                                   "host", true);
+        std::optional<std::string> requestOrigin;
         const messaging::OriginFunction originAllowed =
             [&](const std::optional<std::string>& origin) {
                 browser.documentOrigin = origin;
-                return shell::Allows(shell::ReadMachineOriginPolicy(), origin);
+                requestOrigin = origin;
+                const bool allowed = shell::Allows(shell::ReadMachineOriginPolicy(), origin);
+                if (!allowed) scriptable::LogRefusal(origin);
+                return allowed;
             };
         // What the extension registers its page scripts for.
         const messaging::PolicyFunction policyText = [] {
@@ -156,7 +181,14 @@ int main(int argc, char** argv) {
         };
         const messaging::CallFunction call = [&](const std::string& method,
                                                  const std::vector<standin::Value>& args) {
-            return embed.Call(method, args);
+            const auto started = std::chrono::steady_clock::now();
+            standin::CallOutcome outcome = embed.Call(method, args);
+            if (scriptable::ActivityLogged()) {
+                const std::chrono::duration<double, std::milli> took =
+                    std::chrono::steady_clock::now() - started;
+                scriptable::LogCall(requestOrigin, method, OutcomeKind(outcome), took.count());
+            }
+            return outcome;
         };
         std::string header, request;
         while (ReadExactly(header, 4)) {

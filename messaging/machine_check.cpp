@@ -3,6 +3,7 @@
 #include <cwctype>
 
 #include "messaging/json.h"
+#include "platform/log_file.h"
 #include "platform/registry.h"
 #include "platform/version_info.h"
 #include "shell/identity.h"

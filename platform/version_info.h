@@ -10,9 +10,6 @@ namespace platform {
 // has none or cannot be read.
 std::optional<std::string> FileVersion(const std::wstring& path);
 
-// The full path of the running program.
-std::wstring ProgramPath();
-
 // Whether a file (not a folder) of that name exists.
 bool FileExists(const std::wstring& path);
 

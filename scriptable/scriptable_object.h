@@ -2,6 +2,9 @@
 // and the class record through which the browser drives it.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "exchange/exchange_files.h"
 #include "shell/npapi.h"
 
@@ -14,6 +17,7 @@ struct MyScriptableNPObject : NPObject {
 
     NPP npp;
     exchange::ExchangeFiles exchange;
+    std::optional<std::string> origin;  // the page's, for the log, when it is known
 };
 
 // Makes `instanceFunctions` the shared function table and creates a new

@@ -1,5 +1,11 @@
 #include "shell/plugin_instance.h"
 
+#include <cwchar>
+
+#include "platform/log_file.h"
+#include "platform/registry.h"
+#include "scriptable/activity_log.h"
+
 #include <cstring>
 
 #include "scriptable/scriptable_object.h"
@@ -74,20 +80,39 @@ NPError PluginInstance::NpapiGetValue(NPPVariable variable, void* value) {
 }
 
 bool PluginInstance::OriginAllowed() {
+    ConfigureActivityLog();
     const OriginPolicy policy = ReadMachineOriginPolicy();
     if (policy.kind == OriginPolicy::Kind::None || policy.kind == OriginPolicy::Kind::EveryPage) {
+        // The page's origin is asked only for the log.
+        if (scriptable::ActivityLogged()) origin_ = DocumentOrigin();
         return true;
     }
     if (policy.kind == OriginPolicy::Kind::Unusable) {
         Trace("PluginInstance: the origin policy names no origin; no page is served");
+        scriptable::LogRefusal(DocumentOrigin());
         return false;
     }
-    const std::optional<std::string> origin = DocumentOrigin();
-    if (Allows(policy, origin)) return true;
+    origin_ = DocumentOrigin();
+    if (Allows(policy, origin_)) return true;
     const std::string refusal =
-        "PluginInstance: the origin policy refused the page of " + origin.value_or("(unknown)");
+        "PluginInstance: the origin policy refused the page of " + origin_.value_or("(unknown)");
     Trace(refusal.c_str());
+    scriptable::LogRefusal(origin_);
     return false;
+}
+
+void PluginInstance::ConfigureActivityLog() {
+    const platform::MachineValue file =
+        platform::ReadMachineString(kPolicyKey, scriptable::kLogFileValue);
+    // Inside the host the host logs each call, knowing its page.
+    const std::wstring program = platform::ProgramPath();
+    const std::wstring host = L"npDravenilFileAccessHost.exe";
+    const bool inHost = program.size() >= host.size() &&
+                        _wcsicmp(program.c_str() + program.size() - host.size(), host.c_str()) == 0;
+    scriptable::SetActivityLog(file.kind == platform::MachineValue::Kind::Text
+                                   ? std::optional<std::string>(file.text)
+                                   : std::nullopt,
+                               "plugin", !inHost);
 }
 
 std::optional<std::string> PluginInstance::DocumentOrigin() {
@@ -132,7 +157,12 @@ std::optional<std::string> PluginInstance::DocumentOrigin() {
 }
 
 NPObject* PluginInstance::GetScriptableObject() {
-    if (!scriptableObject_) scriptableObject_ = scriptable::NewObject(npp_, functions_);
+    if (!scriptableObject_) {
+        scriptableObject_ = scriptable::NewObject(npp_, functions_);
+        if (scriptableObject_) {
+            static_cast<scriptable::MyScriptableNPObject*>(scriptableObject_)->origin = origin_;
+        }
+    }
     if (scriptableObject_ && functions_.retainobject) functions_.retainobject(scriptableObject_);
     return scriptableObject_;
 }

@@ -40,6 +40,9 @@ class PluginInstance {
     // NPNVdocumentOrigin, else the window's location.origin; nothing when the
     // browser gives neither.
     std::optional<std::string> DocumentOrigin();
+    // Turns the administrator's log on or off, as the policy says now.
+    void ConfigureActivityLog();
+    std::optional<std::string> origin_;  // the page's, when it was asked
 
     NPNetscapeFuncs functions_{};
     NPObject* scriptableObject_ = nullptr;

@@ -130,6 +130,9 @@ for host_key in "${host_keys[@]}"; do
   ' "$manifest_unix" "$host_key" || fail "the manifest $manifest"
 done
 [ -f "$folder/npDravenilFileAccessHost.exe" ] || fail "the host beside the module"
+# The administrator's log, on for the host's call: a line for it, with no
+# argument's value.
+w reg add "$policy" /v LogFile /d 'C:\host.log' /f >/dev/null
 reply=$(node -e '
   const text = JSON.stringify({ id: 7, method: "fileExists", args: ["C:\\windows\\win.ini"],
                                 origin: "https://calls.example" });
@@ -138,6 +141,11 @@ reply=$(node -e '
   frame.write(text, 4);
   process.stdout.write(frame);' | wine "$folder/npDravenilFileAccessHost.exe" 2>/dev/null | tail -c +5) || true
 [ "$reply" = '{"id":7,"result":true}' ] || fail "the installed host answers: '$reply'"
+log_text=$(cat "$WINEPREFIX/drive_c/host.log" 2>/dev/null)
+grep -q ' route=host origin=https://calls.example method=fileExists outcome=boolean ' <<<"$log_text" ||
+  fail "the host's log: $log_text"
+if grep -qi 'win.ini' <<<"$log_text"; then fail "the host's log holds an argument's value"; fi
+w reg delete "$policy" /v LogFile /f >/dev/null
 
 # --check after the install: every finding ok, and each broken part in turn
 # gives its problem line.

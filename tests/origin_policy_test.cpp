@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include "scriptable/method_table.h"
 #include "shell/origin_policy.h"
 #include "tests/support/plugin_fixture.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -137,6 +139,42 @@ TEST_F(OriginPolicy, APolicyThatCannotBeReadServesNoPage) {
     }
     faultyBrowser.reset();
     browser.emplace();
+}
+
+// The administrator's log: a line per call and per refused page, never an
+// argument's value, bounded by rotation, and never a cause of failure.
+TEST_F(OriginPolicy, TheLogRecordsCallsAndRefusalsButNoArgumentValues) {
+    testing_support::TempFolder folder;
+    const std::filesystem::path log = folder.path() / "access.log";
+    auto setLogFile = [&](const std::string& path) {
+        ASSERT_EQ(
+            RegSetValueExA(key_, "LogFile", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                           static_cast<DWORD>(path.size() + 1)),
+            ERROR_SUCCESS);
+    };
+    ASSERT_NO_FATAL_FAILURE(setLogFile(log.string()));
+    SetPolicy("https://calls.example");
+    EXPECT_TRUE(Served("https://calls.example"));
+    EXPECT_FALSE(Served("https://evil.example"));
+    const std::string text = testing_support::ReadBytes(log);
+    EXPECT_NE(text.find(" route=plugin origin=https://calls.example method=fileExists "
+                        "outcome=boolean "),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(" origin=https://evil.example refused by the origin policy\r\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("none"), std::string::npos) << "an argument's value was logged: " << text;
+
+    // Full at 1 MB: the file is renamed and a new one begun.
+    testing_support::WriteBytes(log, std::string(1 << 20, 'x'));
+    EXPECT_TRUE(Served("https://calls.example"));
+    EXPECT_EQ(std::filesystem::file_size(log.string() + ".1"), 1u << 20);
+    EXPECT_LT(std::filesystem::file_size(log), 1000u);
+
+    // A log that cannot be written (a folder of that name) fails nothing.
+    ASSERT_NO_FATAL_FAILURE(setLogFile(folder.Text()));
+    EXPECT_TRUE(Served("https://calls.example"));
 }
 
 TEST_F(OriginPolicy, WithoutAPolicyEveryPageIsServedAndNoOriginIsAsked) {
