@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The origin policy in a 64-bit Wine prefix, as on 64-bit Windows: set with
 # the 64-bit reg.exe and with the 32-bit one, the 32-bit module obeys it
-# either way. The prefix is the test's own and goes on every path.
+# either way, and the console says why a page it plays is refused. The
+# prefix is the test's own and goes on every path.
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
@@ -31,7 +32,11 @@ for reg in 'C:\windows\system32\reg.exe' 'C:\windows\syswow64\reg.exe'; do
     fail "$reg could not set the policy"
   [ "$(served https://calls.example:8443)" = true ] || fail "set by $reg, the allowed origin is not served"
   [ -z "$(served https://calls.example)" ] || fail "set by $reg, another origin is served"
+  why=$(wine build/windows/bin/plugin-console.exe --quiet --origin https://calls.example 'fileExists("x")' 2>&1 >/dev/null </dev/null)
+  [[ "$why" == *"does not serve the page of https://calls.example"* ]] || fail "the console's reason: $why"
   w "$reg" delete "$key" /f >/dev/null || fail "$reg could not remove the policy"
   [ "$(served https://calls.example)" = true ] || fail "without a policy, a page is not served"
 done
+why=$(wine build/windows/bin/plugin-console.exe --plugin 'C:\nowhere\missing.dll' 'fileExists("x")' 2>&1 >/dev/null </dev/null)
+[[ "$why" == *"could not be loaded"* ]] || fail "the console's reason for a missing module: $why"
 echo "registry views: the policy set by the 64-bit and by the 32-bit reg.exe is obeyed by the 32-bit module"

@@ -20,6 +20,8 @@
 #include "browser/script_call.h"
 #include "browser/standin.h"
 #include "browser/working_folder.h"
+#include "shell/machine_policy.h"
+#include "shell/origin_policy.h"
 
 namespace {
 
@@ -28,13 +30,35 @@ void Usage() {
                  "                      [--file FILE | CALL ...]\n"
                  "  Each CALL is page script such as getWorkspaceList(\"a\", \"b\").\n"
                  "  Without calls or --file, calls are read from standard input, one per line.\n"
-                 "  --origin plays a page of ORIGIN (https://host[:port]) for the origin policy.\n"
+                 "  --origin plays a page of ORIGIN (https://host[:port]) for the origin policy;\n"
+                 "  without it the page tells no origin, which a set policy refuses.\n"
                  "  --doubles passes every number as a Double, as some browsers do.\n"
                  "  --quiet prints only the results, not the calls.\n"
                  "  A line ':sleep MS' pauses the console for MS milliseconds.\n";
 }
 
 std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+// Why the plug-in gave the page no object: the machine's origin policy, as
+// the plug-in reads it, or the plug-in itself.
+std::string WhyNoObject(const std::optional<std::string>& origin, NPError newResult) {
+    const shell::OriginPolicy policy = shell::ReadMachineOriginPolicy();
+    const std::string where =
+        std::string("HKLM\\") + shell::kPolicyKey + " " + shell::kAllowedOriginsValue;
+    if (policy.kind == shell::OriginPolicy::Kind::Unusable) {
+        return "the origin policy (" + where +
+               ") names no origin, or cannot be read: no page is served; see "
+               "npDravenilFileAccessHost.exe --check";
+    }
+    if (!shell::Allows(policy, origin)) {
+        return "the origin policy (" + where + ") does not serve " +
+               (origin ? "the page of " + *origin : std::string("a page that tells no origin")) +
+               ": play one it names with --origin ORIGIN, or see npDravenilFileAccessHost.exe "
+               "--check";
+    }
+    return "the plug-in created no scriptable object (NPP_New answered " +
+           std::to_string(newResult) + ")";
+}
 
 struct Session {
     standin::Embed& embed;
@@ -97,7 +121,15 @@ int main(int argc, char** argv) {
     try {
         standin::BrowserOptions options;
         options.pluginPath = Widen(pluginPath);
-        standin::Browser browser(options);
+        std::optional<standin::Browser> loaded;
+        try {
+            loaded.emplace(options);
+        } catch (const std::exception& e) {
+            std::cerr << "the module " << (pluginPath.empty() ? "beside the console" : pluginPath)
+                      << " could not be loaded: " << e.what() << "\n";
+            return 1;
+        }
+        standin::Browser& browser = *loaded;
         if (browser.initializeResult != NPERR_NO_ERROR) {
             std::cerr << "NP_Initialize failed with " << browser.initializeResult << "\n";
             return 1;
@@ -106,7 +138,7 @@ int main(int argc, char** argv) {
         browser.documentOrigin = origin;
         standin::Embed embed(browser);
         if (embed.newResult != NPERR_NO_ERROR || !embed.ScriptableObject()) {
-            std::cerr << "the plug-in created no scriptable object\n";
+            std::cerr << WhyNoObject(origin, embed.newResult) << "\n";
             return 1;
         }
         Session session{embed, doubles, !quiet};
