@@ -144,6 +144,7 @@ async function main() {
   const server = http.createServer((request, response) => {
     response.writeHead(200, { "content-type": "text/html" });
     if (request.url.startsWith("/probe")) return response.end("<!doctype html><title>probe</title>");
+    if (request.url.startsWith("/sameframe")) return response.end(shared.otherPage());
     response.end(shared.page(list).replace("<script>", `<script>window.__frameUrl = ${JSON.stringify(otherOrigin + "/frame")};`));
   });
   await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
