@@ -1,0 +1,116 @@
+// Every call settles, whatever the host does: a stand-in host (this file,
+// run by Chromium as the native-messaging host when given --host) answers
+// with an id of null, with an empty error text, holds a call and then
+// exits. The page's promises must reject with the host's texts, and every
+// call that waited on a host that ended must reject too.
+"use strict";
+
+if (process.argv.includes("--host")) {
+  // The stand-in host: framed JSON on standard input and output.
+  let buffered = Buffer.alloc(0);
+  const send = (message) => {
+    const text = Buffer.from(JSON.stringify(message));
+    const header = Buffer.alloc(4);
+    header.writeUInt32LE(text.length, 0);
+    process.stdout.write(Buffer.concat([header, text]));
+  };
+  process.stdin.on("data", (chunk) => {
+    buffered = Buffer.concat([buffered, chunk]);
+    while (buffered.length >= 4 && buffered.length >= 4 + buffered.readUInt32LE(0)) {
+      const length = buffered.readUInt32LE(0);
+      const request = JSON.parse(buffered.subarray(4, 4 + length).toString());
+      buffered = buffered.subarray(4 + length);
+      if (request.method === "#policy") send({ id: request.id, policy: "*" });
+      else if (request.args[0] === "null id") send({ id: null, error: "bad request: unreadable" });
+      else if (request.args[0] === "empty error") send({ id: request.id, error: "" });
+      else if (request.args[0] === "exit") process.exit(0);
+      else if (request.args[0] !== "hold") send({ id: request.id, result: true });
+    }
+  });
+  return;
+}
+
+const { spawn } = require("child_process");
+const fs = require("fs");
+const http = require("http");
+const path = require("path");
+const shared = require("./browser_test.js");
+
+async function main() {
+  const scratch = shared.scratch;
+  const built = path.join(scratch, "settling");
+  require("child_process").execFileSync(path.join(shared.root, "scripts", "extension.sh"), ["--out", built],
+    { env: shared.wineEnv, stdio: "ignore" });
+  const wrapper = path.join(scratch, "stand-in-host.sh");
+  fs.writeFileSync(wrapper, `#!/bin/sh\nexec "${process.execPath}" "${__filename}" --host\n`, { mode: 0o755 });
+  const manifest = JSON.parse(fs.readFileSync(path.join(built, "com.dravenil.fileaccess.json"), "utf8"));
+  manifest.path = wrapper;
+  const profile = path.join(scratch, "settling-profile");
+  fs.mkdirSync(path.join(profile, "NativeMessagingHosts"), { recursive: true });
+  fs.writeFileSync(path.join(profile, "NativeMessagingHosts", "com.dravenil.fileaccess.json"), JSON.stringify(manifest));
+
+  const server = http.createServer((request, response) => {
+    response.writeHead(200, { "content-type": "text/html" });
+    response.end("<!doctype html><title>settling</title>");
+  });
+  await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
+  const origin = `http://127.0.0.1:${server.address().port}`;
+  const extension = path.join(built, "extension");
+  const chromium = spawn("chromium", [
+    "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
+    `--user-data-dir=${profile}`, `--load-extension=${extension}`,
+    `--disable-extensions-except=${extension}`, "--remote-debugging-pipe", "about:blank",
+  ], { stdio: ["ignore", "ignore", "ignore", "pipe", "pipe"],
+       env: { ...process.env, XDG_CONFIG_HOME: path.join(scratch, "settling-config") } });
+  const cdp = new shared.Cdp(chromium);
+  try {
+    const evaluate = async (expression) => {
+      const target = await cdp.send("Target.createTarget", { url: origin + "/" });
+      const session = (await cdp.send("Target.attachToTarget", { targetId: target.targetId, flatten: true })).sessionId;
+      for (let attempt = 0; attempt < 50; attempt++) {
+        const ready = await cdp.send("Runtime.evaluate", { expression: "document.readyState", returnByValue: true }, session);
+        if (ready.result.value === "complete") break;
+        await new Promise((r) => setTimeout(r, 100));
+      }
+      const value = (await cdp.send("Runtime.evaluate", { expression, awaitPromise: true, returnByValue: true }, session)).result.value;
+      await cdp.send("Target.closeTarget", { targetId: target.targetId });
+      return value;
+    };
+    if (!await shared.waitServed((url) => evaluate("typeof window.DravenilFileAccess"), origin + "/")) {
+      throw new Error("the page was never served");
+    }
+    const results = await evaluate(`(async () => {
+      const settle = (p) => p.then((v) => "resolved " + v, (e) => "rejected " + JSON.stringify(e.message));
+      const api = window.DravenilFileAccess;
+      const out = {};
+      out.plain = await settle(api.fileExists("x"));
+      out.nullId = await settle(api.fileExists("null id"));
+      out.emptyError = await settle(api.fileExists("empty error"));
+      const held = settle(api.fileExists("hold"));
+      const exiting = settle(api.fileExists("exit"));
+      out.held = await held;
+      out.exiting = await exiting;
+      out.after = await settle(api.fileExists("x"));
+      return out;
+    })()`);
+    const expected = {
+      plain: /^resolved true$/,
+      nullId: /^rejected "bad request: unreadable"$/,
+      emptyError: /^rejected ""$/,
+      held: /^rejected "the file access host ended/,
+      exiting: /^rejected "the file access host ended/,
+      after: /^resolved true$/,
+    };
+    for (const [name, want] of Object.entries(expected)) {
+      if (!results || !want.test(results[name])) shared.fail(`${name}: ${results && results[name]}, not ${want}`);
+    }
+    if (!process.exitCode) console.log("settling: every call settled with the host's own texts");
+  } finally {
+    chromium.kill();
+    await new Promise((resolve) => chromium.once("exit", resolve));
+    server.close();
+    fs.rmSync(scratch, { recursive: true, force: true });
+  }
+}
+
+main().catch((error) => shared.fail(error.message));
