@@ -74,6 +74,48 @@ async function waitServed(load, url, want = "object", seconds = 60) {
   return false;
 }
 
+// Evaluates `expression` in a fresh page of `url`, once it has loaded, and
+// closes the page.
+async function evaluateIn(cdp, url, expression) {
+  const target = await cdp.send("Target.createTarget", { url });
+  const session = (await cdp.send("Target.attachToTarget", { targetId: target.targetId, flatten: true })).sessionId;
+  for (let attempt = 0; attempt < 50; attempt++) {
+    const ready = await cdp.send("Runtime.evaluate", { expression: "document.readyState", returnByValue: true }, session);
+    if (ready.result.value === "complete") break;
+    await new Promise((r) => setTimeout(r, 100));
+  }
+  const value = (await cdp.send("Runtime.evaluate", { expression, awaitPromise: true, returnByValue: true }, session)).result.value;
+  await cdp.send("Target.closeTarget", { targetId: target.targetId });
+  return value;
+}
+
+// The extension serves the policy's origin and not `otherOrigin`, then
+// follows a change of the policy to `otherOrigin` without a restart.
+// `evaluate(url, expression)` runs in a fresh page of `url`.
+async function followsThePolicy(evaluate, origin, otherOrigin, seconds) {
+  const load = (url) => evaluate(url, "typeof window.DravenilFileAccess");
+  if (!await waitServed(load, origin + "/", "object", seconds)) {
+    throw new Error("the policy's origin was never served");
+  }
+  const answer = await evaluate(origin + "/", "window.DravenilFileAccess.fileExists('C:\\\\windows\\\\win.ini')");
+  if (answer !== true) fail(`the page's call answered ${answer}`);
+  if (await load(otherOrigin + "/") !== "undefined") fail("a page of another origin sees the API");
+  setPolicy(otherOrigin);
+  await waitServed(load, otherOrigin + "/");
+  await waitServed(load, origin + "/", "undefined");
+}
+
+// Headless Chromium driven over a pipe, with a profile of its own; with
+// `extension`, that unpacked extension loaded and no other.
+function startChromium(binary, profile, extension, configHome, env = wineEnv) {
+  const loading = extension ? [`--load-extension=${extension}`, `--disable-extensions-except=${extension}`] : [];
+  const chromium = spawn(binary, [
+    "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
+    `--user-data-dir=${profile}`, ...loading, "--remote-debugging-pipe", "about:blank",
+  ], { stdio: ["ignore", "ignore", "ignore", "pipe", "pipe"], env: { ...env, XDG_CONFIG_HOME: configHome } });
+  return { chromium, cdp: new Cdp(chromium) };
+}
+
 // The calls the page makes, and the console makes after it.
 function calls(exchange) {
   return [
@@ -321,13 +363,7 @@ async function main() {
 
   prepare(exchangeDir);
   const extension = path.join(built, "extension");
-  const chromium = spawn("chromium", [
-    "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
-    `--user-data-dir=${profile}`, `--load-extension=${extension}`,
-    `--disable-extensions-except=${extension}`, "--remote-debugging-pipe", "about:blank",
-  ], { stdio: ["ignore", "ignore", "ignore", "pipe", "pipe"],
-       env: { ...wineEnv, XDG_CONFIG_HOME: path.join(scratch, "config") } });
-  const cdp = new Cdp(chromium);
+  const { chromium, cdp } = startChromium("chromium", profile, extension, path.join(scratch, "config"));
   try {
     // The extension's service worker first, then the page.
     const deadline = Date.now() + 30000;
@@ -338,20 +374,8 @@ async function main() {
       await new Promise((r) => setTimeout(r, 200));
     }
     // What a fresh page of `url` sees of the API.
-    const load = async (url) => {
-      const target = await cdp.send("Target.createTarget", { url });
-      const session = (await cdp.send("Target.attachToTarget", { targetId: target.targetId, flatten: true })).sessionId;
-      let seen;
-      for (let attempt = 0; attempt < 50; attempt++) {
-        const evaluated = await cdp.send("Runtime.evaluate", { expression:
-          "document.readyState === 'complete' ? typeof window.DravenilFileAccess : ''", returnByValue: true }, session);
-        seen = evaluated.result.value;
-        if (seen) break;
-        await new Promise((r) => setTimeout(r, 100));
-      }
-      await cdp.send("Target.closeTarget", { targetId: target.targetId });
-      return seen;
-    };
+    // What a fresh page of `url` sees of the API.
+    const load = (url) => evaluateIn(cdp, url, "typeof window.DravenilFileAccess");
     // The policy comes from the host: until it has come, no page is served.
     if (!await waitServed(load, origin + "/probe")) throw new Error("the policy's origin was never served");
     const { targetId } = await cdp.send("Target.createTarget", { url: origin + "/" });
@@ -457,6 +481,7 @@ async function main() {
 module.exports = {
   root, prefix, wineEnv, scratch, outer, fail, winePath, calls, setFolder, prepare, runConsole,
   page, otherPage, winePids, descendsFromUs, policyIsSet, setPolicy, removePolicy, waitServed, Cdp,
+  evaluateIn, followsThePolicy, startChromium,
 };
 
 if (require.main === module) {

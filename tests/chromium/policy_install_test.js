@@ -9,7 +9,7 @@
 // file has a name of this test's own, is removed on every path, and the test
 // holds ctest's lock on the browsers while it exists.
 "use strict";
-const { spawn, execFileSync } = require("child_process");
+const { execFileSync } = require("child_process");
 const fs = require("fs");
 const http = require("http");
 const path = require("path");
@@ -45,7 +45,6 @@ async function main() {
   const files = {};
   const updates = http.createServer((request, response) => {
     const name = request.url.replace(/^\/ext\//, "").replace(/\?.*$/, "");
-    if (process.env.POLICY_TEST_DEBUG) console.error("update request", request.url);
     if (!files[name]) { response.writeHead(404); return response.end(); }
     response.writeHead(200, { "content-type": name.endsWith(".crx") ? "application/x-chrome-extension" : "text/xml" });
     response.end(fs.readFileSync(files[name]));
@@ -76,12 +75,7 @@ async function main() {
   shared.setPolicy(origin);
   // Chromium itself: Debian's wrapper may add --disable-background-networking,
   // which blocks the install.
-  const chromium = spawn(chromiumBinary, [
-    "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
-    `--user-data-dir=${profile}`, "--remote-debugging-pipe", "about:blank",
-  ], { stdio: ["ignore", "ignore", "ignore", "pipe", "pipe"],
-       env: { ...shared.wineEnv, XDG_CONFIG_HOME: path.join(scratch, "policy-config") } });
-  const cdp = new shared.Cdp(chromium);
+  const { chromium, cdp } = shared.startChromium(chromiumBinary, profile, null, path.join(scratch, "policy-config"));
   try {
     const deadline = Date.now() + 40000;
     for (;;) {
@@ -90,28 +84,7 @@ async function main() {
       if (Date.now() > deadline) throw new Error("Chromium did not install the extension by its policy");
       await new Promise((r) => setTimeout(r, 500));
     }
-    const evaluate = async (url, expression) => {
-      const target = await cdp.send("Target.createTarget", { url });
-      const session = (await cdp.send("Target.attachToTarget", { targetId: target.targetId, flatten: true })).sessionId;
-      let value;
-      for (let attempt = 0; attempt < 50; attempt++) {
-        const ready = await cdp.send("Runtime.evaluate", { expression: "document.readyState", returnByValue: true }, session);
-        if (ready.result.value === "complete") break;
-        await new Promise((r) => setTimeout(r, 100));
-      }
-      value = (await cdp.send("Runtime.evaluate", { expression, awaitPromise: true, returnByValue: true }, session)).result.value;
-      await cdp.send("Target.closeTarget", { targetId: target.targetId });
-      return value;
-    };
-    const load = (url) => evaluate(url, "typeof window.DravenilFileAccess");
-    if (!await shared.waitServed(load, origin + "/")) throw new Error("the policy's origin was never served");
-    const answer = await evaluate(origin + "/", "window.DravenilFileAccess.fileExists('C:\\\\windows\\\\win.ini')");
-    if (answer !== true) shared.fail(`the page's call answered ${answer}`);
-    if (await load(otherOrigin + "/") !== "undefined") shared.fail("a page of another origin sees the API");
-
-    shared.setPolicy(otherOrigin);
-    await shared.waitServed(load, otherOrigin + "/");
-    await shared.waitServed(load, origin + "/", "undefined");
+    await shared.followsThePolicy((url, expression) => shared.evaluateIn(cdp, url, expression), origin, otherOrigin, 60);
     if (!process.exitCode) console.log(`policy install: extension ${id} installed by policy, serving the policy's origins`);
   } finally {
     shared.removePolicy();

@@ -30,7 +30,6 @@ if (process.argv.includes("--host")) {
   return;
 }
 
-const { spawn } = require("child_process");
 const fs = require("fs");
 const http = require("http");
 const path = require("path");
@@ -56,26 +55,10 @@ async function main() {
   await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
   const origin = `http://127.0.0.1:${server.address().port}`;
   const extension = path.join(built, "extension");
-  const chromium = spawn("chromium", [
-    "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
-    `--user-data-dir=${profile}`, `--load-extension=${extension}`,
-    `--disable-extensions-except=${extension}`, "--remote-debugging-pipe", "about:blank",
-  ], { stdio: ["ignore", "ignore", "ignore", "pipe", "pipe"],
-       env: { ...process.env, XDG_CONFIG_HOME: path.join(scratch, "settling-config") } });
-  const cdp = new shared.Cdp(chromium);
+  const { chromium, cdp } = shared.startChromium("chromium", profile, extension,
+    path.join(scratch, "settling-config"), process.env);
   try {
-    const evaluate = async (expression) => {
-      const target = await cdp.send("Target.createTarget", { url: origin + "/" });
-      const session = (await cdp.send("Target.attachToTarget", { targetId: target.targetId, flatten: true })).sessionId;
-      for (let attempt = 0; attempt < 50; attempt++) {
-        const ready = await cdp.send("Runtime.evaluate", { expression: "document.readyState", returnByValue: true }, session);
-        if (ready.result.value === "complete") break;
-        await new Promise((r) => setTimeout(r, 100));
-      }
-      const value = (await cdp.send("Runtime.evaluate", { expression, awaitPromise: true, returnByValue: true }, session)).result.value;
-      await cdp.send("Target.closeTarget", { targetId: target.targetId });
-      return value;
-    };
+    const evaluate = (expression) => shared.evaluateIn(cdp, origin + "/", expression);
     if (!await shared.waitServed((url) => evaluate("typeof window.DravenilFileAccess"), origin + "/")) {
       throw new Error("the page was never served");
     }
