@@ -115,6 +115,21 @@ chrome.tabs.onUpdated.addListener((tabId, change) => {
 
 // ---- Calls ---------------------------------------------------------------------
 
+// What a page is told when the host could not be reached or went away, in
+// words an administrator can act on.
+function hostError(reason) {
+  if (/not found/i.test(reason)) {
+    return `the file access host is not installed for this browser: ${HOST} (npDravenilFileAccessHost.exe) ` +
+      "is set up by the Dravenil File Access Plugin package, which registers its manifest under " +
+      `HKLM\\Software\\<browser>\\NativeMessagingHosts\\${HOST} on Windows (${reason})`;
+  }
+  if (/forbidden/i.test(reason)) {
+    return `the file access host's manifest does not allow this extension (${chrome.runtime.id}): ` +
+      `install the package built for it (${reason})`;
+  }
+  return "the file access host ended" + (reason ? `: ${reason}` : "");
+}
+
 function connect(tabId) {
   const connection = { port: chrome.runtime.connectNative(HOST), nextId: 1,
                        pending: new Map(), parts: new Map() };
@@ -138,7 +153,7 @@ function connect(tabId) {
   connection.port.onDisconnect.addListener(() => {
     if (connections.get(tabId) === connection) connections.delete(tabId);
     const reason = chrome.runtime.lastError ? chrome.runtime.lastError.message : "";
-    const error = "the file access host ended" + (reason ? `: ${reason}` : "");
+    const error = hostError(reason);
     for (const respond of connection.pending.values()) respond({ error });
     connection.pending.clear();
   });

@@ -6,8 +6,11 @@
 //       -> [{ key: 7, count: 1, details: [{ id: 3, name: "ab", value: "xyz" }] }]
 //   DravenilParse.volumes("[[7,80],[12,100]]")            -> [["7", "80"], ["12", "100"]]
 //
-// Each throws a SyntaxError, naming the position, for any text that is not
-// exactly of its form (a failure text such as "Failed to open file" too).
+// The failure texts its method documents come back as null: "" and "Failed
+// to get folder path" for workspaceList, "Failed to open file" and "Failed
+// to get folder path" for callDetails (volumes have none: "[]" is an empty
+// list). Each throws a SyntaxError, naming the position, for any other text
+// that is not exactly of its form.
 // Quoted texts take the escapes the plug-in writes: \\ \' \r \n \xHH \u2028
 // \u2029. Load it with a <script> element (it defines DravenilParse) or
 // require() it; the extension offers the same as DravenilFileAccess.parse.
@@ -103,7 +106,15 @@ const DravenilParse = (() => {
     }
   }
 
+  // The failure answers each method documents.
+  const kFailures = Object.freeze({
+    workspaceList: Object.freeze(["", "Failed to get folder path"]),
+    callDetails: Object.freeze(["Failed to open file", "Failed to get folder path"]),
+  });
+  const isFailure = (what, text) => typeof text === "string" && kFailures[what].includes(text);
+
   function workspaceList(text) {
+    if (isFailure("workspaceList", text)) return null;
     const r = new Reader(text, "workspaceList");
     const names = r.list(() => r.quoted());
     r.end();
@@ -111,6 +122,7 @@ const DravenilParse = (() => {
   }
 
   function callDetails(text) {
+    if (isFailure("callDetails", text)) return null;
     const r = new Reader(text, "callDetails");
     const records = r.list(() => {
       r.take("[");

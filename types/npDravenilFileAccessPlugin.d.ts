@@ -202,16 +202,20 @@ export interface DravenilCallRecord {
 }
 
 /**
- * Strict readers of the bracketed result texts, which never evaluate them: each throws
- * a SyntaxError for a text not exactly of its form (a failure text too). The file
- * npDravenilFileAccessParse.js beside these declarations defines DravenilParse; the
- * extension's object offers the same as DravenilFileAccess.parse.
+ * Strict readers of the bracketed result texts, which never evaluate them. The
+ * failure texts a method documents come back as null; any other text not exactly of
+ * its form throws a SyntaxError. The file npDravenilFileAccessParse.js beside these
+ * declarations defines DravenilParse; the extension's object offers the same as
+ * DravenilFileAccess.parse.
  */
 export interface DravenilResultParser {
-  /** getWorkspaceList's text: the names. */
-  workspaceList(text: string): string[];
-  /** getCallDetailsForWorkspace's text: the call records. */
-  callDetails(text: string): DravenilCallRecord[];
+  /** getWorkspaceList's text: the names; null for "" and "Failed to get folder path". */
+  workspaceList(text: string): string[] | null;
+  /**
+   * getCallDetailsForWorkspace's text: the call records; null for "Failed to open file"
+   * and "Failed to get folder path".
+   */
+  callDetails(text: string): DravenilCallRecord[] | null;
   /** getTimelineVols's text: [line, volume] pairs, as stored. */
   volumes(text: string): [string, string][];
 }

@@ -87,6 +87,12 @@ async function main() {
     for (const [name, want] of Object.entries(expected)) {
       if (!results || !want.test(results[name])) shared.fail(`${name}: ${results && results[name]}, not ${want}`);
     }
+    // The host's manifest gone: the page is told what is missing and where.
+    fs.rmSync(path.join(profile, "NativeMessagingHosts", "com.dravenil.fileaccess.json"));
+    const missing = await evaluate("window.DravenilFileAccess.fileExists('x').then(() => 'resolved', (e) => e.message)");
+    if (!/^the file access host is not installed for this browser: com\.dravenil\.fileaccess /.test(String(missing))) {
+      shared.fail(`without a host: ${missing}`);
+    }
     if (!process.exitCode) console.log("settling: every call settled with the host's own texts");
   } finally {
     chromium.kill();

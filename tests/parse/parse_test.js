@@ -48,12 +48,17 @@ check(same(parse.workspaceList("['\\'];alert(1)//']"), ["'];alert(1)//"]), "an e
 check(same(parse.workspaceList("['a\\\\','\\r\\n\\x01\\u2028\\u2029']"), ["a\\", "\r\n\x01\u2028\u2029"]), "every escape");
 for (const hostile of [
   "['a'];alert(1)//']", "['a'] ", " []", "['a',]", "[,'a']", "['a''b']", "['a\\tb']", "['a\\x1g']",
-  "['a\\x1f']", "['a\u2028']", "['a\nb']", "['a\x01']", "['a", "[", "", "Failed to get folder path",
+  "['a\\x1f']", "['a\u2028']", "['a\nb']", "['a\x01']", "['a", "[", "Failed to get folder", " ",
   "[\"a\"]", "['a'],['b']", "['\\u0041']", "[['a']]", "['a\x7f']",
 ]) {
   throws(() => parse.workspaceList(hostile), SyntaxError, `names ${JSON.stringify(hostile)}`);
 }
 throws(() => parse.workspaceList(42), TypeError, "names of a number");
+// The failure texts each method documents are no result: null.
+for (const [f, text] of [["workspaceList", ""], ["workspaceList", "Failed to get folder path"],
+  ["callDetails", "Failed to open file"], ["callDetails", "Failed to get folder path"]]) {
+  check(parse[f](text) === null, `${f} of the failure text ${JSON.stringify(text)}`);
+}
 
 // ---- Call details ----
 check(same(parse.callDetails("[[7,1,[3,'ab','xyz']],[-1,0]]"),
@@ -63,7 +68,7 @@ check(same(parse.callDetails("[[-2147483648,1,[2147483647,'','\\'']]]"),
   [{ key: -2147483648, count: 1, details: [{ id: 2147483647, name: "", value: "'" }] }]), "the extremes");
 for (const hostile of [
   "[[7,1,[3,'ab','xyz']]];alert(1)", "[[7]]", "[[7,1,[3,'a']]]", "[[2147483648,0]]", "[[-0,0]]",
-  "[[07,0]]", "[[7,0],]", "[[1e3,0]]", "[[7,0,3]]", "[[7,0,[3,'a','b',4]]]", "Failed to open file",
+  "[[07,0]]", "[[7,0],]", "[[1e3,0]]", "[[7,0,3]]", "[[7,0,[3,'a','b',4]]]", "Failed to open file.", "",
   "[[7,1,[3,'a'+alert(1)+'','b']]]",
 ]) {
   throws(() => parse.callDetails(hostile), SyntaxError, `details ${JSON.stringify(hostile)}`);

@@ -25,13 +25,15 @@ plugin.deleteWorkspace("Team", "North");
 // @ts-expect-error the WS flag is a boolean, not a string
 plugin.startPlayback("true");
 
-const names: string[] = DravenilParse.workspaceList(list);
-const records: DravenilCallRecord[] = DravenilParse.callDetails(
-  plugin.getCallDetailsForWorkspace("Team", "North", "2026"),
-);
+// A documented failure text reads as null, which page script must handle.
+// @ts-expect-error the list may be null
+const unchecked: string[] = DravenilParse.workspaceList(list);
+const names: string[] = DravenilParse.workspaceList(list) ?? [];
+const records: DravenilCallRecord[] =
+  DravenilParse.callDetails(plugin.getCallDetailsForWorkspace("Team", "North", "2026")) ?? [];
 const firstDetail: string = records[0].details[0].value;
 const volumes: [string, string][] = DravenilParse.volumes(plugin.getTimelineVols("Team", "North", "2026"));
 // @ts-expect-error a record's details are objects, not texts
 const wrongDetail: string = records[0].details[0];
 
-export { list, created, usage, view, stored, position, mustBeText, names, firstDetail, volumes, wrongDetail };
+export { list, created, usage, view, stored, position, mustBeText, unchecked, names, firstDetail, volumes, wrongDetail };
