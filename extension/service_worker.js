@@ -22,28 +22,33 @@ const connections = new Map(); // tab id -> { port, nextId, pending, parts }
 // ---- The policy in force ----------------------------------------------------
 
 // What the policy serves: undefined until the host has said; "*" for every
-// page (also when no policy is set); else the exact origins.
+// page (also when no policy is set); else the exact origins. Why the host
+// could not be asked, when it could not.
 let served;
+let hostProblem = "";
 let asking = null;
 let askedAt = 0;
 
-// The host's answer to the extension's own question, on a port of its own.
+// The host's answer to the extension's own question, on a port of its own:
+// { policy } or { error }.
 function askHost() {
   return new Promise((resolve) => {
     let port;
     try {
       port = chrome.runtime.connectNative(HOST);
     } catch (error) {
-      resolve(undefined);
+      resolve({ error: String(error && error.message ? error.message : error) });
       return;
     }
     port.onMessage.addListener((message) => {
       port.disconnect();
-      if (message && message.policy === null) resolve("*");
-      else if (message && (message.policy === "*" || Array.isArray(message.policy))) resolve(message.policy);
-      else resolve(undefined);
+      if (message && message.policy === null) resolve({ policy: "*" });
+      else if (message && (message.policy === "*" || Array.isArray(message.policy))) resolve({ policy: message.policy });
+      else resolve({ error: "the host gave no policy" });
     });
-    port.onDisconnect.addListener(() => resolve(undefined));
+    port.onDisconnect.addListener(() => resolve({
+      error: chrome.runtime.lastError ? chrome.runtime.lastError.message : "the host ended",
+    }));
     port.postMessage({ id: 0, method: "#policy", args: [] });
   });
 }
@@ -87,15 +92,21 @@ function register(policy) {
   return registering;
 }
 
-// Asks the host again (at most once a second); keeps the last answer when the
-// host cannot be asked. A policy the host cannot give serves no page.
+// Asks the host again (at most once a second). When the host cannot be asked
+// the page scripts stay as they were, so that a page can be told what is
+// missing; without a host no call reaches anything.
 function refreshPolicy() {
   if (asking) return asking;
   if (served !== undefined && Date.now() - askedAt < 1000) return Promise.resolve(served);
-  asking = askHost().then(async (policy) => {
+  asking = askHost().then(async (answer) => {
     askedAt = Date.now();
-    served = policy === undefined ? [] : policy;
-    await register(served);
+    if (answer.policy !== undefined) {
+      served = answer.policy;
+      hostProblem = "";
+      await register(served);
+    } else {
+      hostProblem = answer.error;
+    }
     asking = null;
     return served;
   });
@@ -162,6 +173,10 @@ function connect(tabId) {
 }
 
 function forward(request, sender, sendResponse) {
+  if (served === undefined) {
+    sendResponse({ error: hostProblem ? hostError(hostProblem) : "the origin policy in force is not known yet" });
+    return;
+  }
   const origin = sender.origin || (sender.url ? new URL(sender.url).origin : "");
   if (sender.id !== chrome.runtime.id || !serves(origin)) {
     sendResponse({ error: "this page's origin may not use the file access host" });
