@@ -27,12 +27,21 @@ std::optional<bool> WriteWholeFile(const std::string& path, const std::string& c
     return true;
 }
 
-// Removes the file when it is there; false when a file of that name is
-// still there afterwards. A folder of that name is no exchange file and is
-// left alone.
+// Removes the file when it is there; false when a file of that name stays.
+// A file the player writes again after it was removed is a new one, not one
+// that stayed; a folder of that name is no exchange file and is left alone.
 bool RemoveIfPresent(const std::string& path) {
-    if (platform::CanOpenForReading(path)) platform::RemoveFile(path);
-    return !platform::PathExists(path) || platform::IsFolder(path);
+    switch (platform::ProbeForReading(path)) {
+        case platform::ReadProbe::Absent:
+            // Asked once more: "not there" is never taken on one word.
+            return !platform::PathExists(path) || platform::IsFolder(path);
+        case platform::ReadProbe::Opened:
+            // Removed, or gone meanwhile.
+            return platform::RemoveFile(path) || !platform::PathExists(path);
+        case platform::ReadProbe::Refused:
+            break;
+    }
+    return platform::IsFolder(path);
 }
 
 }  // namespace

@@ -279,6 +279,12 @@ std::optional<bool> ReplaceSmallFile(const std::string& path, std::string_view c
     return false;
 }
 
+ReadProbe ProbeForReading(const std::string& path) {
+    SharedFile file = SharedFile::OpenForReading(path);
+    if (file.IsOpen()) return ReadProbe::Opened;
+    return errno == ENOENT ? ReadProbe::Absent : ReadProbe::Refused;
+}
+
 bool CanOpenForReading(const std::string& path) {
     return SharedFile::OpenForReading(path).IsOpen();
 }

@@ -60,6 +60,13 @@ std::optional<bool> ReplaceSmallFile(const std::string& path, std::string_view c
 // Whether the file can be opened for reading now (false for a folder).
 bool CanOpenForReading(const std::string& path);
 
+enum class ReadProbe {
+    Opened,   // it could be opened for reading (and was closed again)
+    Absent,   // nothing of that name
+    Refused,  // something of that name that cannot be opened (a folder, a locked file)
+};
+ReadProbe ProbeForReading(const std::string& path);
+
 // Deletes a file; false when it could not be deleted.
 bool RemoveFile(const std::string& path);
 
