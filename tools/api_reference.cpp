@@ -36,7 +36,16 @@ const Group kGroups[] = {
      "Workspaces live below the user's local application-data folder, in "
      "Dravenil\\Workspaces\\<outerName>\\<innerName>\\<workspaceName>. The argument order "
      "differs between methods, as the signatures show."},
-    {MethodGroup::Calls, "Calls", "The calls a workspace holds, and file lists of any folder."},
+    {MethodGroup::Calls, "Calls",
+     "The calls a workspace holds, and file lists of any folder.\n\n"
+     "A workspace's call details file, `Calls.dat`, is written by the program that fills "
+     "workspaces. Its layout, little-endian and without padding: an int32 record count; per "
+     "record an int32 call key and an int32 detail count; per detail an int32 detail key, a "
+     "text with a one-byte length, and a text with a length of one byte (below 128) or two "
+     "(L - 128 + 128 times the next byte). A text ends at its first NUL byte; the position "
+     "still moves on by its declared length. A file that ends inside a record gives the "
+     "records before it. `node scripts/sample-workspace.js --outer O --inner I --workspace W "
+     "[--records N]` writes a workspace of such data, with settings, to try a page against."},
     {MethodGroup::Settings, "Settings",
      "Per-workspace view settings in the workspace's Workspace.ini, one value at a time. A "
      "read comes back cut to its capacity, never in the middle of a UTF-8 character; the file "
