@@ -344,8 +344,11 @@ TEST_F(Exchange, DrivesAndFollowsTheDesktopPlayer) {
     EXPECT_EQ(position(), stoppedAt);
     EXPECT_EQ(update(true), "stopped 0") << "the WS variant is served on its own";
 
-    // Cleared files come back while the player runs.
-    EXPECT_TRUE(IsTrue(Call("resetSync", {F()})));
+    // Cleared files come back while the player runs. A file the player has
+    // open at that moment cannot be deleted, and resetSync says so: a page
+    // tries again.
+    EXPECT_TRUE(
+        testing_support::WaitUntil([&] { return IsTrue(Call("resetSync", {F()})); }, 10000));
     EXPECT_TRUE(testing_support::WaitUntil(
         [&] { return TextOf(Call("getCurrentCallID", {true})) == "CALL-7"; }, 10000));
 
