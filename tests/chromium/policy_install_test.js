@@ -17,7 +17,12 @@ const shared = require("./browser_test.js");
 
 const policyFolder = "/etc/chromium/policies/managed";
 const policyFile = path.join(policyFolder, `dravenil-file-access-test-${process.pid}.json`);
-const removePolicyFile = () => fs.rmSync(policyFile, { force: true });
+let madeFolder = null;  // the topmost folder the test made, if any
+const removePolicyFile = () => {
+  fs.rmSync(policyFile, { force: true });
+  if (madeFolder) fs.rmSync(madeFolder, { recursive: true, force: true });
+  madeFolder = null;
+};
 process.on("exit", removePolicyFile);
 for (const signal of ["SIGINT", "SIGTERM"]) process.on(signal, () => process.exit(1));
 
@@ -28,7 +33,7 @@ async function main() {
     process.exit(77);
   }
   try {
-    fs.mkdirSync(policyFolder, { recursive: true });
+    madeFolder = fs.mkdirSync(policyFolder, { recursive: true }) || null;
     fs.accessSync(policyFolder, fs.constants.W_OK);
   } catch (error) {
     console.log(`SKIPPED: ${policyFolder} cannot be written here (run as root)`);

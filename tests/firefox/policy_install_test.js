@@ -18,11 +18,12 @@ const { Bidi, plain, freePort } = require("./browser_test.js");
 
 const policyFolder = "/etc/firefox/policies";
 const policyFile = path.join(policyFolder, "policies.json");
-let madeFolder = false, madeFile = false;
+let madeFolder = null, madeFile = false;  // the topmost folder the test made
 function removePolicyFile() {
   if (madeFile) fs.rmSync(policyFile, { force: true });
-  if (madeFolder) fs.rmSync(policyFolder, { recursive: true, force: true });
-  madeFile = madeFolder = false;
+  if (madeFolder) fs.rmSync(madeFolder, { recursive: true, force: true });
+  madeFile = false;
+  madeFolder = null;
 }
 process.on("exit", removePolicyFile);
 for (const signal of ["SIGINT", "SIGTERM"]) process.on(signal, () => process.exit(1));
@@ -34,8 +35,7 @@ async function main() {
   }
   try {
     if (!fs.existsSync(policyFolder)) {
-      fs.mkdirSync(policyFolder, { recursive: true });
-      madeFolder = true;
+      madeFolder = fs.mkdirSync(policyFolder, { recursive: true });
     }
     fs.accessSync(policyFolder, fs.constants.W_OK);
   } catch (error) {
