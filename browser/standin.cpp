@@ -1,5 +1,6 @@
 #include "browser/standin.h"
 
+#include "platform/log_file.h"
 #include "workspace/list_texts.h"
 
 #include <windows.h>
@@ -110,15 +111,7 @@ std::unique_ptr<char[]> ArgumentBuffer(const std::string& bytes) {
 }  // namespace
 
 std::wstring ProgramFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    std::wstring path = platform::ProgramPath();
     path.resize(path.find_last_of(L"\\/") + 1);
     return path;
 }

@@ -13,23 +13,10 @@
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
-out=$(mktemp -d "${TMPDIR:-/tmp}/installer-test.XXXXXX")
-export WINEPREFIX="$out/prefix" WINEDEBUG=-all
+source tests/support/throwaway_prefix.sh
+throwaway_prefix installer-test win32
 key='HKLM\Software\MozillaPlugins\@dravenil.com/FileAccessPlugin'
 other='HKLM\Software\MozillaPlugins\@example.org/SomeoneElse'
-fail() { echo "FAILED: $*" >&2; exit 1; }
-cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  rm -rf "$out"
-}
-trap cleanup EXIT
-
-# Wine's helpers are started with their output redirected, so that they hold
-# none of the test runner's pipes.
-mkdir -p "$WINEPREFIX"
-WINEARCH=win32 wineboot -i >/dev/null 2>&1 </dev/null || true
-wineserver -p >/dev/null 2>&1 </dev/null || true
-w() { wine "$@" 2>/dev/null </dev/null; }
 value() { w reg query "$1" /v "$2" | tr -d '\r' | sed -n "s/^ *$2 *REG_SZ *//p"; }
 default() { w reg query "$1" /ve | tr -d '\r' | sed -n 's/^ *(Default) *REG_SZ *//p'; }
 host_keys=(

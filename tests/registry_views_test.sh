@@ -7,20 +7,9 @@ set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 dpkg -s wine64 >/dev/null 2>&1 || { echo "SKIPPED: no 64-bit Wine (Debian's wine64) here"; exit 77; }
-out=$(mktemp -d "${TMPDIR:-/tmp}/registry-views.XXXXXX")
-export WINEPREFIX="$out/prefix" WINEDEBUG=-all
-fail() { echo "FAILED: $*" >&2; exit 1; }
-cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  rm -rf "$out"
-}
-trap cleanup EXIT
-
-mkdir -p "$WINEPREFIX"
-WINEARCH=win64 wineboot -i >/dev/null 2>&1 </dev/null || true
-wineserver -p >/dev/null 2>&1 </dev/null || true
+source tests/support/throwaway_prefix.sh
+throwaway_prefix registry-views win64
 [ -d "$WINEPREFIX/drive_c/windows/syswow64" ] || fail "the prefix is not a 64-bit one"
-w() { wine "$@" 2>/dev/null </dev/null; }
 key='HKLM\Software\Policies\Dravenil\FileAccessPlugin'
 served() {
   w build/windows/bin/plugin-console.exe --quiet --origin "$1" 'fileExists("C:\\windows\\win.ini")' |

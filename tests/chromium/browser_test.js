@@ -105,6 +105,21 @@ async function followsThePolicy(evaluate, origin, otherOrigin, seconds) {
   await waitServed(load, origin + "/", "undefined");
 }
 
+// Two plain pages on this machine, for the policy's origin and another one:
+// the other is a second port, reached by `otherHost`. close() ends both.
+async function twoPageOrigins(otherHost = "127.0.0.1") {
+  const servers = [0, 1].map(() => http.createServer((request, response) => {
+    response.writeHead(200, { "content-type": "text/html" });
+    response.end("<!doctype html><title>page</title>");
+  }));
+  for (const server of servers) await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
+  return {
+    origin: `http://127.0.0.1:${servers[0].address().port}`,
+    otherOrigin: `http://${otherHost}:${servers[1].address().port}`,
+    close: () => servers.forEach((server) => server.close()),
+  };
+}
+
 // Headless Chromium driven over a pipe, with a profile of its own; with
 // `extension`, that unpacked extension loaded and no other.
 function startChromium(binary, profile, extension, configHome, env = wineEnv) {
@@ -481,7 +496,7 @@ async function main() {
 module.exports = {
   root, prefix, wineEnv, scratch, outer, fail, winePath, calls, setFolder, prepare, runConsole,
   page, otherPage, winePids, descendsFromUs, policyIsSet, setPolicy, removePolicy, waitServed, Cdp,
-  evaluateIn, followsThePolicy, startChromium,
+  evaluateIn, followsThePolicy, startChromium, twoPageOrigins,
 };
 
 if (require.main === module) {

@@ -56,15 +56,8 @@ async function main() {
   });
   await new Promise((resolve) => updates.listen(0, "127.0.0.1", resolve));
   const updateBase = `http://127.0.0.1:${updates.address().port}/ext`;
-  const pageServer = () => http.createServer((request, response) => {
-    response.writeHead(200, { "content-type": "text/html" });
-    response.end("<!doctype html><title>page</title>");
-  });
-  const first = pageServer(), second = pageServer();
-  await new Promise((resolve) => first.listen(0, "127.0.0.1", resolve));
-  await new Promise((resolve) => second.listen(0, "127.0.0.1", resolve));
-  const origin = `http://127.0.0.1:${first.address().port}`;
-  const otherOrigin = `http://127.0.0.1:${second.address().port}`;
+  const pages = await shared.twoPageOrigins();
+  const { origin, otherOrigin } = pages;
 
   const printed = execFileSync(path.join(shared.root, "scripts", "extension.sh"),
     ["--out", built, "--key", key, "--update-url", updateBase], { env: shared.wineEnv }).toString();
@@ -97,8 +90,7 @@ async function main() {
     chromium.kill();
     await new Promise((resolve) => chromium.once("exit", resolve));
     updates.close();
-    first.close();
-    second.close();
+    pages.close();
     fs.rmSync(scratch, { recursive: true, force: true });
   }
 }

@@ -128,6 +128,29 @@ function freePort() {
   });
 }
 
+// Headless Firefox ESR with a profile of its own, and a WebDriver BiDi
+// session on it: { firefox, bidi }. The caller ends both.
+async function startFirefox(profile, home) {
+  const port = await freePort();
+  const firefox = spawn("firefox-esr", ["--headless", "--no-remote", "--profile", profile,
+    "--remote-debugging-port", String(port), "about:blank"],
+  { stdio: ["ignore", "ignore", "pipe"], env: { ...wineEnv, HOME: home, MOZ_CRASHREPORTER_DISABLE: "1" } });
+  let stderr = "";
+  firefox.stderr.on("data", (chunk) => { stderr += chunk.toString(); });
+  try {
+    for (let waited = 0; !/WebDriver BiDi listening on/.test(stderr); waited += 100) {
+      if (waited > 60000) throw new Error("Firefox did not open its remote-debugging port");
+      await new Promise((r) => setTimeout(r, 100));
+    }
+    const bidi = await Bidi.connect(`ws://127.0.0.1:${port}/session`);
+    await bidi.send("session.new", { capabilities: {} });
+    return { firefox, bidi };
+  } catch (error) {
+    firefox.kill();
+    throw error;
+  }
+}
+
 async function main() {
   const before = shared.winePids();
   const serverWasRunning = [...before.values()].some((c) => /wineserver/.test(c));
@@ -180,20 +203,9 @@ async function main() {
   ].join("\n") + "\n");
 
   shared.prepare(exchangeDir);
-  const port = await freePort();
-  const firefox = spawn("firefox-esr", ["--headless", "--no-remote", "--profile", profile,
-    "--remote-debugging-port", String(port), "about:blank"],
-  { stdio: ["ignore", "ignore", "pipe"], env: { ...wineEnv, HOME: home, MOZ_CRASHREPORTER_DISABLE: "1" } });
-  let stderr = "";
-  firefox.stderr.on("data", (chunk) => { stderr += chunk.toString(); });
-  let bidi;
+  let firefox, bidi;
   try {
-    for (let waited = 0; !/WebDriver BiDi listening on/.test(stderr); waited += 100) {
-      if (waited > 60000) throw new Error("Firefox did not open its remote-debugging port");
-      await new Promise((r) => setTimeout(r, 100));
-    }
-    bidi = await Bidi.connect(`ws://127.0.0.1:${port}/session`);
-    await bidi.send("session.new", { capabilities: {} });
+    ({ firefox, bidi } = await startFirefox(profile, home));
     await bidi.send("webExtension.install", { extensionData: { type: "path", path: path.join(built, "extension") } });
     const { context } = await bidi.send("browsingContext.create", { type: "tab" });
     const evaluate = async (expression, where = context) => plain((await bidi.send("script.evaluate",
@@ -254,8 +266,8 @@ async function main() {
   } finally {
     shared.removePolicy();
     if (bidi) bidi.close();
-    firefox.kill();
-    await new Promise((resolve) => (firefox.exitCode !== null ? resolve() : firefox.once("exit", resolve)));
+    if (firefox) firefox.kill();
+    if (firefox) await new Promise((resolve) => (firefox.exitCode !== null ? resolve() : firefox.once("exit", resolve)));
     for (let waited = 0; waited < 15000; waited += 200) {
       if (started().every(([, c]) => /wineserver|services\.exe|winedevice|plugplay|svchost|rpcss|explorer|conhost/i.test(c))) break;
       await new Promise((r) => setTimeout(r, 200));
@@ -280,7 +292,7 @@ async function main() {
   }
 }
 
-module.exports = { Bidi, plain, freePort };
+module.exports = { plain, startFirefox };
 
 if (require.main === module) {
   main().catch((error) => {

@@ -9,12 +9,12 @@
 // Firefox on the machine: the test runs only when there is none, removes it
 // on every path, and holds ctest's lock on the browsers while it exists.
 "use strict";
-const { spawn, execFileSync } = require("child_process");
+const { execFileSync } = require("child_process");
 const fs = require("fs");
 const http = require("http");
 const path = require("path");
 const shared = require("../chromium/browser_test.js");
-const { Bidi, plain, freePort } = require("./browser_test.js");
+const { plain, startFirefox } = require("./browser_test.js");
 
 const policyFolder = "/etc/firefox/policies";
 const policyFile = path.join(policyFolder, "policies.json");
@@ -54,15 +54,8 @@ async function main() {
   });
   await new Promise((resolve) => updates.listen(0, "127.0.0.1", resolve));
   const updateBase = `http://127.0.0.1:${updates.address().port}/ext`;
-  const pageServer = () => http.createServer((request, response) => {
-    response.writeHead(200, { "content-type": "text/html" });
-    response.end("<!doctype html><title>page</title>");
-  });
-  const first = pageServer(), second = pageServer();
-  await new Promise((resolve) => first.listen(0, "127.0.0.1", resolve));
-  await new Promise((resolve) => second.listen(0, "127.0.0.1", resolve));
-  const origin = `http://127.0.0.1:${first.address().port}`;
-  const otherOrigin = `http://localhost:${second.address().port}`;
+  const pages = await shared.twoPageOrigins("localhost");
+  const { origin, otherOrigin } = pages;
 
   execFileSync(path.join(shared.root, "scripts", "extension.sh"),
     ["--browser", "firefox", "--out", built, "--update-url", updateBase], { env: shared.wineEnv, stdio: "ignore" });
@@ -80,20 +73,9 @@ async function main() {
   } }));
   madeFile = true;
   shared.setPolicy(origin);
-  const port = await freePort();
-  const firefox = spawn("firefox-esr", ["--headless", "--no-remote", "--profile", profile,
-    "--remote-debugging-port", String(port), "about:blank"],
-  { stdio: ["ignore", "ignore", "pipe"], env: { ...shared.wineEnv, HOME: home, MOZ_CRASHREPORTER_DISABLE: "1" } });
-  let stderr = "";
-  firefox.stderr.on("data", (chunk) => { stderr += chunk.toString(); });
-  let bidi;
+  let firefox, bidi;
   try {
-    for (let waited = 0; !/WebDriver BiDi listening on/.test(stderr); waited += 100) {
-      if (waited > 60000) throw new Error("Firefox did not open its remote-debugging port");
-      await new Promise((r) => setTimeout(r, 100));
-    }
-    bidi = await Bidi.connect(`ws://127.0.0.1:${port}/session`);
-    await bidi.send("session.new", { capabilities: {} });
+    ({ firefox, bidi } = await startFirefox(profile, home));
     const { context } = await bidi.send("browsingContext.create", { type: "tab" });
     const evaluate = async (url, expression) => {
       await bidi.send("browsingContext.navigate", { context, url, wait: "complete" });
@@ -107,11 +89,10 @@ async function main() {
     shared.removePolicy();
     removePolicyFile();
     if (bidi) bidi.close();
-    firefox.kill();
-    await new Promise((resolve) => firefox.once("exit", resolve));
+    if (firefox) firefox.kill();
+    if (firefox) await new Promise((resolve) => (firefox.exitCode !== null ? resolve() : firefox.once("exit", resolve)));
     updates.close();
-    first.close();
-    second.close();
+    pages.close();
     fs.rmSync(scratch, { recursive: true, force: true });
   }
 }
