@@ -66,3 +66,6 @@ find_program(NODE NAMES node nodejs REQUIRED)
 add_test(NAME result_parser
   COMMAND ${NODE} ${CMAKE_SOURCE_DIR}/tests/parse/parse_test.js $<TARGET_FILE:call_details_texts>
           ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/call_details)
+
+# The client's argument checks, swept over every method of the table.
+add_test(NAME client_checks COMMAND ${NODE} ${CMAKE_SOURCE_DIR}/tests/client/client_test.js)

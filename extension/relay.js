@@ -5,6 +5,11 @@
 // service worker checks the page's exact origin again.
 "use strict";
 {
+  // The page's client asks whether the extension serves it: the answer, the
+  // extension's version, comes back in the same turn.
+  document.addEventListener("dravenil-extension-hello", () => {
+    document.dispatchEvent(new CustomEvent("dravenil-extension-here", { detail: chrome.runtime.getManifest().version }));
+  });
   window.addEventListener("message", (event) => {
     const data = event.data;
     if (event.source !== window || event.origin !== window.location.origin) return;

@@ -69,8 +69,8 @@ function patterns(policy) {
 }
 
 const kScripts = [
-  { id: "dravenil-page", js: ["page.js"], world: "MAIN" },
-  { id: "dravenil-relay", js: ["methods.js", "relay.js"] },
+  { id: "dravenil-page", js: ["npDravenilFileAccess.js"], world: "MAIN" },
+  { id: "dravenil-relay", js: ["relay.js"] },
 ];
 
 // Registers the page scripts for `policy`, one call at a time, leaving them
@@ -182,7 +182,7 @@ function forward(request, sender, sendResponse) {
     sendResponse({ error: "this page's origin may not use the file access host" });
     return;
   }
-  if (!request || typeof request.method !== "string" || !DRAVENIL_METHODS.includes(request.method)) {
+  if (!request || typeof request.method !== "string" || !DRAVENIL_METHODS.has(request.method)) {
     sendResponse({ error: "exception during invocation" });
     return;
   }

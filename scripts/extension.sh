@@ -52,14 +52,17 @@ out=$(cd "$out" && pwd)
 for file in methods.js relay.js service_worker.js; do
   cp "extension/$file" "$out/extension/$file"
 done
-# The page's world gets one script whose names are all its own: nothing but
-# window.DravenilFileAccess.
+# The client: one script whose names are all its own, nothing but
+# window.DravenilFileAccess. The extension puts it into the pages it serves;
+# page authors include the copy beside the extension.
 {
-  echo "// Written by extension.sh from methods.js, the result parser and page_api.js."
+  echo "// npDravenilFileAccess.js: window.DravenilFileAccess on the extension's route or the"
+  echo "// plug-in's. Written by extension.sh from methods.js, the result parser and client.js."
   echo "(() => {"
-  cat extension/methods.js types/npDravenilFileAccessParse.js extension/page_api.js
+  cat extension/methods.js types/npDravenilFileAccessParse.js extension/client.js
   echo "})();"
-} > "$out/extension/page.js"
+} > "$out/extension/npDravenilFileAccess.js"
+cp "$out/extension/npDravenilFileAccess.js" "$out/npDravenilFileAccess.js"
 version=$(sed -n 's/^#define PLUGIN_VERSION_NUMBERS //p' shell/identity.h | sed 's/, */./g')
 # One source, two builds: Firefox takes a fixed add-on id and background
 # scripts where Chromium takes a service worker and the key.

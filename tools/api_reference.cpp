@@ -90,13 +90,76 @@ std::string SettingNote(const MethodRow& row) {
     return note + ".";
 }
 
+// How a page finds the API on either route, and what differs between them.
+std::string Routes() {
+    return "## One page, either route\n\n"
+           "Include the client script `npDravenilFileAccess.js` (written by `scripts/extension.sh "
+           "--out DIR` into DIR, the same file the extension puts into every page it serves) and "
+           "wait for it:\n\n"
+           "```js\n"
+           "const { route, version } = await DravenilFileAccess.ready();\n"
+           "const names = DravenilFileAccess.parse.workspaceList(\n"
+           "    await DravenilFileAccess.getWorkspaceList(\"Team\", \"2026\")) ?? [];\n"
+           "```\n\n"
+           "`ready()` settles once per page. It resolves with `{route, version}`: `\"extension\"` "
+           "when the extension serves this page's origin (`version` is the extension's), else "
+           "`\"plugin\"` when the browser has a plug-in for the MIME type (`version` is the "
+           "plug-in's as the browser lists it). The client then writes a hidden embed element "
+           "itself and waits for its object. Every method of `DravenilFileAccess` returns a "
+           "promise of exactly the value the plug-in's method gives, whichever the route; "
+           "`DravenilFileAccess.call(name, ...args)` calls by name, and "
+           "`DravenilFileAccess.parse` reads the bracketed texts. A method called before "
+           "`ready()` waits for it.\n\n"
+           "| | the plug-in's object | `DravenilFileAccess` (either route) |\n"
+           "|---|---|---|\n"
+           "| answers | at once, as the value | a promise of the same value |\n"
+           "| a failure of the call itself | throws | rejects |\n"
+           "| wrong argument count or type | does nothing, gives `undefined` | rejects with "
+           "`TypeError` naming the method and the argument, and calls nothing |\n"
+           "| a name that is not a method | throws \"exception during invocation\" | rejects "
+           "with \"exception during invocation: NAME\" |\n\n"
+           "A method's documented failure result (`false`, `\"\"`, `undefined`, "
+           "`\"Failed to open file\"` ...) is an answer, not an error: it resolves.\n\n"
+           "### Errors\n\n"
+           "| rejection | when | what to do |\n"
+           "|---|---|---|\n"
+           "| `TypeError: NAME: takes N arguments (...), not M` | a wrong argument count | "
+           "pass the method's arguments |\n"
+           "| `TypeError: NAME: argument I (PARAMETER) must be a string, not a number` | an "
+           "argument of the wrong type | pass a string or a boolean as the signature says |\n"
+           "| `Error: exception during invocation: NAME` | NAME is not a method | check the "
+           "name's spelling and case |\n"
+           "| `Error: no route to the file access plug-in: ...` (from `ready()` and every "
+           "call) | the extension does not serve this page's origin, or is not installed, and "
+           "no plug-in is registered for the MIME type | install the package and the "
+           "extension; have the administrator's origin policy name this origin "
+           "(`npDravenilFileAccessHost.exe --check ORIGIN`) |\n"
+           "| `Error: the plug-in gave this page no object: ...` | the plug-in is registered "
+           "but its origin policy does not serve this page | as above |\n"
+           "| `RangeError: the arguments cannot be sent: more than 64 MB` | extension route: "
+           "one call's arguments exceed what the host takes | send less at once |\n"
+           "| `Error: the file access host is not installed for this browser: ...` | extension "
+           "route: the host's manifest is not registered for this browser | install the "
+           "package, which registers it under "
+           "`HKLM\\\\Software\\\\<browser>\\\\NativeMessagingHosts\\\\com.dravenil.fileaccess` |\n"
+           "| `Error: the file access host's manifest does not allow this extension (ID)` | "
+           "extension route: the host's manifest names another extension id | install the "
+           "package built for this extension |\n"
+           "| `Error: the file access host ended: ...` | extension route: the host went away "
+           "during the call | call again: the next call starts a new host |\n"
+           "| `Error: this page's origin may not use the file access host` | extension route: "
+           "the policy changed after the page loaded | reload the page |\n\n";
+}
+
 std::string Markdown() {
     std::ostringstream md;
     md << "# Script API of npDravenilFileAccessPlugin\n\n"
        << "<!-- Written by api-reference from the method table; do not edit by hand. -->\n\n"
-       << "Page script reaches these methods on the embed element of type "
-          "`application/x-dravenilfileaccessplugin`. TypeScript declarations: "
+       << "Page script reaches these methods over one of two routes: the plug-in's embed "
+          "element of type `application/x-dravenilfileaccessplugin`, or the browser extension "
+          "with its native-messaging host. TypeScript declarations of both: "
           "[`types/npDravenilFileAccessPlugin.d.ts`](../types/npDravenilFileAccessPlugin.d.ts).\n\n"
+       << Routes()
        << "## Rules shared by all methods\n\n"
        << "- A call with the wrong number of arguments, or an argument of the wrong type (a "
           "number where a string is expected, `null`, `undefined`), does nothing and gives "
@@ -121,11 +184,10 @@ std::string Markdown() {
           "backslash, single quote, CR, LF, U+2028, U+2029 and other control characters "
           "(`\\\\ \\' \\r \\n \\u2028 \\u2029 \\xHH`), so that evaluating one gives "
           "exactly the stored names and texts; a text without them is unchanged. Do not "
-          "evaluate them: read them with `DravenilParse` from "
+          "evaluate them: read them with `DravenilFileAccess.parse`, or `DravenilParse` from "
           "[`types/npDravenilFileAccessParse.js`](../types/npDravenilFileAccessParse.js) "
-          "(`workspaceList`, `callDetails`, `volumes`; typed as `DravenilResultParser`; the "
-          "failure texts a method documents come back as `null`), "
-          "which the extension offers as `DravenilFileAccess.parse`. Volume texts are not "
+          "alone (`workspaceList`, `callDetails`, `volumes`; typed as `DravenilResultParser`; "
+          "the failure texts a method documents come back as `null`). Volume texts are not "
           "quoted: their line names and volumes are written as stored.\n"
        << "- Deleting, copying and measuring a workspace reach its content at any depth, and "
           "never follow a symbolic link or junction: delete removes the link itself, copy "
@@ -156,6 +218,49 @@ std::string Markdown() {
     return md.str();
 }
 
+// The client's API, the same on both routes: every method a promise of what
+// the plug-in's method gives.
+std::string PromiseDeclarations() {
+    std::ostringstream ts;
+    ts << "/** The route ready() found: the extension's, or the plug-in's embed. */\n"
+       << "export interface DravenilRoute {\n"
+       << "  route: \"extension\" | \"plugin\";\n"
+       << "  version: string;\n"
+       << "}\n\n"
+       << "/**\n"
+       << " * window.DravenilFileAccess, from npDravenilFileAccess.js or the extension: each\n"
+       << " * method resolves with what the plug-in's method gives. A wrong argument count or\n"
+       << " * type rejects with a TypeError naming the method and the argument; a name that is\n"
+       << " * not a method rejects with \"exception during invocation: NAME\".\n"
+       << " */\n"
+       << "export interface DravenilFileAccess {\n"
+       << "  /** Resolves once a route is found; rejects when the page has none. */\n"
+       << "  ready(): Promise<DravenilRoute>;\n"
+       << "  /** Calls a method by name. */\n"
+       << "  call(name: string, ...args: (string | boolean)[]): Promise<string | boolean | number "
+          "| undefined>;\n"
+       << "  /** The strict readers of the bracketed result texts. */\n"
+       << "  readonly parse: DravenilResultParser;\n";
+    for (const Group& group : kGroups) {
+        for (const MethodRow& row : scriptable::Methods()) {
+            if (row.doc.group != group.group) continue;
+            std::string signature = Signature(row);
+            const size_t result = signature.rfind("): ");
+            signature = signature.substr(0, result + 3) + "Promise<" +
+                        signature.substr(result + 3) + ">";
+            ts << "  /** " << row.doc.summary << " */\n  " << signature << ";\n";
+        }
+    }
+    ts << "}\n\n"
+       << "declare global {\n"
+       << "  const DravenilFileAccess: DravenilFileAccess;\n"
+       << "  interface Window {\n"
+       << "    readonly DravenilFileAccess: DravenilFileAccess;\n"
+       << "  }\n"
+       << "}\n";
+    return ts.str();
+}
+
 std::string Declarations() {
     std::ostringstream ts;
     ts << "// The scriptable object of npDravenilFileAccessPlugin, as page script sees it.\n"
@@ -182,9 +287,9 @@ std::string Declarations() {
        << "/**\n"
        << " * Strict readers of the bracketed result texts, which never evaluate them. The\n"
        << " * failure texts a method documents come back as null; any other text not exactly of\n"
-       << " * its form throws a SyntaxError. The file npDravenilFileAccessParse.js beside these\n"
-       << " * declarations defines DravenilParse; the extension's object offers the same as\n"
-       << " * DravenilFileAccess.parse.\n"
+       << " * its form throws a SyntaxError. DravenilFileAccess.parse is one; the file\n"
+       << " * npDravenilFileAccessParse.js beside these declarations defines the same as\n"
+       << " * DravenilParse.\n"
        << " */\n"
        << "export interface DravenilResultParser {\n"
        << "  /** getWorkspaceList's text: the names; null for \"\" and \"Failed to get folder "
@@ -198,16 +303,26 @@ std::string Declarations() {
        << "  callDetails(text: string): DravenilCallRecord[] | null;\n"
        << "  /** getTimelineVols's text: [line, volume] pairs, as stored. */\n"
        << "  volumes(text: string): [string, string][];\n"
-       << "}\n";
+       << "}\n\n"
+       << PromiseDeclarations();
     return ts.str();
 }
 
 std::string ExtensionMethods() {
     std::ostringstream js;
     js << "// The methods of the plug-in's scriptable object, in the order of its method\n"
-       << "// table. Written by api-reference from the table; do not edit by hand.\n"
-       << "const DRAVENIL_METHODS = Object.freeze([\n";
-    for (const MethodRow& row : scriptable::Methods()) js << "  \"" << row.name << "\",\n";
+       << "// table, each with its parameters' names and types. Written by api-reference\n"
+       << "// from the table; do not edit by hand.\n"
+       << "const DRAVENIL_METHODS = new Map([\n";
+    for (const MethodRow& row : scriptable::Methods()) {
+        js << "  [\"" << row.name << "\", [";
+        const auto names = Names(row.doc.parameters);
+        for (uint32_t i = 0; i < row.argumentCount; ++i) {
+            js << (i ? ", " : "") << "[\"" << names[i] << "\", \"" << TypeName(row.argumentTypes[i])
+               << "\"]";
+        }
+        js << "]],\n";
+    }
     js << "]);\n";
     return js.str();
 }

@@ -1,7 +1,9 @@
 // The extension and the native-messaging host in a real browser: headless
 // Chromium loads the extension for a page of a local server, the page calls
-// methods of every family through window.DravenilFileAccess, and each answer
-// must be what the console gives for the same call through the plug-in.
+// methods of every family through the client, npDravenilFileAccess.js, and
+// each answer must be what the console gives for the same call through the
+// plug-in. The same page then runs in a Chromium without the extension, where
+// the client finds a stand-in of the browser's plug-in (see pluginRoute).
 //
 //   node tests/chromium/browser_test.js
 //
@@ -145,8 +147,10 @@ function calls(exchange) {
     ["getCallDetailsForWorkspace", [outer, "W", "I"]],
     ["getCallDetailsForWorkspace", [outer, "Big", "I"]],
     ["getWorkspaceUsage", [outer, "I"]],
-    ["fileExists", [5]],
-    ["NoSuchMethod", []],
+    // The client refuses these before any route: the plug-in's object would
+    // give undefined and throw.
+    ["fileExists", [5], "exception: fileExists: argument 1 (path) must be a string, not a number"],
+    ["NoSuchMethod", [], "exception: exception during invocation: NoSuchMethod"],
     ["deleteWorkspace", [outer, "W", "I"]],
     ["getWorkspaceList", [outer, "I"]],
   ];
@@ -177,6 +181,21 @@ function prepare(exchangeDir) {
   fs.writeFileSync(path.join(set, "I", "Big", "Calls.dat"), bytes);
 }
 
+// What the page must get: the client's own refusal where it refuses, else
+// what the console gives through the plug-in.
+function expectedAnswers(list, consoleAnswers) {
+  return list.map(([, , refused], i) => refused || consoleAnswers[i]);
+}
+
+// Answers GET /npDravenilFileAccess.js with the client the extension build
+// wrote into `built`; false for any other request.
+function serveClient(request, response, built) {
+  if (request.url !== "/npDravenilFileAccess.js") return false;
+  response.writeHead(200, { "content-type": "text/javascript" });
+  response.end(fs.readFileSync(path.join(built, "npDravenilFileAccess.js")));
+  return true;
+}
+
 function runConsole(list) {
   const lines = list.map(([name, args]) => `${name}(${args.map((a) => JSON.stringify(a)).join(", ")})`);
   const output = execFileSync("wine", [path.join(root, "build", "windows", "bin", "plugin-console.exe"), "--quiet"],
@@ -184,14 +203,15 @@ function runConsole(list) {
   return output.toString().replace(/\r/g, "").split("\n").filter((l) => l.length > 0);
 }
 
-// The page: makes the calls in order and shows each answer as the console
-// does.
+// The page: waits for the client's route, makes the calls in order and shows
+// each answer as the console does.
 function page(list) {
-  return `<!doctype html><title>calls</title><script>
+  return `<!doctype html><title>calls</title><script src="/npDravenilFileAccess.js"></script><script>
 window.__answers = (async () => {
   const show = (v) => v === undefined ? "undefined" : typeof v === "string" ? JSON.stringify(v) : String(v);
   const out = [];
   let first = 0;
+  const { route } = await DravenilFileAccess.ready();
   for (const [name, args] of ${JSON.stringify(list)}) {
     const start = performance.now();
     try { out.push(show(await window.DravenilFileAccess.call(name, ...args))); }
@@ -204,8 +224,9 @@ window.__answers = (async () => {
   out.push("round trip: first call on a new port " + first.toFixed(1) + " ms, then " +
            ((performance.now() - start) / rounds).toFixed(2) + " ms per call over one port");
   out.push("typed:" + typeof window.DravenilFileAccess.fileExists);
+  out.push("route:" + route);
   return out;
-})();
+})().catch((e) => ["ready: " + e.message]);
 // What the page's own script cannot do, and what a frame of another origin
 // inside it cannot do either.
 window.__checks = window.__answers.then(async () => {
@@ -221,7 +242,8 @@ window.__checks = window.__answers.then(async () => {
     symbol: await settle(() => api.call("fileExists", Symbol("s"))),
     cyclic: await settle(() => api.fileExists(cyclic)),
     nested: await settle(() => api.fileExists([1, { deep: 2n }])),
-    nul: await settle(() => api.call("fileExists\u0000junk", "x")),
+    nul: await settle(() => api.call("fileExists\\u0000junk", "x")),
+    count: await settle(() => api.deleteWorkspace("a", "b")),
     unknown: await settle(() => api.call("toString")),
     huge: await settle(() => api.fileExists("x".repeat(65 * 1024 * 1024))),
   };
@@ -246,6 +268,112 @@ window.__checks = window.__answers.then(async () => {
   out.after = await settle(() => api.fileExists("C:\\\\windows\\\\win.ini"));
   return out;
 });
+</script>`;
+}
+
+// The page's answers against what it must get, one by one.
+function compareAnswers(what, list, answers, expected) {
+  if (answers.length !== expected.length) {
+    fail(`${what}: ${answers.length} answers where ${expected.length} were due: ${String(answers[0]).slice(0, 200)}`);
+    return;
+  }
+  list.forEach(([name], i) => {
+    if (answers[i] !== expected[i]) {
+      fail(`${what}: ${name}: the page got ${String(answers[i]).slice(0, 80)}, not ${String(expected[i]).slice(0, 80)}`);
+    }
+  });
+  if ((answers[9] || "").length < (1 << 20)) fail(`${what}: the large call details answer is not larger than one message`);
+  if (!process.exitCode) console.log(`${what}: ${answers.length} calls answered as the console answers them`);
+}
+
+// A stand-in of the browser's plug-in, as far as a browser without plug-ins
+// allows: the page's navigator lists the MIME type, and an embed of that
+// type that is in the document has the methods of the table, each of which
+// hands its call synchronously to the test's server, which runs it through
+// the real plug-in in one console. What it proves: the client finds the
+// plug-in's route by itself, writes the embed, and turns the object's
+// answers and throws into the same promises as on the extension's route.
+// What it does not: that a browser's own plug-in loading works.
+class PluginStandIn {
+  constructor() {
+    this.console = spawn("wine", [path.join(root, "build", "windows", "bin", "plugin-console.exe"), "--quiet"],
+      { env: wineEnv, stdio: ["pipe", "pipe", "ignore"] });
+    this.waiting = [];
+    let buffered = "";
+    this.console.stdout.on("data", (chunk) => {
+      buffered += chunk.toString();
+      let end;
+      while ((end = buffered.indexOf("\n")) >= 0) {
+        const line = buffered.slice(0, end).replace(/\r$/, "");
+        buffered = buffered.slice(end + 1);
+        const next = this.waiting.shift();
+        if (next) next(line);
+      }
+    });
+  }
+  answer(request, response) {
+    let body = "";
+    request.on("data", (chunk) => { body += chunk; });
+    request.on("end", () => {
+      // The page's own checks end in a call of 65 MB, after its answers: it
+      // would only keep the console busy.
+      if (body.length > (1 << 20)) return response.end("undefined");
+      this.waiting.push((line) => {
+        response.writeHead(200, { "content-type": "text/plain" });
+        response.end(line);
+      });
+      this.console.stdin.write(body.replace(/[\r\n]/g, " ") + "\n");
+    });
+  }
+  close() {
+    this.console.stdin.end();
+    return new Promise((resolve) => (this.console.exitCode !== null ? resolve() : this.console.once("exit", resolve)));
+  }
+  // The page-side script, run before any script of a page.
+  static source(methods) {
+    return `(() => {
+  const type = "application/x-dravenilfileaccessplugin";
+  const entry = { type, enabledPlugin: { version: "stand-in", description: "stand-in" } };
+  Object.defineProperty(Navigator.prototype, "mimeTypes", { get: () => ({ length: 1, 0: entry, [type]: entry }) });
+  const call = (name, args) => {
+    const request = new XMLHttpRequest();
+    request.open("POST", "/plugin-call", false);
+    request.send(name + "(" + args.map((a) => JSON.stringify(a)).join(", ") + ")");
+    const line = request.responseText;
+    if (line.startsWith("exception: ")) throw new Error(line.slice(11));
+    return line === "undefined" ? undefined : JSON.parse(line);
+  };
+  for (const name of ${JSON.stringify(methods)}) {
+    Object.defineProperty(HTMLEmbedElement.prototype, name, { configurable: true,
+      get() { return this.type === type && this.isConnected ? (...args) => call(name, args) : undefined; } });
+  }
+})();`;
+  }
+}
+
+// The page's answers on the plug-in's route, in a Chromium without the
+// extension where the stand-in plays the plug-in.
+async function pluginRoute(cdp, url) {
+  const { methods } = require(path.join(scratch, "built", "npDravenilFileAccess.js"));
+  const { targetId } = await cdp.send("Target.createTarget", { url: "about:blank" });
+  const { sessionId } = await cdp.send("Target.attachToTarget", { targetId, flatten: true });
+  await cdp.send("Page.enable", {}, sessionId);
+  await cdp.send("Page.addScriptToEvaluateOnNewDocument", { source: PluginStandIn.source(methods) }, sessionId);
+  await cdp.send("Page.navigate", { url }, sessionId);
+  for (let attempt = 0; attempt < 100; attempt++) {
+    const evaluated = await cdp.send("Runtime.evaluate",
+      { expression: "window.__answers", awaitPromise: true, returnByValue: true }, sessionId);
+    if (evaluated.result.value) return evaluated.result.value;
+    await new Promise((r) => setTimeout(r, 200));
+  }
+  throw new Error("the page gave no answers on the plug-in's route");
+}
+
+// A page the extension does not serve, including the client: its route is
+// none, and ready() says what is missing.
+function noRoutePage() {
+  return `<!doctype html><title>no route</title><script src="/npDravenilFileAccess.js"></script><script>
+window.__route = DravenilFileAccess.ready().then((r) => "route " + r.route, (e) => e.message);
 </script>`;
 }
 
@@ -350,7 +478,13 @@ async function main() {
   const list = calls(exchange);
 
   let otherOrigin = "";
+  const built = path.join(scratch, "built");
+  execFileSync(path.join(root, "scripts", "extension.sh"), ["--out", built],
+    { env: wineEnv, stdio: ["ignore", "ignore", "inherit"] });
+  let standIn = null; // the plug-in's stand-in, while its route runs
   const server = http.createServer((request, response) => {
+    if (serveClient(request, response, built)) return;
+    if (request.url === "/plugin-call") return standIn.answer(request, response);
     response.writeHead(200, { "content-type": "text/html" });
     if (request.url.startsWith("/probe")) return response.end("<!doctype html><title>probe</title>");
     if (request.url.startsWith("/sameframe")) return response.end(otherPage());
@@ -359,16 +493,14 @@ async function main() {
   await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
   const origin = `http://127.0.0.1:${server.address().port}`;
   const other = http.createServer((request, response) => {
+    if (serveClient(request, response, built)) return;
     response.writeHead(200, { "content-type": "text/html" });
     if (request.url.startsWith("/probe")) return response.end("<!doctype html><title>probe</title>");
+    if (request.url.startsWith("/noroute")) return response.end(noRoutePage());
     response.end(otherPage());
   });
   await new Promise((resolve) => other.listen(0, "127.0.0.1", resolve));
   otherOrigin = `http://127.0.0.1:${other.address().port}`;
-
-  const built = path.join(scratch, "built");
-  execFileSync(path.join(root, "scripts", "extension.sh"), ["--out", built],
-    { env: wineEnv, stdio: ["ignore", "ignore", "inherit"] });
   if (policyIsSet()) throw new Error("an origin policy is already set in this prefix; the test sets its own");
   setPolicy(origin);
   const profile = path.join(scratch, "profile");
@@ -407,13 +539,14 @@ async function main() {
     const checks = (await cdp.send("Runtime.evaluate",
       { expression: "window.__checks", awaitPromise: true, returnByValue: true }, sessionId)).result.value || {};
     const expectations = {
-      bigint: /^TypeError: argument 1 cannot be sent: it is a bigint$/,
-      func: /^TypeError: argument 1 cannot be sent: it is a function$/,
-      symbol: /^TypeError: argument 1 cannot be sent: it is a symbol$/,
-      cyclic: /^TypeError: an argument cannot be sent: it refers to itself$/,
-      nested: /^TypeError: an argument cannot be sent: it holds a bigint$/,
-      nul: /^Error: exception during invocation$/,
-      unknown: /^Error: exception during invocation$/,
+      bigint: /^TypeError: fileExists: argument 1 \(path\) must be a string, not a bigint$/,
+      func: /^TypeError: fileExists: argument 1 \(path\) must be a string, not a function$/,
+      symbol: /^TypeError: fileExists: argument 1 \(path\) must be a string, not a symbol$/,
+      cyclic: /^TypeError: fileExists: argument 1 \(path\) must be a string, not an array$/,
+      nested: /^TypeError: fileExists: argument 1 \(path\) must be a string, not an array$/,
+      nul: /^Error: exception during invocation: fileExists\u0000junk$/,
+      count: /^TypeError: deleteWorkspace: takes 3 arguments \(outerName, workspaceName, innerName\), not 2$/,
+      unknown: /^Error: exception during invocation: toString$/,
       huge: /^RangeError: /,
       names: /^exact$/,
       after: /^resolved true$/,
@@ -434,6 +567,10 @@ async function main() {
       if (!probed) await new Promise((r) => setTimeout(r, 100));
     }
     if (probed !== "undefined,undefined,undefined") fail(`a page on another port sees: ${probed}`);
+    const noRoute = await evaluateIn(cdp, otherOrigin + "/noroute", "window.__route");
+    if (!/^no route to the file access plug-in: the extension does not serve this page's origin \(http:\/\/127\.0\.0\.1:\d+\) or is not installed, and no plug-in is registered for application\/x-dravenilfileaccessplugin$/.test(noRoute)) {
+      fail(`a page the extension does not serve is told: ${noRoute}`);
+    }
     await new Promise((r) => setTimeout(r, 1000));
     if (fs.existsSync(path.join(setFolder(), "I", "Forged"))) fail("a page on another port created a workspace");
 
@@ -442,27 +579,44 @@ async function main() {
     setPolicy(otherOrigin);
     await waitServed(load, otherOrigin + "/probe");
     await waitServed(load, origin + "/probe", "undefined");
+    // The host's manifest gone: a served page is told what is missing.
+    fs.renameSync(path.join(profile, "NativeMessagingHosts", "com.dravenil.fileaccess.json"), path.join(scratch, "host.json"));
+    const missing = await evaluateIn(cdp, otherOrigin + "/probe", "window.DravenilFileAccess.fileExists('x').then(String, (e) => e.message)");
+    if (!/^the file access host is not installed for this browser: com\.dravenil\.fileaccess \(npDravenilFileAccessHost\.exe\).*NativeMessagingHosts/.test(missing)) {
+      fail(`without its host, a page is told: ${missing}`);
+    }
     // The console plays its own page, under no policy.
     removePolicy();
+    const route = answers.pop();
+    if (route !== "route:extension") fail(`the client found ${route}`);
     if (answers.pop() !== "typed:function") fail("window.DravenilFileAccess has no method functions");
     const roundTrip = answers.pop();
 
     prepare(exchangeDir);
-    const expected = runConsole(list);
-    if (answers.length !== expected.length) fail(`${answers.length} answers, the console gave ${expected.length}`);
-    list.forEach(([name], i) => {
-      if (answers[i] !== expected[i]) {
-        fail(`${name}: the page got ${String(answers[i]).slice(0, 80)}, the console ${String(expected[i]).slice(0, 80)}`);
-      }
-    });
-    const big = answers[9] || "";
-    if (big.length < (1 << 20)) fail("the large call details answer is not larger than one message");
-    if (!process.exitCode) console.log(`browser: ${answers.length} calls answered as the console answers them`);
+    const expected = expectedAnswers(list, runConsole(list));
+    compareAnswers("browser", list, answers, expected);
     console.log(`browser: ${roundTrip}`);
+
+    // The plug-in's route: the same page in a Chromium without the extension.
+    chromium.kill();
+    await new Promise((resolve) => chromium.once("exit", resolve));
+    prepare(exchangeDir);
+    standIn = new PluginStandIn();
+    const plain = startChromium("chromium", path.join(scratch, "plain-profile"), null, path.join(scratch, "config"));
+    try {
+      const pluginAnswers = await pluginRoute(plain.cdp, origin + "/");
+      if (pluginAnswers.pop() !== "route:plugin") fail("the client did not take the plug-in's route");
+      pluginAnswers.splice(-2);
+      compareAnswers("plug-in route", list, pluginAnswers, expected);
+    } finally {
+      plain.chromium.kill();
+      await new Promise((resolve) => plain.chromium.once("exit", resolve));
+      await standIn.close();
+    }
   } finally {
     removePolicy();
     chromium.kill();
-    await new Promise((resolve) => chromium.once("exit", resolve));
+    if (chromium.exitCode === null && chromium.signalCode === null) await new Promise((resolve) => chromium.once("exit", resolve));
     // The hosts end when Chromium closes their input; then the prefix's
     // server, when this test started it.
     for (let waited = 0; waited < 15000; waited += 200) {
@@ -495,7 +649,7 @@ async function main() {
 // The Firefox test shares the page, the calls and the comparisons.
 module.exports = {
   root, prefix, wineEnv, scratch, outer, fail, winePath, calls, setFolder, prepare, runConsole,
-  page, otherPage, winePids, descendsFromUs, policyIsSet, setPolicy, removePolicy, waitServed, Cdp,
+  expectedAnswers, compareAnswers, serveClient, page, otherPage, winePids, descendsFromUs, policyIsSet, setPolicy, removePolicy, waitServed, Cdp,
   evaluateIn, followsThePolicy, startChromium, twoPageOrigins,
 };
 

@@ -2,8 +2,10 @@
 // page authors write compiles, and the usual mistakes do not.
 import type {
   DravenilCallRecord,
+  DravenilFileAccess,
   DravenilFileAccessPlugin,
   DravenilResultParser,
+  DravenilRoute,
 } from "../../types/npDravenilFileAccessPlugin";
 
 declare const plugin: DravenilFileAccessPlugin;
@@ -36,4 +38,89 @@ const volumes: [string, string][] = DravenilParse.volumes(plugin.getTimelineVols
 // @ts-expect-error a record's details are objects, not texts
 const wrongDetail: string = records[0].details[0];
 
-export { list, created, usage, view, stored, position, mustBeText, unchecked, names, firstDetail, volumes, wrongDetail };
+// The Promise API, the same on either route: every method, each answer of
+// the plug-in's type.
+function take<T>(value: T): T {
+  return value;
+}
+async function everyMethod(api: DravenilFileAccess, o: string, w: string, i: string, ex: string): Promise<void> {
+  const route: DravenilRoute = await DravenilFileAccess.ready();
+  take<"extension" | "plugin">(route.route);
+  take<DravenilFileAccess>(window.DravenilFileAccess);
+  take<string[] | null>(api.parse.workspaceList(await api.getWorkspaceList(o, i)));
+  take<DravenilCallRecord[] | null>(api.parse.callDetails(await api.getCallDetailsForWorkspace(o, w, i)));
+  take<string | boolean | number | undefined>(await api.call("fileExists", "x"));
+  // @ts-expect-error a promise, not the plug-in's value
+  take<boolean>(api.fileExists("x"));
+  // @ts-expect-error a read may give undefined
+  take<string>(await api.readWSCurrentView(o, w, i));
+  // @ts-expect-error a number where a string is expected
+  await api.createWSFolder(o, 42, i);
+  // @ts-expect-error one argument too few
+  await api.deleteWorkspace(o, w);
+  take<string | undefined>(await api.readCurrentReplayPos(false, ex));
+  take<string | undefined>(await api.checkReplayUpdate(false, ex));
+  take<boolean | undefined>(await api.setReplayPos("x", false, ex));
+  take<boolean | undefined>(await api.startPlayback(false));
+  take<boolean | undefined>(await api.stopPlayback(false, ex));
+  take<boolean>(await api.resetSync(ex));
+  take<string | undefined>(await api.getCurrentCallID(false));
+  take<string>(await api.getWorkspaceList(o, i));
+  take<boolean>(await api.createWSFolder(o, w, i));
+  take<boolean>(await api.renameWS(o, "x", "x", i));
+  take<boolean>(await api.deleteWorkspace(o, w, i));
+  take<boolean>(await api.copyWSFolder(o, i, "x", "x"));
+  take<number>(await api.getWorkspaceUsage(o, i));
+  take<boolean>(await api.doesWorkspaceExist(o, w, i));
+  take<string>(await api.getCallDetailsForWorkspace(o, w, i));
+  take<string>(await api.getMissingOrBufferingCalls(o, w, i, "x"));
+  take<string>(await api.getFileNamesInDir("x", "x"));
+  take<boolean>(await api.isCallInWorkspace(o, i, "x"));
+  take<string>(await api.getTimelineVols(o, w, i));
+  take<boolean>(await api.writeWSGridColOrder(o, w, i, "x"));
+  take<string | undefined>(await api.readWSGridColOrder(o, w, i));
+  take<boolean>(await api.writeWSGridColWidth(o, w, i, "x", "x"));
+  take<string | undefined>(await api.readWSGridColWidth(o, w, i, "x"));
+  take<boolean>(await api.writeWSGridColHidden(o, w, i, "x", "x"));
+  take<string | undefined>(await api.readWSGridColHidden(o, w, i, "x"));
+  take<boolean>(await api.writeWSTimelineZoomLevel(o, w, i, "x"));
+  take<string | undefined>(await api.readWSTimelineZoomLevel(o, w, i));
+  take<boolean>(await api.writeWSTimelineYAxisField(o, w, i, "x"));
+  take<string | undefined>(await api.readWSTimelineYAxisField(o, w, i));
+  take<boolean>(await api.writeWSTimelineNavVisible(o, w, i, "x"));
+  take<string | undefined>(await api.readWSTimelineNavVisible(o, w, i));
+  take<boolean>(await api.writeWSCurrentView(o, w, i, "x"));
+  take<string | undefined>(await api.readWSCurrentView(o, w, i));
+  take<boolean>(await api.writeWSCurrentReplayMode(o, w, i, "x"));
+  take<string | undefined>(await api.readWSCurrentReplayMode(o, w, i));
+  take<boolean>(await api.writeWSYAxisOrder(o, w, i, "x"));
+  take<string | undefined>(await api.readWSYAxisOrder(o, w, i));
+  take<boolean>(await api.writeWSTimelineLicensed(o, w, i, "x", "x"));
+  take<string | undefined>(await api.readWSTimelineLicensed(o, w, i, "x"));
+  take<boolean>(await api.writeWSCreatedRecID(o, w, i, "x"));
+  take<string | undefined>(await api.readWSCreatedRecID(o, w, i));
+  take<boolean>(await api.writeWSHighPrecision(o, w, i, "x"));
+  take<string | undefined>(await api.readWSHighPrecision(o, w, i));
+  take<boolean>(await api.writeWSTimelineConcurrentLicenses(o, w, i, "x"));
+  take<string | undefined>(await api.readWSTimelineConcurrentLicenses(o, w, i));
+  take<boolean>(await api.writeWSNavPosition(o, w, i, "x"));
+  take<string | undefined>(await api.readWSNavPosition(o, w, i));
+  take<boolean>(await api.writeWSTimelineVol(o, w, i, "x", "x"));
+  take<boolean>(await api.writeWSGridSortColumn(o, w, i, "x"));
+  take<string | undefined>(await api.readWSGridSortColumn(o, w, i));
+  take<boolean>(await api.writeWSGridColumnSortOrder(o, w, i, "x"));
+  take<string | undefined>(await api.readWSGridColumnSortOrder(o, w, i));
+  take<boolean>(await api.writeWSGridLastPage(o, w, i, "x"));
+  take<string | undefined>(await api.readWSGridLastPage(o, w, i));
+  take<boolean>(await api.writeWSExtendedCallsOpen(o, w, i, "x"));
+  take<string | undefined>(await api.readWSExtendedCallsOpen(o, w, i));
+  take<boolean>(await api.setWorkspaceState(o, w, i, "x"));
+  take<string | undefined>(await api.isWorkspaceOpen(o, w, i));
+  take<boolean>(await api.workspaceChanged(o, w, i, "x"));
+  take<string | undefined>(await api.hasWorkspaceChanged(o, w, i));
+  take<boolean>(await api.checkAccessRights("x"));
+  take<boolean>(await api.fileExists("x"));
+  take<boolean>(await api.launchExe("x"));
+}
+
+export { everyMethod, list, created, usage, view, stored, position, mustBeText, unchecked, names, firstDetail, volumes, wrongDetail };
