@@ -159,8 +159,7 @@ std::string Markdown() {
           "element of type `application/x-dravenilfileaccessplugin`, or the browser extension "
           "with its native-messaging host. TypeScript declarations of both: "
           "[`types/npDravenilFileAccessPlugin.d.ts`](../types/npDravenilFileAccessPlugin.d.ts).\n\n"
-       << Routes()
-       << "## Rules shared by all methods\n\n"
+       << Routes() << "## Rules shared by all methods\n\n"
        << "- A call with the wrong number of arguments, or an argument of the wrong type (a "
           "number where a string is expected, `null`, `undefined`), does nothing and gives "
           "`undefined`. Strings are never turned into booleans or the other way round.\n"
@@ -246,8 +245,8 @@ std::string PromiseDeclarations() {
             if (row.doc.group != group.group) continue;
             std::string signature = Signature(row);
             const size_t result = signature.rfind("): ");
-            signature = signature.substr(0, result + 3) + "Promise<" +
-                        signature.substr(result + 3) + ">";
+            signature =
+                signature.substr(0, result + 3) + "Promise<" + signature.substr(result + 3) + ">";
             ts << "  /** " << row.doc.summary << " */\n  " << signature << ";\n";
         }
     }
