@@ -5,7 +5,7 @@
 //       read and write; "r": others may only read; "none"), creates READY, and keeps
 //       the file open until RELEASE exists.
 //   test-helper poll READY STOP OUT PATH...
-//       reads each PATH in one read, over and over, as a player polls, until STOP
+//       reads each PATH in one read of its size, over and over, as a player polls, until STOP
 //       exists (creating READY once it has started); then writes into OUT one
 //       line per distinct content seen: "PATH|CONTENT|TIMES".
 //   test-helper mark MARKER [ARG ...]
@@ -29,15 +29,22 @@ void WriteText(const char* path, const char* text) {
 }
 
 // The file's content as one read gives it, as a player reads a command: two
-// reads may each see another version of a file rewritten in between.
+// reads may each see another version of a file rewritten in between. Wine's
+// ReadFile reads on after a short read, which would join two versions, so the
+// read asks for exactly the size the file has. A read during which the size
+// changed (the file was rewritten between the look and the read) proves
+// nothing and is dropped (false).
 bool ReadAll(const char* path, std::string& content) {
     HANDLE file =
         CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size{}, after{};
     char chunk[4096];
     DWORD got = 0;
-    const bool ok = ReadFile(file, chunk, sizeof chunk, &got, nullptr);
+    const bool ok = GetFileSizeEx(file, &size) && size.QuadPart <= LONGLONG(sizeof chunk) &&
+                    ReadFile(file, chunk, DWORD(size.QuadPart), &got, nullptr) &&
+                    GetFileSizeEx(file, &after) && after.QuadPart == size.QuadPart;
     CloseHandle(file);
     if (ok) content.assign(chunk, got);
     return ok;
