@@ -65,8 +65,8 @@ NPObject* NPAPI_CALLBACK NpnRetainObject(NPObject* object) {
     return Browser::Current().Retain(object);
 }
 void NPAPI_CALLBACK NpnReleaseObject(NPObject* object) { Browser::Current().Release(object); }
-NPError NPAPI_CALLBACK NpnGetValue(NPP /*npp*/, NPNVariable variable, void* value) {
-    return Browser::Current().GetValue(variable, value);
+NPError NPAPI_CALLBACK NpnGetValue(NPP npp, NPNVariable variable, void* value) {
+    return Browser::Current().GetValue(npp, variable, value);
 }
 bool NPAPI_CALLBACK NpnGetProperty(NPP /*npp*/, NPObject* object, NPIdentifier name,
                                    NPVariant* result) {
@@ -76,7 +76,7 @@ void NPAPI_CALLBACK NpnReleaseVariantValue(NPVariant* variant) {
     Browser::Current().ReleaseVariantValue(variant);
 }
 void NPAPI_CALLBACK NpnSetException(NPObject* /*object*/, const NPUTF8* message) {
-    Browser::Current().pendingException = message ? message : "";
+    Browser::Current().SetException(message ? message : "");
 }
 
 // Every other entry: the plug-in has no business calling it.
@@ -92,10 +92,8 @@ void NPAPI_CALLBACK NpnSetException(NPObject* /*object*/, const NPUTF8* message)
     X(getvalueforurl) X(setvalueforurl) X(getauthenticationinfo)
 // clang-format on
 
-#define STANDIN_UNEXPECTED(entry)                             \
-    void NPAPI_CALLBACK Unexpected_##entry() {                \
-        Browser::Current().unexpectedCalls.push_back(#entry); \
-    }
+#define STANDIN_UNEXPECTED(entry) \
+    void NPAPI_CALLBACK Unexpected_##entry() { Browser::Current().Unexpected(#entry); }
 STANDIN_UNUSED_ENTRIES(STANDIN_UNEXPECTED)
 #undef STANDIN_UNEXPECTED
 
@@ -178,12 +176,14 @@ void Browser::FillFunctionTable(const BrowserOptions& options) {
 }
 
 NPIdentifier Browser::StringIdentifier(const std::string& name) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
     auto& slot = stringIds_[name];
     if (!slot) slot.reset(new Identifier{true, name, 0});
     return slot.get();
 }
 
 NPIdentifier Browser::IntIdentifier(int32_t value) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
     auto& slot = intIds_[value];
     if (!slot) slot.reset(new Identifier{false, {}, value});
     return slot.get();
@@ -201,6 +201,7 @@ std::optional<int32_t> Browser::IdentifierInt(NPIdentifier identifier) const {
 }
 
 void* Browser::Allocate(uint32_t size, bool forPlugin) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
     if (!forPlugin) {
         allocationSizes.push_back(size);
         if (failAllocations) return nullptr;
@@ -217,6 +218,7 @@ void* Browser::Allocate(uint32_t size, bool forPlugin) {
 }
 
 void Browser::Free(void* buffer, bool byPlugin) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
     if (!buffer) return;
     if (byPlugin) ++pluginFrees;
     const auto it = buffers_.find(buffer);
@@ -234,6 +236,7 @@ void Browser::Free(void* buffer, bool byPlugin) {
 }
 
 NPObject* Browser::CreateObject(NPP npp, NPClass* objectClass) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
     if (failObjectCreation || !objectClass) return nullptr;
     NPObject* object = objectClass->allocate
                            ? objectClass->allocate(npp, objectClass)
@@ -245,7 +248,14 @@ NPObject* Browser::CreateObject(NPP npp, NPClass* objectClass) {
     return object;
 }
 
-NPError Browser::GetValue(NPNVariable variable, void* value) {
+NPError Browser::GetValue(NPP npp, NPNVariable variable, void* value) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
+    if (variable == kProgressSinkVariable) {
+        const auto sink = progressSinks_.find(npp);
+        if (sink == progressSinks_.end()) return NPERR_GENERIC_ERROR;
+        *static_cast<ProgressSink*>(value) = sink->second;
+        return NPERR_NO_ERROR;
+    }
     ++getValueCalls;
     if (variable == NPNVdocumentOrigin && documentOrigin) {
         auto* copy = static_cast<char*>(Allocate(uint32_t(documentOrigin->size() + 1), true));
@@ -262,6 +272,7 @@ NPError Browser::GetValue(NPNVariable variable, void* value) {
 }
 
 bool Browser::GetProperty(NPObject* object, NPIdentifier name, NPVariant* result) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
     const std::string* property = IdentifierName(name);
     if (!property || !result) return false;
     if (object == &window_ && *property == "location") {
@@ -281,6 +292,7 @@ bool Browser::GetProperty(NPObject* object, NPIdentifier name, NPVariant* result
 }
 
 void Browser::ReleaseVariantValue(NPVariant* variant) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
     if (!variant) return;
     if (variant->type == NPVariantType_String) {
         Free(const_cast<char*>(variant->value.stringValue.UTF8Characters), true);
@@ -290,16 +302,67 @@ void Browser::ReleaseVariantValue(NPVariant* variant) {
     variant->type = NPVariantType_Void;
 }
 
+void Browser::SetException(std::string message) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
+    exceptions_[std::this_thread::get_id()] = std::move(message);
+}
+
+std::optional<std::string> Browser::TakeException() {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
+    const auto it = exceptions_.find(std::this_thread::get_id());
+    if (it == exceptions_.end()) return std::nullopt;
+    std::optional<std::string> message = std::move(it->second);
+    exceptions_.erase(it);
+    return message;
+}
+
+size_t Browser::LiveBuffers() const {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
+    return buffers_.size();
+}
+
+size_t Browser::LiveObjects() const {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
+    return objects_.size();
+}
+
+void Browser::Fault(std::string what) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
+    faults.push_back(std::move(what));
+}
+
+void Browser::Unexpected(const char* entry) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
+    unexpectedCalls.push_back(entry);
+}
+
+void Browser::SetProgressSink(NPP npp, std::optional<ProgressSink> sink) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
+    if (sink) {
+        progressSinks_[npp] = *sink;
+    } else {
+        progressSinks_.erase(npp);
+    }
+}
+
+void Browser::SetDocumentOrigin(std::optional<std::string> origin) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
+    documentOrigin = std::move(origin);
+}
+
 size_t Browser::PageObjectReferences() const {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
     return window_.referenceCount + location_.referenceCount - 2;
 }
 
 NPObject* Browser::Retain(NPObject* object) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
     if (object) ++object->referenceCount;
     return object;
 }
 
 void Browser::Release(NPObject* object) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
     if (!object) return;
     if (object == &window_ || object == &location_) {
         // The browser keeps its own reference: the plug-in may not drop it.
@@ -324,6 +387,7 @@ void Browser::Release(NPObject* object) {
 }
 
 std::string Browser::TakeStringResult(const NPVariant& result) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
     const NPString& s = result.value.stringValue;
     auto* buffer = const_cast<char*>(s.UTF8Characters);
     const auto it = buffers_.find(buffer);
@@ -410,14 +474,18 @@ CallOutcome Embed::Call(NPIdentifier name, const std::vector<Value>& args) {
         std::visit(Convert{v, buffers}, args[i]);
     }
 
-    browser_.pendingException.reset();
+    browser_.TakeException();
     NPVariant result{};
     result.type = NPVariantType_Void;
+    {
+        const std::lock_guard<std::recursive_mutex> hold(browser_.lock_);
+        ++browser_.callsRunning_;
+    }
     const bool ok = object->_class->invoke(object, name, variants.data(),
                                            static_cast<uint32_t>(variants.size()), &result);
     CallOutcome outcome{Undefined{}, std::nullopt};
     if (!ok) {
-        outcome.exception = browser_.pendingException.value_or("Error calling method on NPObject");
+        outcome.exception = browser_.TakeException().value_or("Error calling method on NPObject");
     }
     switch (result.type) {
         case NPVariantType_Void:
@@ -442,15 +510,19 @@ CallOutcome Embed::Call(NPIdentifier name, const std::vector<Value>& args) {
             browser_.Release(result.value.objectValue);
             break;
         default:
-            browser_.faults.push_back("a result of an unknown type");
+            browser_.Fault("a result of an unknown type");
     }
     if (!ok && result.type != NPVariantType_Void) {
-        browser_.faults.push_back("a result set by a call that threw");
+        browser_.Fault("a result set by a call that threw");
     }
-    if (browser_.LiveBuffers() != 0) {
-        browser_.faults.push_back("buffers still allocated after a call");
+    {
+        // Buffers of calls running on other threads are theirs.
+        const std::lock_guard<std::recursive_mutex> hold(browser_.lock_);
+        if (--browser_.callsRunning_ == 0 && !browser_.buffers_.empty()) {
+            browser_.faults.push_back("buffers still allocated after a call");
+        }
     }
-    browser_.pendingException.reset();
+    browser_.TakeException();
     return outcome;
 }
 

@@ -4,18 +4,26 @@
 // scriptable object and invokes methods through the class record. It keeps
 // account of every buffer and object it hands out or is handed, so that a
 // test can see that each was freed once by its rightful owner.
+//
+// A browser calls a plug-in on one thread. The native-messaging host also
+// calls it from threads of its own, each through an embed of its own: the
+// browser's accounts are therefore kept under one lock, and an exception a
+// call sets belongs to the thread that made the call.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "browser/script_value.h"
 #include "shell/npapi.h"
+#include "shell/progress_sink.h"
 
 namespace standin {
 
@@ -67,18 +75,25 @@ class Browser {
     int getValueCalls = 0;
     // References to the window and location objects the plug-in still holds.
     size_t PageObjectReferences() const;
-    NPError GetValue(NPNVariable variable, void* value);
+    NPError GetValue(NPP npp, NPNVariable variable, void* value);
+    // What NPN_GetValue gives the instance for kProgressSinkVariable; none
+    // (the default) answers an error, as browsers do.
+    void SetProgressSink(NPP npp, std::optional<ProgressSink> sink);
+    void SetDocumentOrigin(std::optional<std::string> origin);
     bool GetProperty(NPObject* object, NPIdentifier name, NPVariant* result);
     void ReleaseVariantValue(NPVariant* variant);
 
     // Accounts.
-    size_t LiveBuffers() const { return buffers_.size(); }
-    size_t LiveObjects() const { return objects_.size(); }
-    std::vector<uint32_t> allocationSizes;        // every NPN_MemAlloc request, in order
-    size_t pluginFrees = 0;                       // NPN_MemFree calls with a buffer
-    std::vector<std::string> unexpectedCalls;     // browser functions the plug-in must not use
-    std::vector<std::string> faults;              // bad frees, leaks, malformed results
-    std::optional<std::string> pendingException;  // set by NPN_SetException
+    size_t LiveBuffers() const;
+    size_t LiveObjects() const;
+    std::vector<uint32_t> allocationSizes;     // every NPN_MemAlloc request, in order
+    size_t pluginFrees = 0;                    // NPN_MemFree calls with a buffer
+    std::vector<std::string> unexpectedCalls;  // browser functions the plug-in must not use
+    std::vector<std::string> faults;           // bad frees, leaks, malformed results
+    // NPN_SetException's message for the call running on the calling
+    // thread: set, read and cleared by that thread.
+    void SetException(std::string message);
+    std::optional<std::string> TakeException();
 
     // Frees a string result as a browser does once it has read it; records a
     // fault when the buffer is not a live NPN_MemAlloc buffer holding the text
@@ -87,6 +102,8 @@ class Browser {
 
     // For the browser function table's entries.
     static Browser& Current();
+    void Fault(std::string what);
+    void Unexpected(const char* entry);
     void* Allocate(uint32_t size, bool forPlugin);
     void Free(void* buffer, bool byPlugin);
     NPObject* CreateObject(NPP npp, NPClass* objectClass);
@@ -103,6 +120,11 @@ class Browser {
     };
     void FillFunctionTable(const BrowserOptions& options);
 
+    friend class Embed;
+    mutable std::recursive_mutex lock_;
+    int callsRunning_ = 0;
+    std::map<NPP, ProgressSink> progressSinks_;
+    std::map<std::thread::id, std::string> exceptions_;
     void* module_ = nullptr;
     std::map<void*, uint32_t> buffers_;
     std::set<void*> freshPages_;  // buffers that came straight from the system

@@ -24,6 +24,7 @@ add_library(portable STATIC
   browser/script_value.cpp
   messaging/json.cpp
   messaging/host_session.cpp
+  messaging/call_pool.cpp
   shell/origin_policy.cpp
 )
 target_include_directories(portable PUBLIC ${CMAKE_SOURCE_DIR})

@@ -1,8 +1,12 @@
 // npDravenilFileAccessHost: the plug-in's methods for browsers that no longer
 // load plug-ins, over native messaging. It loads npDravenilFileAccessPlugin.dll
-// from its own folder exactly as a browser does, with one embed for the
-// connection, and answers each request on standard input, in order, until
-// the input closes. Each message is a 4-byte little-endian length and that
+// from its own folder exactly as a browser does and answers each request on
+// standard input until the input closes. Short calls are answered at once,
+// in order, through the connection's embed; long ones (walks, call details,
+// folder searches) run on workers, each with an embed of its own, and are
+// answered when they end, with progress messages meanwhile; a call waits for
+// earlier ones on the same workspace (see call_pool.h). Answers are matched
+// by id, not order. Each message is a 4-byte little-endian length and that
 // many bytes of UTF-8 JSON; nothing else is ever written to the output. It
 // runs in an empty working folder of its own.
 #include <fcntl.h>
@@ -11,11 +15,15 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "browser/standin.h"
 #include "browser/working_folder.h"
+#include "messaging/call_pool.h"
 #include "messaging/host_session.h"
 #include "messaging/json.h"
 #include "messaging/machine_check.h"
@@ -46,11 +54,47 @@ void WriteMessage(const std::string& message) {
     std::fflush(stdout);
 }
 
+// Workers and the reading thread write; each message goes out whole.
+std::mutex& OutputLock() {
+    static std::mutex lock;
+    return lock;
+}
+
 void Answer(const messaging::Answer& answer) {
+    const std::lock_guard<std::mutex> hold(OutputLock());
     messaging::WriteAnswerMessages(answer, WriteMessage);
 }
 
 void Answer(const std::string& error) { Answer(messaging::Answer{"null", error}); }
+
+void Write(const std::string& message) {
+    const std::lock_guard<std::mutex> hold(OutputLock());
+    WriteMessage(message);
+}
+
+// Long calls run on this many workers at most.
+constexpr size_t kWorkers = 3;
+// A call's progress goes out at most this often.
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+
+// The progress sink of one call on a worker: it sends the call's progress at
+// most every kProgressInterval, always before its answer (both from the
+// worker's thread), and stops the walk once the call is cancelled.
+struct CallProgress {
+    messaging::PoolCall& call;
+    std::chrono::steady_clock::time_point last = std::chrono::steady_clock::now();
+
+    static int32_t NPAPI_CALLBACK Report(void* context, const ProgressReport* report) {
+        auto& self = *static_cast<CallProgress*>(context);
+        if (self.call.cancelled) return 0;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - self.last >= kProgressInterval) {
+            self.last = now;
+            Write(messaging::ProgressMessage(self.call.id, *report));
+        }
+        return 1;
+    }
+};
 
 // What kind of answer the page received, for the log.
 const char* OutcomeKind(const standin::CallOutcome& outcome) {
@@ -151,11 +195,9 @@ int main(int argc, char** argv) {
                                        ? std::optional<std::string>(logFile.text)
                                        : std::nullopt,
                                    "host", true);
-        std::optional<std::string> requestOrigin;
         const messaging::OriginFunction originAllowed =
             [&](const std::optional<std::string>& origin) {
-                browser.documentOrigin = origin;
-                requestOrigin = origin;
+                browser.SetDocumentOrigin(origin);
                 const bool allowed = shell::Allows(shell::ReadMachineOriginPolicy(), origin);
                 if (!allowed) scriptable::LogRefusal(origin);
                 return allowed;
@@ -179,17 +221,41 @@ int main(int argc, char** argv) {
             }
             return list + "]";
         };
-        const messaging::CallFunction call = [&](const std::string& method,
-                                                 const std::vector<standin::Value>& args) {
+        // A call through `embed`, logged.
+        const auto call = [&](standin::Embed& embed, const std::string& method,
+                              const std::vector<standin::Value>& args,
+                              const std::optional<std::string>& origin) {
             const auto started = std::chrono::steady_clock::now();
             standin::CallOutcome outcome = embed.Call(method, args);
             if (scriptable::ActivityLogged()) {
                 const std::chrono::duration<double, std::milli> took =
                     std::chrono::steady_clock::now() - started;
-                scriptable::LogCall(requestOrigin, method, OutcomeKind(outcome), took.count());
+                scriptable::LogCall(origin, method, OutcomeKind(outcome), took.count());
             }
             return outcome;
         };
+        // The workers' embeds: made here, on this thread, as a browser makes
+        // them; each worker then calls only through its own.
+        std::vector<std::unique_ptr<standin::Embed>> workerEmbeds;
+        for (size_t i = 0; i < kWorkers; ++i) {
+            workerEmbeds.push_back(std::make_unique<standin::Embed>(browser));
+        }
+        bool workerObjectsMade = false;
+        struct PoolCallWithOrigin : messaging::PoolCall {
+            std::optional<std::string> origin;
+        };
+        messaging::CallPool pool(kWorkers, [&](size_t worker, messaging::PoolCall& poolCall) {
+            if (poolCall.cancelled) return Answer(messaging::CancelledAnswer(poolCall.id));
+            standin::Embed& own = *workerEmbeds[worker];
+            CallProgress progress{poolCall};
+            browser.SetProgressSink(own.npp(), ProgressSink{&progress, &CallProgress::Report});
+            const standin::CallOutcome outcome =
+                call(own, poolCall.method, poolCall.args,
+                     static_cast<PoolCallWithOrigin&>(poolCall).origin);
+            browser.SetProgressSink(own.npp(), std::nullopt);
+            Answer(poolCall.cancelled ? messaging::CancelledAnswer(poolCall.id)
+                                      : messaging::AnswerCall(poolCall.id, outcome));
+        });
         std::string header, request;
         while (ReadExactly(header, 4)) {
             const uint32_t length =
@@ -209,10 +275,44 @@ int main(int argc, char** argv) {
             }
             if (!ReadExactly(request, length)) {
                 Answer("{\"id\":null,\"error\":\"bad request: the input ended inside a message\"}");
-                return 0;
+                break;
             }
-            Answer(messaging::AnswerRequest(request, Arity, call, originAllowed, policyText));
+            messaging::Reading reading =
+                messaging::ReadRequest(request, Arity, originAllowed, policyText);
+            if (const auto* answer = std::get_if<messaging::Answer>(&reading)) {
+                Answer(*answer);
+                continue;
+            }
+            if (const auto* cancel = std::get_if<messaging::Cancel>(&reading)) {
+                pool.Cancel(cancel->id);
+                continue;
+            }
+            auto& prepared = std::get<messaging::PreparedCall>(reading);
+            const scriptable::MethodRow* row = scriptable::FindMethod(prepared.method);
+            auto scopes = messaging::ScopesOf(row->doc.parameters, prepared.args);
+            if (!messaging::RunsLong(prepared.method) && !pool.MustWait(scopes)) {
+                Answer(messaging::AnswerCall(
+                    prepared.id, call(embed, prepared.method, prepared.args, prepared.origin)));
+                continue;
+            }
+            if (!workerObjectsMade) {
+                // Their objects are asked for here, with the page's origin
+                // as this request gave it, as the connection's first was.
+                for (auto& own : workerEmbeds) own->ScriptableObject();
+                workerObjectsMade = true;
+            }
+            auto queued = std::make_shared<PoolCallWithOrigin>();
+            queued->id = prepared.id;
+            queued->method = prepared.method;
+            queued->args = std::move(prepared.args);
+            queued->scopes = std::move(scopes);
+            queued->origin = prepared.origin;
+            pool.Add(queued);
         }
+        // The input closed: the browser has gone (a tab closed ends its
+        // host). What still runs is cancelled; the pool waits for it.
+        pool.CancelAll();
+        pool.Drain();
         return 0;
     } catch (...) {
         // The plug-in could not be loaded: nothing can be answered.

@@ -89,55 +89,81 @@ constexpr size_t kMostArguments = 16;
 
 }  // namespace
 
-Answer AnswerRequest(std::string_view text, const ArityFunction& arity, const CallFunction& call,
-                     const OriginFunction& originAllowed, const PolicyFunction& policy) {
+Reading ReadRequest(std::string_view text, const ArityFunction& arity,
+                    const OriginFunction& originAllowed, const PolicyFunction& policy) {
     auto parsed = ParseRequest(text, kMostArguments);
     if (const auto* error = std::get_if<JsonError>(&parsed)) {
-        return {"null", ErrorAnswer("null", "bad request: " + error->message + " at byte " +
-                                                std::to_string(error->offset))};
+        return Answer{"null", ErrorAnswer("null", "bad request: " + error->message + " at byte " +
+                                                      std::to_string(error->offset))};
     }
     Request& request = std::get<Request>(parsed);
-    if (!request.isObject) return {"null", ErrorAnswer("null", "bad request: not an object")};
+    if (!request.isObject) return Answer{"null", ErrorAnswer("null", "bad request: not an object")};
     if (!request.id.present) {
-        return {"null", ErrorAnswer("null", "bad request: no \"id\" number or string")};
+        return Answer{"null", ErrorAnswer("null", "bad request: no \"id\" number or string")};
     }
     const auto id = IdText(request.id);
     if (!id) {
-        return {"null", ErrorAnswer("null",
-                                    "bad request: an \"id\" is an integer within 2^53 or a "
-                                    "string of at most 256 characters")};
+        return Answer{"null", ErrorAnswer("null",
+                                          "bad request: an \"id\" is an integer within 2^53 or a "
+                                          "string of at most 256 characters")};
     }
     const auto* method = request.method.present && !request.method.composite
                              ? std::get_if<std::string>(&request.method.value.value)
                              : nullptr;
     if (policy && method && *method == kPolicyRequest) {
-        return {*id, "{\"id\":" + *id + ",\"policy\":" + policy() + "}"};
+        return Answer{*id, "{\"id\":" + *id + ",\"policy\":" + policy() + "}"};
     }
-    if (originAllowed) {
-        const auto* origin = request.origin.present
-                                 ? std::get_if<std::string>(&request.origin.value.value)
-                                 : nullptr;
-        if (!originAllowed(origin ? std::optional<std::string>(*origin) : std::nullopt)) {
-            return {*id, ErrorAnswer(*id,
-                                     "the administrator's origin policy does not allow "
-                                     "this page's origin")};
-        }
+    if (method && *method == kCancelRequest) return Cancel{*id};
+    std::optional<std::string> origin;
+    if (request.origin.present) {
+        if (const auto* text = std::get_if<std::string>(&request.origin.value.value))
+            origin = *text;
     }
-    const auto* name = std::get_if<std::string>(&request.method.value.value);
-    if (!request.method.present || request.method.composite || !name) {
-        return {*id, ErrorAnswer(*id, "bad request: no \"method\" string")};
+    if (originAllowed && !originAllowed(origin)) {
+        return Answer{*id, ErrorAnswer(*id,
+                                       "the administrator's origin policy does not allow "
+                                       "this page's origin")};
     }
-    if (!request.argsIsArray) return {*id, ErrorAnswer(*id, "bad request: no \"args\" array")};
+    if (!method) return Answer{*id, ErrorAnswer(*id, "bad request: no \"method\" string")};
+    if (!request.argsIsArray)
+        return Answer{*id, ErrorAnswer(*id, "bad request: no \"args\" array")};
 
-    const auto count = arity(*name);
-    if (!count) return {*id, ErrorAnswer(*id, "exception during invocation")};
-    if (request.argCount != *count) return {*id, "{\"id\":" + *id + "}"};
-    std::vector<standin::Value> values;
-    values.reserve(request.argValues.size());
-    for (RequestMember& arg : request.argValues) values.push_back(Argument(arg));
-    const standin::CallOutcome outcome = call(*name, values);
-    if (outcome.exception) return {*id, ErrorAnswer(*id, *outcome.exception)};
-    return {*id, "{\"id\":" + *id + ResultMember(outcome.value) + "}"};
+    const auto count = arity(*method);
+    if (!count) return Answer{*id, ErrorAnswer(*id, "exception during invocation")};
+    if (request.argCount != *count) return Answer{*id, "{\"id\":" + *id + "}"};
+    PreparedCall call{*id, *method, {}, std::move(origin)};
+    call.args.reserve(request.argValues.size());
+    for (RequestMember& arg : request.argValues) call.args.push_back(Argument(arg));
+    return call;
+}
+
+Answer AnswerCall(const std::string& id, const standin::CallOutcome& outcome) {
+    if (outcome.exception) return {id, ErrorAnswer(id, *outcome.exception)};
+    return {id, "{\"id\":" + id + ResultMember(outcome.value) + "}"};
+}
+
+Answer CancelledAnswer(const std::string& id) {
+    return {id, "{\"id\":" + id + ",\"error\":\"the call was cancelled\",\"name\":\"AbortError\"}"};
+}
+
+std::string ProgressMessage(const std::string& id, const ProgressReport& report) {
+    std::string text = "{\"id\":" + id +
+                       ",\"progress\":{\"entriesDone\":" + std::to_string(report.entriesDone) +
+                       ",\"bytesDone\":" + std::to_string(report.bytesDone);
+    if (report.totalsKnown) {
+        text += ",\"entriesTotal\":" + std::to_string(report.entriesTotal) +
+                ",\"bytesTotal\":" + std::to_string(report.bytesTotal);
+    }
+    return text + "}}";
+}
+
+Answer AnswerRequest(std::string_view text, const ArityFunction& arity, const CallFunction& call,
+                     const OriginFunction& originAllowed, const PolicyFunction& policy) {
+    Reading reading = ReadRequest(text, arity, originAllowed, policy);
+    if (auto* answer = std::get_if<Answer>(&reading)) return std::move(*answer);
+    if (const auto* cancel = std::get_if<Cancel>(&reading)) return {cancel->id, ""};
+    const PreparedCall& prepared = std::get<PreparedCall>(reading);
+    return AnswerCall(prepared.id, call(prepared.method, prepared.args));
 }
 
 void WriteAnswerMessages(const Answer& answer, const std::function<void(const std::string&)>& write,

@@ -9,9 +9,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "browser/script_value.h"
+#include "shell/progress_sink.h"
 
 namespace messaging {
 
@@ -53,6 +55,31 @@ using PolicyFunction = std::function<std::string()>;
 inline constexpr std::string_view kPolicyRequest = "#policy";
 Answer AnswerRequest(std::string_view request, const ArityFunction& arity, const CallFunction& call,
                      const OriginFunction& originAllowed = {}, const PolicyFunction& policy = {});
+
+// The same in two steps, for a host that runs calls elsewhere: a request is
+// read into the answer it gets at once, or the call to make, or a cancel.
+//
+// A request whose method is kCancelRequest asks to stop the call of its id:
+// it gets no answer of its own, and the call, when it is stopped, is
+// answered with CancelledAnswer.
+inline constexpr std::string_view kCancelRequest = "#cancel";
+struct PreparedCall {
+    std::string id;  // as JSON text
+    std::string method;
+    std::vector<standin::Value> args;
+    std::optional<std::string> origin;  // the page's, as the request gave it
+};
+struct Cancel {
+    std::string id;
+};
+using Reading = std::variant<Answer, PreparedCall, Cancel>;
+Reading ReadRequest(std::string_view request, const ArityFunction& arity,
+                    const OriginFunction& originAllowed = {}, const PolicyFunction& policy = {});
+Answer AnswerCall(const std::string& id, const standin::CallOutcome& outcome);
+// {"id": n, "error": "the call was cancelled", "name": "AbortError"}
+Answer CancelledAnswer(const std::string& id);
+// {"id": n, "progress": {"entriesDone", "bytesDone"[, "entriesTotal", "bytesTotal"]}}
+std::string ProgressMessage(const std::string& id, const ProgressReport& report);
 
 // The largest message a browser takes from a host.
 constexpr size_t kMaxAnswerBytes = 1024 * 1024;

@@ -221,7 +221,7 @@ bool SharedFile::Close() {
     return CloseStream(file);
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+std::optional<std::string> ReadWholeFile(const std::string& path, const ReadProgress& progress) {
     std::FILE* file = OpenShared(path, "rb");
     if (!file) return std::nullopt;
     std::string content;
@@ -239,8 +239,20 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
         std::fclose(file);
         return std::nullopt;
     }
-    const size_t got =
-        PLATFORM_CALL("fread", 0, std::fread(content.data(), 1, content.size(), file));
+    // Followed, the promised part is read in steps, each told.
+    constexpr size_t kStep = 1 << 20;
+    const size_t step = progress ? kStep : std::max<size_t>(content.size(), 1);
+    size_t got = 0;
+    while (got < content.size()) {
+        const size_t want = std::min(step, content.size() - got);
+        const size_t n = PLATFORM_CALL("fread", 0, std::fread(content.data() + got, 1, want, file));
+        got += n;
+        if (n != want) break;
+        if (progress && !progress(got, content.size())) {
+            std::fclose(file);
+            return std::nullopt;
+        }
+    }
     std::optional<std::string> whole;
     if (got == content.size() || (!std::ferror(file) && std::feof(file))) {
         content.resize(got);

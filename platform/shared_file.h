@@ -5,7 +5,9 @@
 // the end of the file.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,9 +46,15 @@ class SharedFile {
     std::FILE* file_;
 };
 
+// Told the bytes read so far and the file's size as it was when opened;
+// false stops the read.
+using ReadProgress = std::function<bool(uint64_t done, uint64_t size)>;
+
 // The whole file, read in binary mode; nothing when it cannot be opened or
-// read to its end.
-std::optional<std::string> ReadWholeFile(const std::string& path);
+// read to its end, or when `progress` stopped it. With `progress`, the file
+// is read in parts of 1 MiB, each told.
+std::optional<std::string> ReadWholeFile(const std::string& path,
+                                         const ReadProgress& progress = {});
 
 // Replaces a small file's content with `content`, as text mode writes it:
 // the file is cut, then the new content goes out in one write, so a reader

@@ -29,6 +29,13 @@ void BrowserSetException(NPObject* object, const char* message) {
     if (sharedFunctions.setexception) sharedFunctions.setexception(object, message);
 }
 
+bool BrowserProgressSink(NPP npp, ProgressSink& sink) {
+    sink = ProgressSink{};
+    return sharedFunctions.getvalue &&
+           sharedFunctions.getvalue(npp, kProgressSinkVariable, &sink) == NPERR_NO_ERROR &&
+           sink.report != nullptr;
+}
+
 IdentifierText::IdentifierText(NPIdentifier identifier)
     : text_(sharedFunctions.utf8fromidentifier ? sharedFunctions.utf8fromidentifier(identifier)
                                                : nullptr) {}

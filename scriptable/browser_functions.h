@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "shell/npapi.h"
+#include "shell/progress_sink.h"
 
 namespace scriptable {
 
@@ -18,6 +19,9 @@ void* BrowserMemAlloc(uint32_t size);
 void BrowserMemFree(void* buffer);
 NPObject* BrowserCreateObject(NPP npp, NPClass* objectClass);
 void BrowserSetException(NPObject* object, const char* message);
+// The instance's progress sink, when the browser follows long methods (see
+// shell/progress_sink.h); false when it does not.
+bool BrowserProgressSink(NPP npp, ProgressSink& sink);
 
 // Owns the text of an identifier (from NPN_UTF8FromIdentifier) and hands it
 // back with NPN_MemFree however the owner is left.

@@ -12,9 +12,12 @@
 #include <utility>
 
 #include "exchange/exchange_files.h"
+#include "scriptable/browser_functions.h"
 #include "scriptable/method_table.h"
 #include "scriptable/scriptable_object.h"
 #include "scriptable/values.h"
+#include "shell/progress_sink.h"
+#include "workspace/walk_progress.h"
 
 namespace scriptable {
 
@@ -45,6 +48,22 @@ struct Parameter<exchange::ExchangeFiles&> {
     static constexpr ArgType kType = ArgType::Bool;  // unused
     static exchange::ExchangeFiles& Get(MyScriptableNPObject& object, const NPVariant&) {
         return object.exchange;
+    }
+};
+
+// The browser's progress sink for the call, when it follows long methods.
+template <>
+struct Parameter<const workspace::ProgressFunction&> {
+    static constexpr bool kFromScript = false;
+    static constexpr ArgType kType = ArgType::Bool;  // unused
+    static workspace::ProgressFunction Get(MyScriptableNPObject& object, const NPVariant&) {
+        ProgressSink sink;
+        if (!BrowserProgressSink(object.npp, sink)) return {};
+        return [sink](const workspace::WalkProgress& now) {
+            const ProgressReport report{now.entriesDone, now.bytesDone, now.entriesTotal,
+                                        now.bytesTotal, now.totalsKnown ? 1u : 0u};
+            return sink.report(sink.context, &report) != 0;
+        };
     }
 };
 

@@ -211,7 +211,7 @@ TEST_F(Dispatch, ARefusedNameLeavesTheResultAsTheBrowserPassedIt) {
         object->_class->invoke(object, browser->StringIdentifier("nope"), nullptr, 0, &result));
     EXPECT_EQ(result.type, NPVariantType_Int32);
     EXPECT_EQ(result.value.intValue, 7);
-    browser->pendingException.reset();
+    browser->TakeException();
 }
 
 TEST_F(Dispatch, ACallWithNullArgumentsButACountIsRefused) {

@@ -14,14 +14,24 @@
 
 namespace workspace {
 SizedText getCallDetailsForWorkspace(const std::string& outer, const std::string& workspace,
-                                     const std::string& inner) {
+                                     const std::string& inner, const ProgressFunction& progress) {
     TraceScope trace("MyScriptableNPObject::getCallDetailsForWorkspace");
     const WorkspacePath path = ComposeWorkspacePath({outer, inner, workspace}, "Calls.dat");
     if (path.status == WorkspacePath::Status::NoLocalAppData) {
         return SizedText::Of("Failed to get folder path");
     }
     if (!path) return SizedText::Of("Failed to open file");
-    auto bytes = platform::ReadWholeFile(path.text);
+    platform::ReadProgress read;
+    if (progress) {
+        read = [&progress](uint64_t done, uint64_t size) {
+            WalkProgress now;
+            now.bytesDone = done;
+            now.totalsKnown = true;
+            now.bytesTotal = size;
+            return progress(now);
+        };
+    }
+    auto bytes = platform::ReadWholeFile(path.text, read);
     if (!bytes) return SizedText::Of("Failed to open file");
     // Measured now, written into the browser's buffer once it has one.
     auto kept = std::make_shared<const std::string>(std::move(*bytes));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "workspace/sized_text.h"
+#include "workspace/walk_progress.h"
 
 #include <string>
 
@@ -12,9 +13,11 @@ namespace workspace {
 // The call details text of Calls.dat; "Failed to open file" when it cannot
 // be opened (or a name is refused), "Failed to get folder path" when there is
 // no local application-data folder. Written straight into the result's
-// buffer.
+// buffer. `progress` is told the bytes read; stopped, the answer is "Failed
+// to open file".
 SizedText getCallDetailsForWorkspace(const std::string& outer, const std::string& workspace,
-                                     const std::string& inner);
+                                     const std::string& inner,
+                                     const ProgressFunction& progress = {});
 
 // The names of the comma-separated call list that have no entry in the
 // workspace's Calls subfolder, in list order, joined by ","; empty pieces of

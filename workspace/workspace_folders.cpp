@@ -69,18 +69,18 @@ bool renameWS(const std::string& outer, const std::string& oldName, const std::s
 }
 
 bool deleteWorkspace(const std::string& outer, const std::string& workspace,
-                     const std::string& inner) {
+                     const std::string& inner, const ProgressFunction& progress) {
     TraceScope trace("MyScriptableNPObject::deleteWorkspace");
     const WorkspacePath folder = ComposeWorkspacePath({outer, inner, workspace});
     if (!folder) return false;
     Trace(folder.text.c_str());
     const auto tree = platform::TreePath::FromNarrow(folder.text);
     // What counts is whether anything remains, not what each removal said.
-    return tree && DeleteTree(*tree);
+    return tree && DeleteTree(*tree, progress);
 }
 
 bool copyWSFolder(const std::string& outer, const std::string& inner, const std::string& source,
-                  const std::string& destination) {
+                  const std::string& destination, const ProgressFunction& progress) {
     TraceScope trace("MyScriptableNPObject::copyWSFolder");
     const WorkspacePath from = ComposeWorkspacePath({outer, inner, source});
     const WorkspacePath to = ComposeWorkspacePath({outer, inner, destination});
@@ -94,16 +94,17 @@ bool copyWSFolder(const std::string& outer, const std::string& inner, const std:
     // already holds its whole content.
     const auto same = platform::SameObject(*sourceTree, *destinationTree);
     if (same ? *same : SameName(source, destination)) return true;
-    return CopyTree(*sourceTree, *destinationTree);
+    return CopyTree(*sourceTree, *destinationTree, progress);
 }
 
-double getWorkspaceUsage(const std::string& outer, const std::string& inner) {
+double getWorkspaceUsage(const std::string& outer, const std::string& inner,
+                         const ProgressFunction& progress) {
     TraceScope trace("MyScriptableNPObject::getWorkspaceUsage");
     const WorkspacePath set = ComposeWorkspacePath({outer, inner});
     if (!set) return 0.0;
     const auto tree = platform::TreePath::FromNarrow(set.text);
     if (!tree) return 0.0;
-    return FolderSizeKiB(*tree) / 1024.0 / 1024.0;
+    return FolderSizeKiB(*tree, progress) / 1024.0 / 1024.0;
 }
 
 bool doesWorkspaceExist(const std::string& outer, const std::string& workspace,

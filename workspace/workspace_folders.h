@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "workspace/walk_progress.h"
+
 namespace workspace {
 
 // "['North','South']" for the entries of the workspace set folder, files
@@ -24,18 +26,22 @@ bool createWSFolder(const std::string& outer, const std::string& workspace,
 bool renameWS(const std::string& outer, const std::string& oldName, const std::string& newName,
               const std::string& inner);
 
+// The walks below tell `progress` how far they are and stop when told to
+// (see workspace_tree.h).
+
 // True when no workspace folder of that name exists on return.
 bool deleteWorkspace(const std::string& outer, const std::string& workspace,
-                     const std::string& inner);
+                     const std::string& inner, const ProgressFunction& progress = {});
 
 // True when the source workspace exists and its whole content was copied into
 // the destination (created when missing; files of the same name replaced).
 bool copyWSFolder(const std::string& outer, const std::string& inner, const std::string& source,
-                  const std::string& destination);
+                  const std::string& destination, const ProgressFunction& progress = {});
 
 // The size of the workspace set in GiB: each file counted in whole KiB,
 // hidden folders and reparse points left out.
-double getWorkspaceUsage(const std::string& outer, const std::string& inner);
+double getWorkspaceUsage(const std::string& outer, const std::string& inner,
+                         const ProgressFunction& progress = {});
 
 // True when a folder or a file of the workspace name exists.
 bool doesWorkspaceExist(const std::string& outer, const std::string& workspace,

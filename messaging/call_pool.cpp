@@ -1,0 +1,164 @@
+#include "messaging/call_pool.h"
+
+#include <algorithm>
+
+namespace messaging {
+namespace {
+
+std::vector<std::string_view> Names(std::string_view list) {
+    std::vector<std::string_view> names;
+    while (!list.empty()) {
+        const size_t comma = list.find(',');
+        std::string_view name = list.substr(0, comma);
+        while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+        names.push_back(name);
+        if (comma == std::string_view::npos) break;
+        list.remove_prefix(comma + 1);
+    }
+    return names;
+}
+
+bool EndsWith(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+// Windows compares file names without regard to case; ASCII case is folded
+// here, so two spellings of one name always count as the same workspace.
+bool SameName(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        return lower(x) == lower(y);
+    });
+}
+
+const std::string* Text(const standin::Value& value) { return std::get_if<std::string>(&value); }
+
+bool Overlaps(const Scope& a, const Scope& b) {
+    return SameName(a.outer, b.outer) && SameName(a.inner, b.inner) &&
+           (a.wholeSet || b.wholeSet || SameName(a.workspace, b.workspace));
+}
+
+}  // namespace
+
+std::vector<Scope> ScopesOf(std::string_view parameterNames,
+                            const std::vector<standin::Value>& args) {
+    const std::vector<std::string_view> names = Names(parameterNames);
+    const std::string *outer = nullptr, *inner = nullptr;
+    std::vector<const std::string*> workspaces;
+    for (size_t i = 0; i < names.size() && i < args.size(); ++i) {
+        const std::string* text = Text(args[i]);
+        if (!text) continue;
+        if (names[i] == "outerName") outer = text;
+        if (names[i] == "innerName") inner = text;
+        if (names[i] == "workspaceName" || EndsWith(names[i], "WorkspaceName")) {
+            workspaces.push_back(text);
+        }
+    }
+    std::vector<Scope> scopes;
+    if (!outer || !inner) return scopes;
+    if (workspaces.empty()) scopes.push_back({*outer, *inner, {}, true});
+    for (const std::string* workspace : workspaces) scopes.push_back({*outer, *inner, *workspace});
+    return scopes;
+}
+
+bool Overlap(const std::vector<Scope>& a, const std::vector<Scope>& b) {
+    for (const Scope& x : a) {
+        for (const Scope& y : b) {
+            if (Overlaps(x, y)) return true;
+        }
+    }
+    return false;
+}
+
+bool RunsLong(std::string_view method) {
+    static constexpr std::string_view kLong[] = {"copyWSFolder",
+                                                 "deleteWorkspace",
+                                                 "getWorkspaceUsage",
+                                                 "getCallDetailsForWorkspace",
+                                                 "getMissingOrBufferingCalls",
+                                                 "isCallInWorkspace",
+                                                 "getFileNamesInDir"};
+    return std::find(std::begin(kLong), std::end(kLong), method) != std::end(kLong);
+}
+
+CallPool::CallPool(size_t workers, Run run) : run_(std::move(run)) {
+    for (size_t i = 0; i < workers; ++i) workers_.emplace_back([this, i] { Work(i); });
+}
+
+CallPool::~CallPool() {
+    CancelAll();
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& worker : workers_) worker.join();
+}
+
+bool CallPool::MustWait(const std::vector<Scope>& scopes) const {
+    const std::lock_guard<std::mutex> hold(lock_);
+    return std::any_of(entries_.begin(), entries_.end(),
+                       [&](const Entry& entry) { return Overlap(entry.call->scopes, scopes); });
+}
+
+void CallPool::Add(std::shared_ptr<PoolCall> call) {
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        entries_.push_back({std::move(call)});
+    }
+    changed_.notify_all();
+}
+
+bool CallPool::Cancel(std::string_view id) {
+    const std::lock_guard<std::mutex> hold(lock_);
+    for (Entry& entry : entries_) {
+        if (entry.call->id == id) {
+            entry.call->cancelled = true;
+            return true;
+        }
+    }
+    return false;
+}
+
+void CallPool::CancelAll() {
+    const std::lock_guard<std::mutex> hold(lock_);
+    for (Entry& entry : entries_) entry.call->cancelled = true;
+}
+
+void CallPool::Drain() {
+    std::unique_lock<std::mutex> hold(lock_);
+    changed_.wait(hold, [&] { return entries_.empty(); });
+}
+
+CallPool::Entry* CallPool::NextRunnable() {
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+        if (it->running) continue;
+        const bool heldBack = std::any_of(entries_.begin(), it, [&](const Entry& earlier) {
+            return Overlap(earlier.call->scopes, it->call->scopes);
+        });
+        if (!heldBack) return &*it;
+    }
+    return nullptr;
+}
+
+void CallPool::Work(size_t worker) {
+    std::unique_lock<std::mutex> hold(lock_);
+    for (;;) {
+        Entry* next = nullptr;
+        changed_.wait(hold, [&] { return (next = NextRunnable()) != nullptr || stopping_; });
+        if (!next) return;
+        next->running = true;
+        const std::shared_ptr<PoolCall> call = next->call;
+        hold.unlock();
+        try {
+            run_(worker, *call);
+        } catch (...) {
+            // The run answers its call; nothing may end the worker.
+        }
+        hold.lock();
+        entries_.remove_if([&](const Entry& entry) { return entry.call == call; });
+        changed_.notify_all();
+    }
+}
+
+}  // namespace messaging

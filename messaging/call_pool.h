@@ -1,0 +1,95 @@
+// The host's long calls, run on worker threads so that no call waits behind
+// another it has nothing to do with. Calls that touch the same workspace
+// still run in the order they came: a call waits for every earlier call,
+// waiting or running, whose workspaces overlap its own.
+//
+// What the threads share: the pool's own list (under its lock), the
+// browser stand-in's accounts (under the stand-in's lock), the output
+// (under the host's lock), and in the plug-in only the kept application-data
+// folder (under its lock) and the trace hook (which writes nothing). Each
+// worker calls the plug-in through an object of its own, so no per-object
+// state (the replay methods' last exchange folder) is ever shared: the
+// replay methods are short and always run on the connection's first object.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "browser/script_value.h"
+
+namespace messaging {
+
+// A workspace a call touches: one workspace of a set, or the whole set.
+struct Scope {
+    std::string outer, inner, workspace;
+    bool wholeSet = false;
+};
+
+// The scopes of a call from its method's parameter names ("outerName,
+// innerName, ..."): a workspace for each parameter named workspaceName or
+// ending in WorkspaceName, or the whole set when there is none; nothing when
+// the method names no workspace set. Names compare as Windows compares them,
+// without regard to ASCII case.
+std::vector<Scope> ScopesOf(std::string_view parameterNames,
+                            const std::vector<standin::Value>& args);
+bool Overlap(const std::vector<Scope>& a, const std::vector<Scope>& b);
+
+// The methods that may run long: the walks, the call details and the folder
+// searches.
+bool RunsLong(std::string_view method);
+
+struct PoolCall {
+    std::string id;  // as JSON text
+    std::string method;
+    std::vector<standin::Value> args;
+    std::vector<Scope> scopes;
+    std::atomic<bool> cancelled{false};
+};
+
+class CallPool {
+  public:
+    // Runs a call on worker `worker` (0 .. workers-1); it answers the call itself.
+    using Run = std::function<void(size_t worker, PoolCall& call)>;
+    CallPool(size_t workers, Run run);
+    // Cancels every call and waits for the workers.
+    ~CallPool();
+    CallPool(const CallPool&) = delete;
+    CallPool& operator=(const CallPool&) = delete;
+
+    // Whether a call with these scopes must wait for one in the pool.
+    bool MustWait(const std::vector<Scope>& scopes) const;
+    void Add(std::shared_ptr<PoolCall> call);
+    // Marks the call of that id cancelled; false when none is in the pool.
+    bool Cancel(std::string_view id);
+    void CancelAll();
+    // Waits until the pool holds no call.
+    void Drain();
+
+  private:
+    struct Entry {
+        std::shared_ptr<PoolCall> call;
+        bool running = false;
+    };
+    void Work(size_t worker);
+    // The first waiting call that no earlier call holds back; null when none.
+    Entry* NextRunnable();
+
+    Run run_;
+    mutable std::mutex lock_;
+    std::condition_variable changed_;
+    std::list<Entry> entries_;  // in the order the calls came
+    bool stopping_ = false;
+    std::vector<std::thread> workers_;
+};
+
+}  // namespace messaging
