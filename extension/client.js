@@ -11,7 +11,11 @@
 // used, the arguments are checked against the method's signature: a wrong
 // count or type rejects with a TypeError naming the method and the argument,
 // and a name that is not a method rejects with "exception during invocation:
-// NAME". DravenilFileAccess.parse reads the bracketed result texts.
+// NAME". After its arguments a call may take {onProgress, signal}: on the
+// extension's route the host reports how far a long call is, and an aborted
+// signal stops it (the promise then rejects with an AbortError). The
+// plug-in's calls answer at once and cannot be followed or stopped.
+// DravenilFileAccess.parse reads the bracketed result texts.
 (() => {
   "use strict";
   const kMimeType = "application/x-dravenilfileaccessplugin";
@@ -27,12 +31,34 @@
     return /^[aeiou]/.test(kind) ? `an ${kind}` : `a ${kind}`;
   }
 
+  function abortError() {
+    return new DOMException("the call was cancelled", "AbortError");
+  }
+
+  // The options a call may take after its arguments: {onProgress, signal}.
+  function isOptions(value) {
+    return value !== null && typeof value === "object" && !Array.isArray(value);
+  }
+
   // Throws what the call's promise rejects with when `args` do not fit the
-  // signature of `method`.
+  // signature of `method`; else gives the call's options ({} when none).
   function checkCall(method, args) {
     const parameters = typeof method === "string" ? DRAVENIL_METHODS.get(method) : undefined;
     if (!parameters) {
       throw new Error(`exception during invocation: ${typeof method === "string" ? method : describe(method)}`);
+    }
+    let options = {};
+    if (args.length === parameters.length + 1 && isOptions(args[args.length - 1])) {
+      options = args[args.length - 1];
+      const { onProgress, signal } = options;
+      const isSignal = signal === undefined ||
+        (signal !== null && typeof signal === "object" && typeof signal.aborted === "boolean" &&
+         typeof signal.addEventListener === "function");
+      if ((onProgress !== undefined && typeof onProgress !== "function") || !isSignal) {
+        throw new TypeError(`${method}: argument ${args.length} (options) takes onProgress, a function, ` +
+          "and signal, an AbortSignal");
+      }
+      args = args.slice(0, -1);
     }
     if (args.length !== parameters.length) {
       const names = parameters.map(([name]) => name).join(", ");
@@ -44,6 +70,7 @@
         throw new TypeError(`${method}: argument ${i + 1} (${name}) must be a ${type}, not ${describe(args[i])}`);
       }
     });
+    return { args, options };
   }
 
   // ---- The extension's route: the relay beside the page ----------------------
@@ -71,19 +98,36 @@
       if (event.source !== window || !data || data.source !== "dravenil-extension") return;
       const waiting = pending.get(data.id);
       if (!waiting) return;
+      if (data.progress !== undefined) {
+        try {
+          waiting.onProgress(data.progress);
+        } catch (error) {
+          // The page's own handler: its faults are not the call's.
+        }
+        return;
+      }
       pending.delete(data.id);
-      if (data.error !== undefined) waiting.reject(new Error(data.error));
+      waiting.settled();
+      if (data.aborted) waiting.reject(abortError());
+      else if (data.error !== undefined) waiting.reject(new Error(data.error));
       else waiting.resolve(data.result);
     });
-    const send = (method, args) => new Promise((resolve, reject) => {
+    // A cancelled call rejects once the host has stopped it: what it has done
+    // by then is done. A call that ended first keeps its answer.
+    const send = (method, args, { onProgress, signal }) => new Promise((resolve, reject) => {
       const bytes = args.reduce((sum, arg) => sum + (typeof arg === "string" ? new Blob([arg]).size : 5), 0);
       if (bytes > kMaxRequestBytes) throw new RangeError("the arguments cannot be sent: more than 64 MB");
       const id = nextId++;
-      pending.set(id, { resolve, reject });
+      const cancel = () => window.postMessage({ source: "dravenil-page", cancel: id }, window.location.origin);
+      if (signal) signal.addEventListener("abort", cancel, { once: true });
+      const settled = () => signal && signal.removeEventListener("abort", cancel);
+      pending.set(id, { resolve, reject, settled, onProgress: onProgress || (() => {}) });
       try {
-        window.postMessage({ source: "dravenil-page", id, method, args }, window.location.origin);
+        window.postMessage({ source: "dravenil-page", id, method, args, progress: !!onProgress },
+          window.location.origin);
       } catch (error) {
         pending.delete(id);
+        settled();
         throw error;
       }
     });
@@ -109,6 +153,7 @@
         if (hasObject()) {
           resolve({
             route: { route: "plugin", version },
+            // The plug-in answers at once: nothing to follow or stop.
             send: async (method, args) => embed[method](...args),
           });
         } else if (Date.now() - started > kPluginWaitMs) {
@@ -138,10 +183,12 @@
     return found;
   }
 
-  async function call(method, ...args) {
-    checkCall(method, args);
+  async function call(method, ...given) {
+    const { args, options } = checkCall(method, given);
+    if (options.signal && options.signal.aborted) throw abortError();
     const { send } = await route();
-    return send(method, args);
+    if (options.signal && options.signal.aborted) throw abortError();
+    return send(method, args, options);
   }
 
   const api = { ready: async () => (await route()).route, call, parse: DravenilParse };

@@ -141,9 +141,18 @@ function hostError(reason) {
   return "the file access host ended" + (reason ? `: ${reason}` : "");
 }
 
+// Ends a connection: every call still waiting on it rejects with `error`.
+function drop(tabId, connection, error) {
+  if (connections.get(tabId) === connection) connections.delete(tabId);
+  for (const respond of connection.pending.values()) respond({ error });
+  connection.pending.clear();
+  connection.progress.clear();
+  connection.byPage.clear();
+}
+
 function connect(tabId) {
-  const connection = { port: chrome.runtime.connectNative(HOST), nextId: 1,
-                       pending: new Map(), parts: new Map() };
+  const connection = { port: chrome.runtime.connectNative(HOST), nextId: 1, pending: new Map(),
+                       parts: new Map(), progress: new Map(), byPage: new Map() };
   connection.port.onMessage.addListener((message) => {
     if (message.parts !== undefined) {
       const parts = connection.parts.get(message.id) || [];
@@ -153,23 +162,46 @@ function connect(tabId) {
       connection.parts.delete(message.id);
       message = JSON.parse(parts.join(""));
     }
-    // The host answers in order; an answer it could not give an id (a
-    // request it could not read) belongs to the oldest call waiting.
-    const id = message.id === null ? connection.pending.keys().next().value : message.id;
-    const respond = connection.pending.get(id);
+    if (message.progress !== undefined) {
+      const forward = connection.progress.get(message.id);
+      if (forward) forward(message.progress);
+      return;
+    }
+    // Answers come in any order, matched by id. One the host could give no
+    // id (a request it could not read) belongs to no call in particular:
+    // every call waiting on the connection is told, and the next call
+    // starts a new host.
+    if (message.id === null) {
+      connection.port.disconnect();
+      drop(tabId, connection, message.error || "the file access host could not read a request");
+      return;
+    }
+    const respond = connection.pending.get(message.id);
     if (!respond) return;
-    connection.pending.delete(id);
     respond(message);
   });
   connection.port.onDisconnect.addListener(() => {
-    if (connections.get(tabId) === connection) connections.delete(tabId);
     const reason = chrome.runtime.lastError ? chrome.runtime.lastError.message : "";
-    const error = hostError(reason);
-    for (const respond of connection.pending.values()) respond({ error });
-    connection.pending.clear();
+    drop(tabId, connection, hostError(reason));
   });
   connections.set(tabId, connection);
   return connection;
+}
+
+// A page's call, as its frame and its own id name it.
+const pageKey = (sender, pageId) => `${sender.frameId}:${pageId}`;
+
+// The page cancels a call: the host stops it at the next entry, and its
+// answer says so.
+function cancel(request, sender) {
+  const connection = connections.get(sender.tab ? sender.tab.id : -1);
+  const id = connection && connection.byPage.get(pageKey(sender, request.cancel));
+  if (id === undefined) return;
+  try {
+    connection.port.postMessage({ id, method: "#cancel", args: [] });
+  } catch (error) {
+    // The host is gone: the call has been told already.
+  }
 }
 
 function forward(request, sender, sendResponse) {
@@ -189,7 +221,20 @@ function forward(request, sender, sendResponse) {
   const tabId = sender.tab ? sender.tab.id : -1;
   const connection = connections.get(tabId) || connect(tabId);
   const id = connection.nextId++;
-  connection.pending.set(id, (answer) => sendResponse(answer));
+  const key = pageKey(sender, request.pageId);
+  connection.pending.set(id, (answer) => {
+    connection.pending.delete(id);
+    connection.progress.delete(id);
+    if (connection.byPage.get(key) === id) connection.byPage.delete(key);
+    sendResponse(answer);
+  });
+  connection.byPage.set(key, id);
+  if (request.wantsProgress && tabId >= 0) {
+    connection.progress.set(id, (progress) => {
+      chrome.tabs.sendMessage(tabId, { source: "dravenil-progress", pageId: request.pageId, progress },
+        { frameId: sender.frameId }, () => void chrome.runtime.lastError);
+    });
+  }
   try {
     // The sender's origin as the browser reports it, for the administrator's
     // policy the host applies.
@@ -201,6 +246,10 @@ function forward(request, sender, sendResponse) {
 }
 
 chrome.runtime.onMessage.addListener((request, sender, sendResponse) => {
+  if (request && request.cancel !== undefined) {
+    if (sender.id === chrome.runtime.id) cancel(request, sender);
+    return false;
+  }
   // A worker that has just started knows no policy yet: it asks first.
   if (served === undefined) {
     refreshPolicy().then(() => forward(request, sender, sendResponse));

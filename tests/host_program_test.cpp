@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
@@ -14,6 +15,7 @@
 #include "messaging/json.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/workspace_fixture.h"
 
 namespace {
 
@@ -273,6 +275,112 @@ TEST(HostProgram, RunsInAnEmptyFolderOfItsOwnNotWhereItWasStarted) {
     host.Send(Frame(R"({"id":2,"method":"getFileNamesInDir","args":[".",".txt"]})"));
     EXPECT_EQ(host.Receive(), R"({"id":2,"result":""})") << "its own folder is empty";
     EXPECT_EQ(host.WaitForExitCode(), 0u);
+}
+
+// ---- Long calls on workers ---------------------------------------------------
+
+class HostLongCalls : public testing_support::WorkspaceTest {
+  protected:
+    static constexpr int kFolders = 20, kFiles = 60;  // 1,220 entries below Calls
+    void SetUp() override {
+        WorkspaceTest::SetUp();
+        for (int d = 0; d < kFolders; ++d) {
+            const auto folder = Ws("Long") / "Calls" / ("d" + std::to_string(d));
+            std::filesystem::create_directories(folder);
+            for (int f = 0; f < kFiles; ++f) {
+                testing_support::WriteBytes(folder / ("f" + std::to_string(f) + ".wav"),
+                                            std::string(1000, 'a'));
+            }
+        }
+    }
+    std::string Copy(int id, const std::string& to) const {
+        return Frame("{\"id\":" + std::to_string(id) + R"(,"method":"copyWSFolder","args":[")" +
+                     outer + R"(","In","Long",")" + to + "\"]}");
+    }
+    static size_t Files(const std::filesystem::path& folder) {
+        size_t count = 0;
+        if (!std::filesystem::exists(folder)) return 0;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+            count += entry.is_regular_file();
+        return count;
+    }
+    // The messages up to the answer of `id`, progress included.
+    static std::vector<std::string> Until(PipedHost& host, const std::string& id) {
+        std::vector<std::string> messages;
+        while (auto message = host.Receive()) {
+            messages.push_back(*message);
+            if (Member(*message, "id") == id && message->find("\"progress\"") == std::string::npos)
+                break;
+        }
+        return messages;
+    }
+};
+
+// A quick call is answered while a copy runs; the copy reports how far it is,
+// growing, with the totals counted first, and never after its answer; a
+// rename of the copy waits for it.
+TEST_F(HostLongCalls, AnswersAQuickCallDuringACopyAndKeepsTheWorkspaceOrder) {
+    PipedHost host;
+    ASSERT_TRUE(host.Started());
+    host.Send(Copy(1, "Copy") +
+              Frame(R"({"id":2,"method":"fileExists","args":["C:\\windows\\win.ini"]})") +
+              Frame("{\"id\":3,\"method\":\"renameWS\",\"args\":[\"" + outer +
+                    R"(","Copy","Moved","In"]})"));
+    const auto messages = Until(host, "3.000000");
+    ASSERT_GE(messages.size(), 3u);
+    EXPECT_EQ(messages.front(), R"({"id":2,"result":true})");
+    uint64_t lastDone = 0;
+    size_t progress = 0, answeredAt = 0;
+    for (size_t i = 0; i < messages.size(); ++i) {
+        if (messages[i].find("\"progress\"") == std::string::npos) {
+            if (Member(messages[i], "id") == "1.000000") answeredAt = i;
+            continue;
+        }
+        ++progress;
+        EXPECT_EQ(answeredAt, 0u) << "progress after the answer: " << messages[i];
+        const size_t at = messages[i].find("\"entriesDone\":") + 14;
+        const uint64_t done = std::strtoull(messages[i].c_str() + at, nullptr, 10);
+        EXPECT_GE(done, lastDone) << messages[i];
+        lastDone = done;
+        EXPECT_NE(messages[i].find(R"("entriesTotal":1221,"bytesTotal":1200000})"),
+                  std::string::npos)
+            << messages[i];
+    }
+    EXPECT_EQ(messages[answeredAt], R"({"id":1,"result":true})");
+    EXPECT_EQ(messages.back(), R"({"id":3,"result":true})") << "the rename waited for the copy";
+    EXPECT_EQ(Files(Ws("Moved")), size_t(kFolders * kFiles));
+    RecordProperty("progress messages", std::to_string(progress));
+    EXPECT_EQ(host.WaitForExitCode(), 0u);
+}
+
+// A cancelled copy stops and says so, leaving what it copied; a host whose
+// input closes (its tab closed) stops what still runs and ends.
+TEST_F(HostLongCalls, ACancelledCopyStopsAndAClosedInputEndsTheHost) {
+    PipedHost host;
+    ASSERT_TRUE(host.Started());
+    host.Send(Copy(1, "Part"));
+    const auto first = host.Receive();
+    ASSERT_TRUE(first);
+    if (first->find("\"progress\"") == std::string::npos) {
+        GTEST_SKIP() << "the copy ended within 100 ms, before anything could stop it: " << *first;
+    }
+    host.Send(Frame(R"({"id":1,"method":"#cancel","args":[]})"));
+    const auto messages = Until(host, "1.000000");
+    EXPECT_EQ(messages.back(), R"({"id":1,"error":"the call was cancelled","name":"AbortError"})");
+    const size_t copied = Files(Ws("Part"));
+    EXPECT_GT(copied, 0u);
+    EXPECT_LT(copied, size_t(kFolders * kFiles));
+
+    host.Send(Copy(2, "Left"));
+    const auto running = host.Receive();
+    ASSERT_TRUE(running);
+    const DWORD closed = GetTickCount();
+    EXPECT_EQ(host.WaitForExitCode(), 0u);
+    if (running->find("\"progress\"") != std::string::npos) {
+        EXPECT_LT(Files(Ws("Left")), size_t(kFolders * kFiles))
+            << "the copy ran on after the input closed";
+    }
+    RecordProperty("ended after (ms)", std::to_string(GetTickCount() - closed));
 }
 
 }  // namespace

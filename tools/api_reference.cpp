@@ -118,6 +118,37 @@ std::string Routes() {
            "`TypeError` naming the method and the argument, and calls nothing |\n"
            "| a name that is not a method | throws \"exception during invocation\" | rejects "
            "with \"exception during invocation: NAME\" |\n\n"
+           "### Long calls: progress and cancel\n\n"
+           "On the extension's route the host runs the long methods (`copyWSFolder`, "
+           "`deleteWorkspace`, `getWorkspaceUsage`, `getCallDetailsForWorkspace`, "
+           "`getMissingOrBufferingCalls`, `isCallInWorkspace`, `getFileNamesInDir`) beside the "
+           "others, so a short call made meanwhile is answered at once; answers may therefore "
+           "come in another order than the calls. Calls that name the same workspace (or, for "
+           "a method that names a whole set, any workspace of that set) still run in the order "
+           "they were made. Each method takes, after its arguments, an optional "
+           "`{onProgress, signal}`:\n\n"
+           "```js\n"
+           "const stop = new AbortController();\n"
+           "await DravenilFileAccess.copyWSFolder(\"Team\", \"2026\", \"North\", \"North copy\", "
+           "{\n"
+           "  onProgress: ({ entriesDone, bytesDone, entriesTotal, bytesTotal }) => "
+           "show(bytesDone, "
+           "bytesTotal),\n"
+           "  signal: stop.signal,\n"
+           "});\n"
+           "```\n\n"
+           "- `onProgress` hears how far a walk is (copy, delete, usage: entries and bytes "
+           "done, with the totals counted before a copy or delete starts), or how many bytes of "
+           "the call details are read, at most every 100 ms and never after the answer. A call "
+           "that ends within 100 ms reports nothing.\n"
+           "- Aborting `signal` stops the walk at its next entry, and the promise rejects with a "
+           "`DOMException` named `AbortError` once the host has stopped. A cancelled copy leaves "
+           "what it has copied (the page decides whether to delete it); a cancelled delete "
+           "leaves what it has not yet deleted. A call that ended before the cancel arrived keeps "
+           "its answer; a short call is not stopped.\n"
+           "- Closing the tab cancels that tab's calls.\n"
+           "- On the plug-in's route calls answer at once: nothing is reported, and only a "
+           "signal aborted before the call stops it.\n\n"
            "A method's documented failure result (`false`, `\"\"`, `undefined`, "
            "`\"Failed to open file\"` ...) is an answer, not an error: it resolves.\n\n"
            "### Errors\n\n"
@@ -147,6 +178,8 @@ std::string Routes() {
            "package built for this extension |\n"
            "| `Error: the file access host ended: ...` | extension route: the host went away "
            "during the call | call again: the next call starts a new host |\n"
+           "| `AbortError: the call was cancelled` | the call's signal was aborted | what the "
+           "call had done stays; call again to go on |\n"
            "| `Error: this page's origin may not use the file access host` | extension route: "
            "the policy changed after the page loaded | reload the page |\n\n";
 }
@@ -222,6 +255,27 @@ std::string Markdown() {
 std::string PromiseDeclarations() {
     std::ostringstream ts;
     ts << "/** The route ready() found: the extension's, or the plug-in's embed. */\n"
+       << "/**\n"
+       << " * How far a long call is (copy, delete and usage count entries and bytes; call\n"
+       << " * details count bytes read). The totals come once they are known.\n"
+       << " */\n"
+       << "export interface DravenilProgress {\n"
+       << "  entriesDone: number;\n"
+       << "  bytesDone: number;\n"
+       << "  entriesTotal?: number;\n"
+       << "  bytesTotal?: number;\n"
+       << "}\n\n"
+       << "/**\n"
+       << " * What a call of the Promise API may take after its arguments. On the\n"
+       << " * extension's route onProgress hears how far a long call is, at most every\n"
+       << " * 100 ms, and an aborted signal stops it at its next entry: the promise then\n"
+       << " * rejects with a DOMException named AbortError. The plug-in's route reports\n"
+       << " * nothing, and only a signal aborted before the call stops it.\n"
+       << " */\n"
+       << "export interface DravenilCallOptions {\n"
+       << "  onProgress?: (progress: DravenilProgress) => void;\n"
+       << "  signal?: AbortSignal;\n"
+       << "}\n\n"
        << "export interface DravenilRoute {\n"
        << "  route: \"extension\" | \"plugin\";\n"
        << "  version: string;\n"
@@ -236,7 +290,8 @@ std::string PromiseDeclarations() {
        << "  /** Resolves once a route is found; rejects when the page has none. */\n"
        << "  ready(): Promise<DravenilRoute>;\n"
        << "  /** Calls a method by name. */\n"
-       << "  call(name: string, ...args: (string | boolean)[]): Promise<string | boolean | number "
+       << "  call(name: string, ...args: (string | boolean | DravenilCallOptions)[]): "
+          "Promise<string | boolean | number "
           "| undefined>;\n"
        << "  /** The strict readers of the bracketed result texts. */\n"
        << "  readonly parse: DravenilResultParser;\n";
@@ -245,8 +300,10 @@ std::string PromiseDeclarations() {
             if (row.doc.group != group.group) continue;
             std::string signature = Signature(row);
             const size_t result = signature.rfind("): ");
-            signature =
-                signature.substr(0, result + 3) + "Promise<" + signature.substr(result + 3) + ">";
+            const std::string options = row.argumentCount ? ", options?: DravenilCallOptions"
+                                                          : "options?: DravenilCallOptions";
+            signature = signature.substr(0, result) + options + "): Promise<" +
+                        signature.substr(result + 3) + ">";
             ts << "  /** " << row.doc.summary << " */\n  " << signature << ";\n";
         }
     }

@@ -1,7 +1,8 @@
 // The client's checks under Node, swept over every method of the table: a
-// call that fits its signature passes, and each wrong count, each argument of
-// the wrong type and each name that is not exactly a method's is refused with
-// an error that names the method and the argument.
+// call that fits its signature passes, with or without options after its
+// arguments, and each wrong count, each argument of the wrong type, each
+// malformed options object and each name that is not exactly a method's is
+// refused with an error that names the method and the argument.
 //
 //   node tests/client/client_test.js
 "use strict";
@@ -34,13 +35,24 @@ try {
   const signatures = fs.readFileSync(path.join(root, "types", "npDravenilFileAccessPlugin.d.ts"), "utf8");
   // The Promise API's declarations name the same parameters the checks do.
   const declared = new Map([...signatures.matchAll(/^ {2}(\w+)\(([^)]*)\): Promise</gm)].map(
-    ([, name, list]) => [name, list ? list.split(", ").map((p) => p.split(": ")) : []]).filter(([name]) => name !== "ready"));
+    ([, name, list]) => [name, list.split(", ").map((p) => p.split(": ")).filter(([p]) => p && p !== "options?")])
+    .filter(([name]) => name !== "ready"));
   check(declared.size === 63, `${declared.size} methods declared in the Promise API`);
   const wrong = { string: [5, true, null, undefined, {}, ["x"], 1n], boolean: ["true", 1, null, undefined, {}] };
   let calls = 0;
   for (const [method, parameters] of declared) {
     const fitting = parameters.map(([, type]) => (type === "boolean" ? false : "x"));
     check(refusal(() => client.checkCall(method, fitting)) === null, `${method} with fitting arguments`);
+    // Options may follow the arguments, and only options.
+    const options = { onProgress: () => {}, signal: new AbortController().signal };
+    const taken = refusal(() => check(client.checkCall(method, [...fitting, options]).options === options,
+                                      `${method}'s options are not handed on`));
+    check(taken === null, `${method} with options: ${taken}`);
+    for (const bad of [{ onProgress: 5 }, { signal: {} }, { signal: null }]) {
+      const error = refusal(() => client.checkCall(method, [...fitting, bad]));
+      check(error instanceof TypeError && error.message.startsWith(`${method}: argument ${fitting.length + 1} (options)`),
+            `${method} with options ${JSON.stringify(bad)}: ${error}`);
+    }
     for (const count of [fitting.length - 1, fitting.length + 1].filter((n) => n >= 0)) {
       const error = refusal(() => client.checkCall(method, [...fitting, "x"].slice(0, count)));
       check(error instanceof TypeError && error.message.startsWith(`${method}: takes ${fitting.length} argument`) &&

@@ -4,6 +4,7 @@ import type {
   DravenilCallRecord,
   DravenilFileAccess,
   DravenilFileAccessPlugin,
+  DravenilProgress,
   DravenilResultParser,
   DravenilRoute,
 } from "../../types/npDravenilFileAccessPlugin";
@@ -58,6 +59,15 @@ async function everyMethod(api: DravenilFileAccess, o: string, w: string, i: str
   await api.createWSFolder(o, 42, i);
   // @ts-expect-error one argument too few
   await api.deleteWorkspace(o, w);
+  // A long call followed and stoppable; options go after the arguments only.
+  const stop = new AbortController();
+  const seen: DravenilProgress[] = [];
+  take<boolean>(await api.copyWSFolder(o, i, w, "copy", { onProgress: (p) => seen.push(p), signal: stop.signal }));
+  take<number | undefined>(seen[0]?.bytesTotal);
+  // @ts-expect-error onProgress hears a progress object, not a number
+  await api.getWorkspaceUsage(o, i, { onProgress: (p: number) => p });
+  // @ts-expect-error options in the place of an argument
+  await api.deleteWorkspace(o, w, { signal: stop.signal });
   take<string | undefined>(await api.readCurrentReplayPos(false, ex));
   take<string | undefined>(await api.checkReplayUpdate(false, ex));
   take<boolean | undefined>(await api.setReplayPos("x", false, ex));
