@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "browser/host_process.h"
 #include "messaging/json.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
@@ -19,87 +20,14 @@
 
 namespace {
 
-std::string Frame(const std::string& text) {
-    const auto length = static_cast<uint32_t>(text.size());
-    std::string frame(4, '\0');
-    for (int i = 0; i < 4; ++i) frame[i] = static_cast<char>(length >> (8 * i));
-    return frame + text;
-}
+using standin::Frame;
 
-// The host with its standard input and output on pipes of the test's.
-class PipedHost {
+// The host as a browser starts it, with a mark on its command line (where a
+// browser names the caller) by which the Linux process that runs it is found
+// (see PeakBytes).
+class PipedHost : public standin::HostProcess {
   public:
-    PipedHost() {
-        // A mark on the host's command line, where a browser names the
-        // caller, by which the Linux process that runs it is found (see
-        // PeakBytes).
-        static int hosts = 0;
-        mark_ = "chrome-extension://host-test-" + std::to_string(GetCurrentProcessId()) + "-" +
-                std::to_string(GetTickCount()) + "-" + std::to_string(++hosts) + "/";
-        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-        HANDLE childIn = nullptr, childOut = nullptr;
-        if (!CreatePipe(&childIn, &toHost_, &inherited, 1 << 16) ||
-            !CreatePipe(&fromHost_, &childOut, &inherited, 1 << 16)) {
-            return;
-        }
-        SetHandleInformation(toHost_, HANDLE_FLAG_INHERIT, 0);
-        SetHandleInformation(fromHost_, HANDLE_FLAG_INHERIT, 0);
-        std::string command =
-            testing_support::ProgramBeside("npDravenilFileAccessHost.exe") + " " + mark_;
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = childIn;
-        startup.hStdOutput = childOut;
-        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-        PROCESS_INFORMATION info{};
-        if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                           &startup, &info)) {
-            process_ = info.hProcess;
-            CloseHandle(info.hThread);
-        }
-        CloseHandle(childIn);
-        CloseHandle(childOut);
-    }
-    ~PipedHost() {
-        CloseInput();
-        if (process_) {
-            if (WaitForSingleObject(process_, 20000) != WAIT_OBJECT_0)
-                TerminateProcess(process_, 1);
-            CloseHandle(process_);
-        }
-        if (fromHost_) CloseHandle(fromHost_);
-    }
-    bool Started() const { return process_ != nullptr; }
-
-    // Writes on a thread of its own: a large request fills the pipe before
-    // the host has read it.
-    void Send(const std::string& bytes) {
-        std::thread writer([&] {
-            for (size_t at = 0; at < bytes.size();) {
-                DWORD written = 0;
-                const DWORD chunk =
-                    static_cast<DWORD>(std::min<size_t>(bytes.size() - at, 1 << 20));
-                if (!WriteFile(toHost_, bytes.data() + at, chunk, &written, nullptr)) return;
-                at += written;
-            }
-        });
-        writer.join();
-    }
-    void CloseInput() {
-        if (toHost_) CloseHandle(toHost_);
-        toHost_ = nullptr;
-    }
-    // The next message, or nothing when the output ended.
-    std::optional<std::string> Receive() {
-        std::string header;
-        if (!Read(header, 4)) return std::nullopt;
-        uint32_t length = 0;
-        for (int i = 3; i >= 0; --i) length = length << 8 | static_cast<unsigned char>(header[i]);
-        std::string message;
-        if (!Read(message, length)) return std::nullopt;
-        return message;
-    }
+    PipedHost() : PipedHost(NewMark()) {}
     // The most memory the host has held so far. Wine's own peak counters
     // report current use, so the figure is read where Linux keeps it: VmHWM
     // of the process whose command line holds this host's mark, through
@@ -124,15 +52,16 @@ class PipedHost {
         FindClose(search);
         return peak;
     }
-    unsigned long WaitForExitCode() {
-        CloseInput();
-        DWORD code = STILL_ACTIVE;
-        if (WaitForSingleObject(process_, 20000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(process_, &code);
-        return code;
-    }
 
   private:
+    explicit PipedHost(std::string mark)
+        : HostProcess(testing_support::ProgramBeside("npDravenilFileAccessHost.exe") + " " + mark),
+          mark_(std::move(mark)) {}
+    static std::string NewMark() {
+        static int hosts = 0;
+        return "chrome-extension://host-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+               std::to_string(GetTickCount()) + "-" + std::to_string(++hosts) + "/";
+    }
     static std::string ReadProcFile(const std::string& path) {
         std::string content;
         HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -147,21 +76,6 @@ class PipedHost {
         return content;
     }
 
-    bool Read(std::string& out, size_t size) {
-        out.resize(size);
-        for (size_t at = 0; at < size;) {
-            DWORD read = 0;
-            if (!ReadFile(fromHost_, out.data() + at, static_cast<DWORD>(size - at), &read,
-                          nullptr) ||
-                read == 0) {
-                return false;
-            }
-            at += read;
-        }
-        return true;
-    }
-
-    HANDLE process_ = nullptr, toHost_ = nullptr, fromHost_ = nullptr;
     std::string mark_;
 };
 

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,11 +23,16 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <map>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "browser/host_process.h"
 #include "browser/standin.h"
+#include "platform/version_info.h"
 #include "workspace/list_texts.h"
 
 namespace fs = std::filesystem;
@@ -359,7 +365,8 @@ int main(int argc, char** argv) {
             only.push_back(argv[++i]);
         } else {
             std::cerr << "usage: benchmark [--quick] [--strict] [--only GROUP]...\n"
-                         "groups: exchange details missing search list usage tree settings soak\n";
+                         "groups: exchange details missing search list usage tree host settings "
+                         "soak\n";
             return 2;
         }
     }
@@ -629,6 +636,137 @@ int main(int argc, char** argv) {
                        timed("copyWSFolder", {outer, "Tree", "Source", "Copy"}), isValue(true),
                        [&] { BareCopyTree(sourceLong, copyLong); }),
                    1.2);
+        }
+
+        // Long calls through the host: a copy of a workspace of many
+        // files, followed and stoppable, beside the plug-in's own copy, and
+        // the short calls a page makes while it runs.
+        if (Selected("host")) {
+            const int folders = quick ? 5 : 50, files = 60;
+            const size_t fileBytes = quick ? 4096 : 68 * 1024;
+            const fs::path source = set("Host") / "Big";
+            for (int f = 0; f < folders; ++f) {
+                const fs::path folder = source / "Calls" / ("d" + std::to_string(f));
+                fs::create_directories(folder);
+                for (int i = 0; i < files; ++i) {
+                    WriteFileBytes(folder / ("f" + std::to_string(i) + ".wav"),
+                                   std::string(fileBytes, 'h'));
+                }
+            }
+            const std::string what = std::to_string(folders * files) + " files, " +
+                                     SizeText(size_t(folders) * files * fileBytes);
+            const std::wstring copyLong = LongForm(set("Host") / "Copy");
+            const std::vector<standin::Value> copyArgs = {outer, "Host", "Big", "Copy"};
+            // The walk with a progress sink that only counts, against the
+            // walk alone: what following a copy costs in the module.
+            struct Counter {
+                static int32_t NPAPI_CALLBACK Report(void* context, const ProgressReport*) {
+                    ++*static_cast<size_t*>(context);
+                    return 1;
+                }
+            };
+            size_t reports = 0;
+            auto copyFollowed = [&] {
+                browser.SetProgressSink(embed.npp(), ProgressSink{&reports, &Counter::Report});
+                const standin::CallOutcome outcome = call("copyWSFolder", copyArgs);
+                browser.SetProgressSink(embed.npp(), std::nullopt);
+                return outcome;
+            };
+            const Timing followed = MeasureOnce(
+                "copyWSFolder followed", [&] { BareDeleteTree(copyLong); }, copyFollowed,
+                isValue(true), [&] { call("copyWSFolder", copyArgs); });
+            Report("copyWSFolder followed (counted first, each entry told), " + what, followed,
+                   1.02);
+
+            // The host, as a browser drives it; a reader thread notes when
+            // each answer comes.
+            std::mutex lock;
+            std::condition_variable arrived;
+            std::map<long, Clock::time_point> answers;
+            size_t progressMessages = 0;
+            standin::HostProcess host(platform::Utf8FromWide(standin::ProgramFolder()) +
+                                      "npDravenilFileAccessHost.exe");
+            Check(host.Started(), "the host did not start");
+            std::thread reader([&] {
+                while (const auto message = host.Receive()) {
+                    const size_t at = message->find("\"id\":");
+                    const long id =
+                        at == std::string::npos ? -1 : std::atol(message->c_str() + at + 5);
+                    const std::lock_guard<std::mutex> hold(lock);
+                    if (message->find("\"progress\"") != std::string::npos) {
+                        ++progressMessages;
+                    } else {
+                        answers[id] = Clock::now();
+                        arrived.notify_all();
+                    }
+                }
+            });
+            long nextId = 1;
+            std::string exchange;  // as a JSON string's content
+            for (const char c : platform::Utf8FromWide(scratch.wstring())) {
+                exchange += c == '\\' ? std::string("\\\\") : std::string(1, c);
+            }
+            auto send = [&](const std::string& method, const std::string& args) {
+                const long id = nextId++;
+                host.Send(standin::Frame("{\"id\":" + std::to_string(id) + ",\"method\":\"" +
+                                         method + "\",\"args\":[" + args + "]}"));
+                return id;
+            };
+            auto wait = [&](long id) {
+                std::unique_lock<std::mutex> hold(lock);
+                arrived.wait_for(hold, std::chrono::seconds(120),
+                                 [&] { return answers.count(id); });
+                return answers.count(id) ? answers[id] : Clock::now();
+            };
+            auto seconds = [](Clock::duration d) {
+                return std::chrono::duration<double>(d).count();
+            };
+            const std::string probe = R"("C:\\windows\\win.ini")";
+            auto roundTrip = [&] {
+                const auto start = Clock::now();
+                return seconds(wait(send("fileExists", probe)) - start);
+            };
+            for (int i = 0; i < 5; ++i) roundTrip();
+            std::vector<double> idle;
+            for (int i = 0; i < (quick ? 5 : 50); ++i) idle.push_back(roundTrip());
+
+            std::vector<double> during, polls, hostCopies;
+            for (int round = 0; round < (quick ? 1 : 3); ++round) {
+                BareDeleteTree(copyLong);
+                const auto start = Clock::now();
+                const long copy = send("copyWSFolder", "\"" + outer + R"(","Host","Big","Copy")");
+                std::vector<std::pair<long, Clock::time_point>> quickCalls, pollCalls;
+                for (;;) {
+                    {
+                        std::unique_lock<std::mutex> hold(lock);
+                        if (arrived.wait_for(hold, std::chrono::milliseconds(100),
+                                             [&] { return answers.count(copy) > 0; })) {
+                            break;
+                        }
+                    }
+                    const auto sent = Clock::now();
+                    pollCalls.push_back(
+                        {send("readCurrentReplayPos", "false,\"" + exchange + "\""), sent});
+                    const auto asked = Clock::now();
+                    quickCalls.push_back({send("fileExists", probe), asked});
+                }
+                hostCopies.push_back(seconds(wait(copy) - start));
+                for (const auto& [id, sent] : quickCalls)
+                    during.push_back(seconds(wait(id) - sent));
+                for (const auto& [id, sent] : pollCalls) polls.push_back(seconds(wait(id) - sent));
+            }
+            host.CloseInput();
+            reader.join();
+            Report("copyWSFolder through the host, with progress messages (" +
+                       std::to_string(progressMessages) + "), against the plug-in's own",
+                   Timing{Median(hostCopies), followed.bare}, 1.1);
+            if (during.empty()) during.push_back(Median(idle));
+            if (polls.empty()) polls.push_back(0);
+            Report("fileExists through the host during the copy, against an idle host",
+                   Timing{Median(during), Median(idle)}, 3.0);
+            Report("readCurrentReplayPos at 10/s during the copy, the latest against 50 ms",
+                   Timing{*std::max_element(polls.begin(), polls.end()), 0.050}, 1.0);
+            BareDeleteTree(copyLong);
         }
 
         // Settings and volumes.

@@ -369,6 +369,57 @@ async function pluginRoute(cdp, url) {
   throw new Error("the page gave no answers on the plug-in's route");
 }
 
+// Long calls through the extension, on a workspace of many small files: a
+// copy reports progress that grows, with the totals of the tree; a quick
+// call made during it is answered first; a cancelled copy rejects with an
+// AbortError and leaves part of the files; a rename waits for the copy of
+// the same workspace.
+async function longCalls(cdp, url) {
+  const long = path.join(setFolder(), "I", "Long", "Calls");
+  const folders = 30, files = 100;
+  for (let d = 0; d < folders; d++) {
+    fs.mkdirSync(path.join(long, `d${d}`), { recursive: true });
+    for (let f = 0; f < files; f++) fs.writeFileSync(path.join(long, `d${d}`, `f${f}.wav`), "a".repeat(1000));
+  }
+  const out = await evaluateIn(cdp, url, `(async () => {
+    const api = window.DravenilFileAccess, outer = ${JSON.stringify(outer)};
+    const events = [];
+    let quick, copyDone = false;
+    const copy = api.copyWSFolder(outer, "I", "Long", "Copy", { onProgress: (p) => {
+      events.push(p);
+      quick = quick || api.fileExists("C:\\\\windows\\\\win.ini").then((v) => v + (copyDone ? " after" : " during"));
+    } });
+    const copied = await copy;
+    copyDone = true;
+    const stop = new AbortController();
+    const cancelled = await api.copyWSFolder(outer, "I", "Long", "Part", { onProgress: () => stop.abort(), signal: stop.signal })
+      .then((v) => "resolved " + v, (e) => e.name + ": " + e.message);
+    const order = await Promise.all([api.copyWSFolder(outer, "I", "Long", "Again"), api.renameWS(outer, "Again", "Moved", "I")]);
+    return { copied, events, quick: await quick, cancelled, order };
+  })()`);
+  const count = (folder) => fs.existsSync(folder) ? fs.readdirSync(folder, { recursive: true })
+    .filter((name) => name.endsWith(".wav")).length : 0;
+  const set = path.join(setFolder(), "I");
+  if (!out || out.copied !== true) fail(`the long copy answered ${JSON.stringify(out && out.copied)}`);
+  const events = (out && out.events) || [];
+  if (events.length < 2) fail(`the long copy reported ${events.length} times`);
+  events.forEach((e, i) => {
+    if (e.entriesTotal !== folders * (files + 1) + 1 || e.bytesTotal !== folders * files * 1000) fail(`progress ${JSON.stringify(e)} names other totals`);
+    if (i && (e.entriesDone < events[i - 1].entriesDone || e.bytesDone < events[i - 1].bytesDone)) fail(`progress went back: ${JSON.stringify(e)}`);
+    if (e.entriesDone > e.entriesTotal) fail(`progress beyond its total: ${JSON.stringify(e)}`);
+  });
+  if (count(path.join(set, "Copy")) !== folders * files) fail("the long copy is not whole");
+  if (out && out.quick !== "true during") fail(`the quick call during the copy: ${out.quick}`);
+  if (!/^AbortError: /.test(out && out.cancelled)) fail(`the cancelled copy: ${out && out.cancelled}`);
+  const part = count(path.join(set, "Part"));
+  if (!(part > 0 && part < folders * files)) fail(`the cancelled copy left ${part} files`);
+  if (JSON.stringify(out && out.order) !== "[true,true]" || count(path.join(set, "Moved")) !== folders * files) {
+    fail(`copy then rename of the same workspace: ${JSON.stringify(out && out.order)}`);
+  }
+  if (!process.exitCode) console.log(`browser: a long copy reported ${events.length} times; cancelled, it left ${part} of ${folders * files} files`);
+  for (const name of ["Long", "Copy", "Part", "Moved", "Again"]) fs.rmSync(path.join(set, name), { recursive: true, force: true });
+}
+
 // A page the extension does not serve, including the client: its route is
 // none, and ready() says what is missing.
 function noRoutePage() {
@@ -574,17 +625,13 @@ async function main() {
     await new Promise((r) => setTimeout(r, 1000));
     if (fs.existsSync(path.join(setFolder(), "I", "Forged"))) fail("a page on another port created a workspace");
 
+    await longCalls(cdp, origin + "/probe");
+
     // The administrator changes the policy: without a restart, the new
     // origin is served and the old one no longer.
     setPolicy(otherOrigin);
     await waitServed(load, otherOrigin + "/probe");
     await waitServed(load, origin + "/probe", "undefined");
-    // The host's manifest gone: a served page is told what is missing.
-    fs.renameSync(path.join(profile, "NativeMessagingHosts", "com.dravenil.fileaccess.json"), path.join(scratch, "host.json"));
-    const missing = await evaluateIn(cdp, otherOrigin + "/probe", "window.DravenilFileAccess.fileExists('x').then(String, (e) => e.message)");
-    if (!/^the file access host is not installed for this browser: com\.dravenil\.fileaccess \(npDravenilFileAccessHost\.exe\).*NativeMessagingHosts/.test(missing)) {
-      fail(`without its host, a page is told: ${missing}`);
-    }
     // The console plays its own page, under no policy.
     removePolicy();
     const route = answers.pop();
