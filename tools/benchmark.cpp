@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -180,7 +181,8 @@ void Report(const std::string& name, const Timing& t, double goal) {
     if (goal >= 1e9) {
         std::snprintf(goalText, sizeof goalText, "-");
     } else {
-        std::snprintf(goalText, sizeof goalText, "within %.1fx", goal);
+        const bool tenths = std::abs(goal * 10 - std::round(goal * 10)) < 1e-9;
+        std::snprintf(goalText, sizeof goalText, tenths ? "within %.1fx" : "within %.2fx", goal);
     }
     rows.push_back(
         {name, Duration(t.method), Duration(t.bare), ratioText, goalText, ratio <= goal});
