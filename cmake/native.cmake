@@ -41,6 +41,7 @@ add_executable(native_tests
   tests/list_texts_test.cpp
   tests/workspace_path_test.cpp
   tests/origin_test.cpp
+  tests/call_pool_test.cpp
 )
 target_link_libraries(native_tests PRIVATE portable gtest_main)
 add_test(NAME native_tests COMMAND native_tests)

@@ -1,0 +1,94 @@
+// The host's pool of workers: which calls touch the same workspace, and that
+// such calls never overlap in time while others do.
+#include "messaging/call_pool.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
+
+namespace {
+
+using messaging::Overlap;
+using messaging::ScopesOf;
+
+std::vector<standin::Value> Texts(std::vector<std::string> texts) {
+    return {texts.begin(), texts.end()};
+}
+
+TEST(CallPool, CallsOverlapWhenTheyNameTheSameWorkspaceOrItsWholeSet) {
+    const auto copy =
+        ScopesOf("outerName, innerName, sourceWorkspaceName, destinationWorkspaceName",
+                 Texts({"T", "2026", "North", "Copy"}));
+    struct Case {
+        const char* parameters;
+        std::vector<std::string> args;
+        bool overlaps;
+    } cases[] = {
+        {"outerName, workspaceName, innerName", {"T", "north", "2026"}, true},  // ASCII case
+        {"outerName, workspaceName, innerName", {"T", "COPY", "2026"}, true},
+        {"outerName, workspaceName, innerName", {"T", "South", "2026"}, false},
+        {"outerName, workspaceName, innerName", {"T", "North", "2027"}, false},
+        {"outerName, workspaceName, innerName", {"U", "North", "2026"}, false},
+        {"outerName, innerName", {"t", "2026"}, true},  // the whole set
+        {"outerName, oldWorkspaceName, newWorkspaceName, innerName",
+         {"T", "X", "Copy", "2026"},
+         true},
+        {"folder, suffix", {"C:\\T\\2026\\North", ".wav"}, false},  // a path names no workspace
+        {"path", {"T"}, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Overlap(copy, ScopesOf(c.parameters, Texts(c.args))), c.overlaps)
+            << c.parameters << " " << c.args[0] << " " << c.args[1];
+    }
+}
+
+// Calls on a few workspaces, at random, on four workers: two calls that
+// overlap never run at the same time, and run in the order they came.
+TEST(CallPool, OverlappingCallsRunOneAfterAnotherInTheirOrder) {
+    std::mutex lock;
+    std::vector<std::pair<int, bool>> log;  // call, started (true) or ended
+    std::vector<std::shared_ptr<messaging::PoolCall>> calls;
+    std::mt19937 random(7);
+    {
+        messaging::CallPool pool(4, [&](size_t, messaging::PoolCall& call) {
+            const int id = std::stoi(call.id);
+            {
+                const std::lock_guard<std::mutex> hold(lock);
+                log.push_back({id, true});
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(id % 3));
+            {
+                const std::lock_guard<std::mutex> hold(lock);
+                log.push_back({id, false});
+            }
+        });
+        for (int i = 0; i < 200; ++i) {
+            auto call = std::make_shared<messaging::PoolCall>();
+            call->id = std::to_string(i);
+            call->scopes = ScopesOf("outerName, workspaceName, innerName",
+                                    Texts({"T", "w" + std::to_string(random() % 5), "I"}));
+            calls.push_back(call);
+            pool.Add(call);
+        }
+        pool.Drain();
+    }
+    ASSERT_EQ(log.size(), 400u);
+    std::vector<size_t> started(200), ended(200);
+    for (size_t at = 0; at < log.size(); ++at)
+        (log[at].second ? started : ended)[log[at].first] = at;
+    bool concurrent = false;
+    for (int a = 0; a < 200; ++a) {
+        for (int b = a + 1; b < 200; ++b) {
+            if (Overlap(calls[a]->scopes, calls[b]->scopes)) {
+                EXPECT_LT(ended[a], started[b]) << a << " and " << b;
+            } else {
+                concurrent = concurrent || started[b] < ended[a];
+            }
+        }
+    }
+    EXPECT_TRUE(concurrent) << "calls on different workspaces never ran side by side";
+}
+
+}  // namespace
