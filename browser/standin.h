@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "browser/script_value.h"
-#include "shell/npapi.h"
-#include "shell/progress_sink.h"
+#include "npapi/npapi.h"
+#include "npapi/progress_sink.h"
 
 namespace standin {
 

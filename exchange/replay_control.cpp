@@ -3,7 +3,7 @@
 #include "platform/file_system.h"
 #include "platform/narrow_text.h"
 #include "platform/shared_file.h"
-#include "shell/trace.h"
+#include "platform/trace.h"
 
 namespace exchange {
 namespace {

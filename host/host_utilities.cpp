@@ -6,7 +6,7 @@
 #include "platform/narrow_text.h"
 #include "platform/process.h"
 #include "platform/shared_file.h"
-#include "shell/trace.h"
+#include "platform/trace.h"
 
 namespace host {
 namespace {

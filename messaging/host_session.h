@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "browser/script_value.h"
-#include "shell/progress_sink.h"
+#include "npapi/progress_sink.h"
 
 namespace messaging {
 

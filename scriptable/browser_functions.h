@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "shell/npapi.h"
-#include "shell/progress_sink.h"
+#include "npapi/npapi.h"
+#include "npapi/progress_sink.h"
 
 namespace scriptable {
 

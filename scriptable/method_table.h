@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "shell/npapi.h"
+#include "npapi/npapi.h"
 
 namespace scriptable {
 

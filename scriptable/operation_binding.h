@@ -16,7 +16,7 @@
 #include "scriptable/method_table.h"
 #include "scriptable/scriptable_object.h"
 #include "scriptable/values.h"
-#include "shell/progress_sink.h"
+#include "npapi/progress_sink.h"
 #include "workspace/walk_progress.h"
 
 namespace scriptable {

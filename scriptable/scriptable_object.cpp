@@ -3,7 +3,7 @@
 #include <new>
 
 #include "scriptable/browser_functions.h"
-#include "shell/trace.h"
+#include "platform/trace.h"
 
 namespace scriptable {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "exchange/exchange_files.h"
-#include "shell/npapi.h"
+#include "npapi/npapi.h"
 
 namespace scriptable {
 

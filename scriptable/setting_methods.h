@@ -11,7 +11,7 @@
 #include <string>
 
 #include "scriptable/operation_binding.h"
-#include "shell/trace.h"
+#include "platform/trace.h"
 #include "workspace/workspace_settings.h"
 
 namespace scriptable {

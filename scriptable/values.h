@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "shell/npapi.h"
+#include "npapi/npapi.h"
 #include "workspace/sized_text.h"
 
 namespace scriptable {

@@ -16,6 +16,12 @@ build_plugin() {
   cmake --build --preset windows
 }
 
+# The same for 64-bit Windows, tested in the 64-bit prefix build/wine64.
+build_plugin64() {
+  cmake --preset windows64 >/dev/null
+  cmake --build --preset windows64
+}
+
 # A persistent Wine server makes each Windows program start quickly. It is
 # started with its output redirected so that it holds none of our pipes, and
 # stopped when the calling script ends.

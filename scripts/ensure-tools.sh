@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building and testing the plug-in needs on Debian 12, when it is
-# missing: the 32-bit mingw-w64 cross compiler (posix threads), CMake, Ninja,
+# missing: the 32-bit and 64-bit mingw-w64 cross compilers (posix threads), CMake, Ninja,
 # the GoogleTest sources, Wine with its 32-bit and 64-bit halves, and clang with its
 # sanitizer and fuzzer runtimes for the native build, Node.js and TypeScript,
 # Chromium and Firefox ESR for the extension's tests, and wixl for the
@@ -10,13 +10,15 @@ set -euo pipefail
 
 need=()
 command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686)
+command -v x86_64-w64-mingw32-g++-posix >/dev/null ||
+  need+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
 command -v cmake >/dev/null || need+=(cmake)
 command -v ninja >/dev/null || need+=(ninja-build)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 command -v wine >/dev/null || need+=(wine)
 dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
-# A 64-bit prefix for the registry-view test (its server serves 32-bit
-# prefixes too).
+# 64-bit Wine, for the 64-bit module's suite and the 32-bit module under
+# WoW64 (its server serves 32-bit prefixes too).
 dpkg -s wine64 >/dev/null 2>&1 || need+=(wine64)
 command -v clang++ >/dev/null || need+=(clang)
 dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need+=(libclang-rt-14-dev)

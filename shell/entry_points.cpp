@@ -4,9 +4,9 @@
 #include <new>
 
 #include "shell/identity.h"
-#include "shell/npapi.h"
+#include "npapi/npapi.h"
 #include "shell/plugin_instance.h"
-#include "shell/trace.h"
+#include "platform/trace.h"
 
 namespace {
 

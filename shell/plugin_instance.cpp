@@ -11,7 +11,7 @@
 #include "scriptable/scriptable_object.h"
 #include "shell/identity.h"
 #include "shell/machine_policy.h"
-#include "shell/trace.h"
+#include "platform/trace.h"
 
 namespace shell {
 namespace {

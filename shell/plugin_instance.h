@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "shell/npapi.h"
+#include "npapi/npapi.h"
 
 namespace shell {
 

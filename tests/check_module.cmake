@@ -4,8 +4,8 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${MODULE}")
 endif()
 
-if(NOT dump MATCHES "file format pei-i386")
-  message(FATAL_ERROR "${MODULE} is not a 32-bit (i386) PE module")
+if(NOT dump MATCHES "file format ${FORMAT}")
+  message(FATAL_ERROR "${MODULE} is not a ${FORMAT} module")
 endif()
 
 string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")

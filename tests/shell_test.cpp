@@ -39,6 +39,9 @@ TEST(Exports, AreFoundByTheirPlainNamesOnly) {
 }
 
 TEST(Exports, StdcallEntryPointsLeaveTheStackBalanced) {
+#if defined(_WIN64)
+    GTEST_SKIP() << "x86-64 has one calling convention: the caller owns the stack";
+#else
     Browser browser(Uninitialised());
     NPPluginFuncs pluginFuncs{};
     pluginFuncs.size = sizeof pluginFuncs;
@@ -55,6 +58,7 @@ TEST(Exports, StdcallEntryPointsLeaveTheStackBalanced) {
     call = testing_support::CallWithNoArgument(browser.Export("NP_Shutdown"));
     EXPECT_EQ(call.stackChange, 0);
     EXPECT_EQ(call.returned & 0xFFFF, NPERR_NO_ERROR);
+#endif
 }
 
 TEST(Exports, MimeDescriptionNamesTheTypeAndItsExtension) {
@@ -373,7 +377,7 @@ TEST_F(ScriptableObject, HasNoPropertiesAndIsNoConstructor) {
 
 TEST(OlderBrowsers, ATableEndingAtConstructIsEnough) {
     BrowserOptions options;
-    options.tableSize = 184;
+    options.tableSize = offsetof(NPNetscapeFuncs, construct) + sizeof(void*);
     Browser browser(options);
     ASSERT_EQ(browser.initializeResult, NPERR_NO_ERROR);
     Embed embed(browser);
@@ -387,7 +391,7 @@ TEST(OlderBrowsers, ATableEndingAtConstructIsEnough) {
 
 TEST(OlderBrowsers, ATableEndingAtSetExceptionStillCarriesTheException) {
     BrowserOptions options;
-    options.tableSize = 164;  // setexception is the last entry
+    options.tableSize = offsetof(NPNetscapeFuncs, setexception) + sizeof(void*);  // the last entry
     Browser browser(options);
     Embed embed(browser);
     const auto outcome = embed.Call("NoSuchMethod");
@@ -397,7 +401,7 @@ TEST(OlderBrowsers, ATableEndingAtSetExceptionStillCarriesTheException) {
 
 TEST(OlderBrowsers, EntriesBeyondTheDeclaredSizeAreNeverCalled) {
     BrowserOptions options;
-    options.tableSize = 160;  // ends just before setexception
+    options.tableSize = offsetof(NPNetscapeFuncs, setexception);  // ends just before it
     Browser browser(options);
     Embed embed(browser);
     const auto outcome = embed.Call("NoSuchMethod");
@@ -409,7 +413,7 @@ TEST(OlderBrowsers, EntriesBeyondTheDeclaredSizeAreNeverCalled) {
 
 TEST(OlderBrowsers, WithoutObjectFunctionsThereIsNoScriptableObject) {
     BrowserOptions options;
-    options.tableSize = 112;  // ends before createobject
+    options.tableSize = offsetof(NPNetscapeFuncs, createobject);  // ends before it
     Browser browser(options);
     Embed embed(browser);
     NPObject* object = reinterpret_cast<NPObject*>(&embed);

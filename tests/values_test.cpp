@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <vector>
 
 #include "scriptable/browser_functions.h"
 #include "scriptable/values.h"
@@ -146,3 +147,20 @@ TEST_F(Values, BooleanDoubleAndMissingResults) {
 }
 
 }  // namespace
+
+// A text of 4 GiB or more cannot be a string result (NPAPI's lengths are
+// 32-bit): it is refused whole, never cut, and never asks for a buffer. Only
+// that last step of the call details is 32-bit; on a 64-bit module a larger
+// file is read and measured in size_t.
+TEST_F(Values, ATextOfFourGibibytesOrMoreIsNoResult) {
+    std::vector<size_t> sizes = {size_t{UINT32_MAX}};
+    if (sizeof(size_t) > 4) sizes.push_back(size_t{UINT32_MAX} + 1);
+    if (sizeof(size_t) > 4) sizes.push_back(static_cast<size_t>(5) << 30);
+    for (const size_t size : sizes) {
+        bool written = false;
+        SetResult(result, workspace::SizedText{size, [&](char*) { written = true; }});
+        EXPECT_EQ(result.type, NPVariantType_Void) << size;
+        EXPECT_FALSE(written) << size;
+        EXPECT_TRUE(buffers.empty()) << size;
+    }
+}

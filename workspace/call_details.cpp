@@ -56,7 +56,8 @@ std::optional<size_t> SecondTextLength(Cursor& cursor) {
 
 template <class Sink>
 void PutNumber(Sink& sink, int32_t value) {
-    char digits[12];
+    // 11 characters at most; sized for the copy's sixteen-byte steps.
+    char digits[16];
     const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
     sink.Put(std::string_view(digits, static_cast<size_t>(end - digits)));
 }

@@ -1,7 +1,7 @@
 #include "workspace/timeline_volumes.h"
 
 #include "platform/profile.h"
-#include "shell/trace.h"
+#include "platform/trace.h"
 #include "workspace/list_texts.h"
 #include "workspace/workspace_path.h"
 #include "workspace/workspace_settings.h"

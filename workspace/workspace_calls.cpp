@@ -7,7 +7,7 @@
 #include "platform/folder_search.h"
 #include "platform/narrow_text.h"
 #include "platform/shared_file.h"
-#include "shell/trace.h"
+#include "platform/trace.h"
 #include "workspace/call_details.h"
 #include "workspace/list_texts.h"
 #include "workspace/workspace_path.h"

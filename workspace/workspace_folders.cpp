@@ -4,7 +4,7 @@
 
 #include "platform/file_system.h"
 #include "platform/folder_search.h"
-#include "shell/trace.h"
+#include "platform/trace.h"
 #include "workspace/list_texts.h"
 #include "workspace/workspace_path.h"
 #include "workspace/workspace_tree.h"

@@ -3,6 +3,7 @@
 // probe_call(function, argument, argumentCount, &returned) -> stack change.
 // Pushes the argument (when there is one), calls, and compares ESP with its
 // value before the push; then restores ESP whatever the callee did.
+#if !defined(_WIN64)
 extern "C" int32_t probe_call(void* function, void* argument, int32_t argumentCount,
                               uint32_t* returned);
 
@@ -32,8 +33,11 @@ _probe_call:
     popl %ebp
     ret
 )");
+#endif
 
 namespace testing_support {
+
+#if !defined(_WIN64)
 
 ProbedCall CallWithOneArgument(void* function, void* argument) {
     ProbedCall call{};
@@ -46,5 +50,7 @@ ProbedCall CallWithNoArgument(void* function) {
     call.stackChange = probe_call(function, nullptr, 0, &call.returned);
     return call;
 }
+
+#endif
 
 }  // namespace testing_support

@@ -1,13 +1,21 @@
-// Our declarations of the published NPAPI records and entry points, as a
-// 32-bit Windows browser lays them out. The static_asserts at the end hold
-// every record to the layout browsers use; a change that breaks one of them
+// Our declarations of the published NPAPI records and entry points, the
+// browser's ABI, as 32-bit and 64-bit Windows browsers lay them out. Every
+// room may use them. The static_asserts at the end hold every record to the
+// layout browsers use on each architecture; a change that breaks one of them
 // breaks the plug-in in every browser.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#if defined(_WIN32)
+#if defined(_WIN64)
+// x86-64 has one calling convention: the entry points and every callback
+// use it.
+#define NPAPI_CALLBACK
+#define NPAPI_EXPORT_CALL
+#elif defined(_WIN32)
+// On x86 the three NP_ entry points are __stdcall (WINAPI); NP_GetMIMEDescription,
+// the NPP and NPN functions and the class callbacks are __cdecl.
 #define NPAPI_CALLBACK __cdecl
 #define NPAPI_EXPORT_CALL __stdcall
 #else
@@ -233,8 +241,50 @@ using NP_InitializeFunc = NPError(NPAPI_EXPORT_CALL*)(NPNetscapeFuncs* bFuncs);
 using NP_ShutdownFunc = NPError(NPAPI_EXPORT_CALL*)();
 using NP_GetMIMEDescriptionFunc = const char*(NPAPI_CALLBACK*)();
 
-#if !defined(NPAPI_NATIVE_BUILD)
-static_assert(sizeof(void*) == 4, "the plug-in is a 32-bit module");
+#if defined(_WIN64)
+static_assert(sizeof(void*) == 8);
+static_assert(sizeof(bool) == 1);
+
+static_assert(sizeof(NPP_t) == 16);
+static_assert(offsetof(NPP_t, pdata) == 0 && offsetof(NPP_t, ndata) == 8);
+static_assert(sizeof(NPObject) == 16);
+static_assert(offsetof(NPObject, _class) == 0 && offsetof(NPObject, referenceCount) == 8);
+static_assert(sizeof(NPString) == 16);
+static_assert(offsetof(NPString, UTF8Characters) == 0 && offsetof(NPString, UTF8Length) == 8);
+static_assert(sizeof(NPVariantType) == 4);
+static_assert(sizeof(NPVariant) == 24);
+static_assert(offsetof(NPVariant, type) == 0 && offsetof(NPVariant, value) == 8);
+static_assert(sizeof(NPPVariable) == 4);
+
+static_assert(sizeof(NPClass) == 104);
+static_assert(offsetof(NPClass, allocate) == 8 && offsetof(NPClass, invoke) == 40);
+static_assert(offsetof(NPClass, enumerate) == 88 && offsetof(NPClass, construct) == 96);
+
+static_assert(sizeof(NPPluginFuncs) == 168);
+static_assert(offsetof(NPPluginFuncs, newp) == 8 && offsetof(NPPluginFuncs, destroy) == 16);
+static_assert(offsetof(NPPluginFuncs, setwindow) == 24 && offsetof(NPPluginFuncs, newstream) == 32);
+static_assert(offsetof(NPPluginFuncs, print) == 72 && offsetof(NPPluginFuncs, event) == 80);
+static_assert(offsetof(NPPluginFuncs, javaClass) == 96 && offsetof(NPPluginFuncs, getvalue) == 104);
+static_assert(offsetof(NPPluginFuncs, setvalue) == 112);
+
+static_assert(sizeof(NPNetscapeFuncs) == 392);
+static_assert(offsetof(NPNetscapeFuncs, version) == 2 && offsetof(NPNetscapeFuncs, geturl) == 8);
+static_assert(offsetof(NPNetscapeFuncs, memalloc) == 72 &&
+              offsetof(NPNetscapeFuncs, memfree) == 80);
+static_assert(offsetof(NPNetscapeFuncs, reloadplugins) == 96);
+static_assert(offsetof(NPNetscapeFuncs, getJavaEnv) == 104);
+static_assert(offsetof(NPNetscapeFuncs, getJavaPeer) == 112);
+static_assert(offsetof(NPNetscapeFuncs, geturlnotify) == 120);
+static_assert(offsetof(NPNetscapeFuncs, utf8fromidentifier) == 208);
+static_assert(offsetof(NPNetscapeFuncs, createobject) == 224);
+static_assert(offsetof(NPNetscapeFuncs, retainobject) == 232);
+static_assert(offsetof(NPNetscapeFuncs, releaseobject) == 240);
+static_assert(offsetof(NPNetscapeFuncs, setexception) == 320);
+static_assert(offsetof(NPNetscapeFuncs, construct) == 360);
+static_assert(offsetof(NPNetscapeFuncs, getvalueforurl) == 368);
+static_assert(offsetof(NPNetscapeFuncs, getauthenticationinfo) == 384);
+#elif !defined(NPAPI_NATIVE_BUILD)
+static_assert(sizeof(void*) == 4);
 static_assert(sizeof(bool) == 1);
 
 static_assert(sizeof(NPP_t) == 8);

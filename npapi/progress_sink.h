@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "shell/npapi.h"
+#include "npapi/npapi.h"
 
 constexpr NPNVariable kProgressSinkVariable = static_cast<NPNVariable>(0x44524156);  // "DRAV"
 
