@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Builds the Windows Installer package of the plug-in with wixl:
-# build/package/npDravenilFileAccessPlugin-<version>.msi, holding the
-# optimised module without debug information and the native-messaging host
-# with its manifests for current browsers, and beside it the module's
-# symbols (npDravenilFileAccessPlugin.dll.debug) for crash analysis.
+# build/package/npDravenilFileAccessPlugin-<version>.msi (32-bit), or with
+# --arch x64 npDravenilFileAccessPlugin-<version>-x64.msi (64-bit), holding
+# the optimised module without debug information and the native-messaging
+# host with its manifests for current browsers, and beside it the module's
+# symbols (npDravenilFileAccessPlugin[-x64].dll.debug) for crash analysis.
+# The two packages install side by side, each in its own Program Files folder
+# and registry view.
 #
-#   scripts/package.sh [--version X.Y.Z.W] [--output FOLDER] [--extension-key KEY.pem]
+#   scripts/package.sh [--arch x86|x64] [--version X.Y.Z.W] [--output FOLDER]
+#                      [--extension-key KEY.pem]
 #
 # The version comes from shell/identity.h; --version exists for testing
 # upgrades only. The host manifest for Chromium-family browsers allows the
@@ -15,22 +19,42 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 version=""
 output="build/package"
 extension_key=""
+arch=x86
 while [ $# -gt 0 ]; do
   case "$1" in
+    --arch) arch="$2"; shift 2 ;;
     --version) version="$2"; shift 2 ;;
     --output) output="$2"; shift 2 ;;
     --extension-key) extension_key="$2"; shift 2 ;;
-    *) echo "usage: scripts/package.sh [--version X.Y.Z.W] [--output FOLDER] [--extension-key KEY.pem]" >&2; exit 2 ;;
+    *) echo "usage: scripts/package.sh [--arch x86|x64] [--version X.Y.Z.W] [--output FOLDER] [--extension-key KEY.pem]" >&2; exit 2 ;;
   esac
 done
+# Each architecture has its build, its tools, its folder and registry view,
+# and codes of its own; the origin policy's component is shared (see the
+# package source).
+case "$arch" in
+  x86)
+    preset=windows-release tools=i686-w64-mingw32 suffix="" win64=no folder=ProgramFilesFolder
+    upgrade_code=5B0E6C8A-3F1D-4C52-9A27-7D4E1B6F0C39
+    guids=(8C1F2A47-6E3B-4D90-B5A2-0F7C9E31D864 2D7A9B10-4C6E-4F83-8E15-6B3A0C92F7D1
+           6A3E1F92-0B7C-4D58-A1E4-93C2D7B05F16 C4B82E07-5D19-4A6F-8E3B-2F70A9D14C58
+           1E9D5B3A-7C42-4F06-B8A1-5D3E6F2C9B74) ;;
+  x64)
+    preset=windows64-release tools=x86_64-w64-mingw32 suffix="-x64" win64=yes folder=ProgramFiles64Folder
+    upgrade_code=FC5E77A8-CEF2-4A02-A45B-7861A828FCDE
+    guids=(944EBB3B-D763-4665-B7B9-42B16D313267 FB95CFF2-2ED2-4115-80AD-B1BBB6DA3D74
+           7511C360-F02D-4934-8ACA-07F0E672A764 D5F088EC-23AE-41BA-8D17-EC2C365E7893
+           5CA0A003-2402-4A58-8429-FC6534B73F4C) ;;
+  *) echo "package.sh: --arch is x86 or x64, not '$arch'" >&2; exit 2 ;;
+esac
 command -v wixl >/dev/null || {
   sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends wixl msitools
 }
 scripts/ensure-tools.sh
-cmake --preset windows-release >/dev/null
-cmake --build --preset windows-release >/dev/null
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" >/dev/null
 
 source scripts/host_manifest.sh
 if [ -z "$version" ]; then
@@ -48,7 +72,7 @@ if ! [[ "$major.$minor.$build.$revision" =~ ^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+$ ]] 
 fi
 package_version="$major.$minor.$((build * 1000 + revision))"
 # A product code of its own for each version, the same every time it is built.
-hash=$(printf 'npDravenilFileAccessPlugin %s' "$version" | md5sum | tr a-f A-F)
+hash=$(printf 'npDravenilFileAccessPlugin%s %s' "$suffix" "$version" | md5sum | tr a-f A-F)
 product_code="${hash:0:8}-${hash:8:4}-${hash:12:4}-${hash:16:4}-${hash:20:12}"
 
 mkdir -p "$output"
@@ -57,17 +81,17 @@ staging="build/package-staging.$$"
 rm -rf "$staging"
 mkdir -p "$staging"
 trap 'rm -rf "$staging"' EXIT
-module=build/windows-release/bin/npDravenilFileAccessPlugin.dll
-i686-w64-mingw32-objcopy --only-keep-debug "$module" "$output/npDravenilFileAccessPlugin.dll.debug"
-i686-w64-mingw32-objcopy --strip-all --add-gnu-debuglink="$output/npDravenilFileAccessPlugin.dll.debug" \
-  "$module" "$staging/npDravenilFileAccessPlugin.dll"
+module=build/$preset/bin/npDravenilFileAccessPlugin.dll
+symbols="$output/npDravenilFileAccessPlugin$suffix.dll.debug"
+$tools-objcopy --only-keep-debug "$module" "$symbols"
+$tools-objcopy --strip-all --add-gnu-debuglink="$symbols" "$module" "$staging/npDravenilFileAccessPlugin.dll"
 
 # The native-messaging host beside the module, and its two manifests beside
 # it; their paths are relative, so they name the installed host wherever it
 # goes.
-i686-w64-mingw32-objcopy --strip-all build/windows-release/bin/npDravenilFileAccessHost.exe \
+$tools-objcopy --strip-all "build/$preset/bin/npDravenilFileAccessHost.exe" \
   "$staging/npDravenilFileAccessHost.exe"
-i686-w64-mingw32-objcopy --strip-all build/windows-release/bin/npDravenilFileAccessSetup.dll \
+$tools-objcopy --strip-all "build/$preset/bin/npDravenilFileAccessSetup.dll" \
   "$staging/npDravenilFileAccessSetup.dll"
 if [ -n "$extension_key" ]; then
   extension=$(extension_id_of_key "$extension_key")
@@ -78,9 +102,15 @@ else
 fi
 write_host_manifest firefox npDravenilFileAccessHost.exe "$staging/firefox.json"
 
-package="$output/npDravenilFileAccessPlugin-$version.msi"
-wixl --arch x86 -o "$package" \
+package="$output/npDravenilFileAccessPlugin-$version$suffix.msi"
+package_name="$(identity PLUGIN_PRODUCT_NAME)"
+[ "$arch" = x64 ] && package_name="$package_name (64-bit)"
+wixl --arch "$arch" -o "$package" \
   -D ProductCode="$product_code" -D Version="$package_version" -D ModuleVersion="$version" \
+  -D UpgradeCode="$upgrade_code" -D Win64="$win64" -D ProgramFilesFolder="$folder" \
+  -D GuidPluginModule="${guids[0]}" -D GuidPluginRegistration="${guids[1]}" \
+  -D GuidMessagingHost="${guids[2]}" -D GuidChromiumManifest="${guids[3]}" \
+  -D GuidFirefoxManifest="${guids[4]}" -D PackageName="$package_name" \
   -D ProductName="$(identity PLUGIN_PRODUCT_NAME)" -D Vendor="$(identity PLUGIN_VENDOR)" \
   -D RegistryId="$(identity PLUGIN_REGISTRY_ID)" -D MimeType="$(identity PLUGIN_MIME_TYPE)" \
   -D Extension="$(identity PLUGIN_FILE_EXTENSION)" \
