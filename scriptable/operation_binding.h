@@ -12,11 +12,11 @@
 #include <utility>
 
 #include "exchange/exchange_files.h"
+#include "npapi/progress_sink.h"
 #include "scriptable/browser_functions.h"
 #include "scriptable/method_table.h"
 #include "scriptable/scriptable_object.h"
 #include "scriptable/values.h"
-#include "npapi/progress_sink.h"
 #include "workspace/walk_progress.h"
 
 namespace scriptable {

@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "scriptable/browser_functions.h"
 #include "platform/trace.h"
+#include "scriptable/browser_functions.h"
 
 namespace scriptable {
 namespace {

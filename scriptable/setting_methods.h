@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <string>
 
-#include "scriptable/operation_binding.h"
 #include "platform/trace.h"
+#include "scriptable/operation_binding.h"
 #include "workspace/workspace_settings.h"
 
 namespace scriptable {

@@ -13,7 +13,7 @@ build_plugin64
 start_wine
 # Tests that share nothing run side by side; those that do hold a lock. The
 # 64-bit module's suite runs in its own 64-bit prefix beside the 32-bit one.
-ctest --preset windows64 "$@" > build/windows64/suite.log 2>&1 &
+WINEPREFIX="$root/build/wine64" ctest --preset windows64 "$@" > build/windows64/suite.log 2>&1 &
 suite64=$!
 status=0
 ctest --preset windows --parallel 2 "$@" || status=$?

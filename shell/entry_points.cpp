@@ -3,10 +3,10 @@
 // cross back into the browser.
 #include <new>
 
-#include "shell/identity.h"
 #include "npapi/npapi.h"
-#include "shell/plugin_instance.h"
 #include "platform/trace.h"
+#include "shell/identity.h"
+#include "shell/plugin_instance.h"
 
 namespace {
 

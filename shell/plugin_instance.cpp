@@ -8,10 +8,10 @@
 
 #include <cstring>
 
+#include "platform/trace.h"
 #include "scriptable/scriptable_object.h"
 #include "shell/identity.h"
 #include "shell/machine_policy.h"
-#include "platform/trace.h"
 
 namespace shell {
 namespace {
