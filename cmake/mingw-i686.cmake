@@ -1,17 +1,6 @@
-# Cross build for 32-bit Windows with the mingw-w64 i686 compilers (posix
-# thread model); the Windows programs run under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for 32-bit Windows; tests run in the project's own prefix
+# (build/wine), or the WINEPREFIX given.
 set(CMAKE_SYSTEM_PROCESSOR x86)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# Wine in the project's own prefix (build/wine), or the WINEPREFIX given.
-find_program(WINE_PROGRAM NAMES wine REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
+set(MINGW_TRIPLET i686-w64-mingw32)
+set(WINE_RUN_OPTIONS "")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
