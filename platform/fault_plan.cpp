@@ -19,6 +19,12 @@ struct Plan {
     unsigned long error = ERROR_ACCESS_DENIED;
     long calls = 0;    // platform calls since the plan was set
     std::string last;  // the function of the last call that failed
+    // Called once, just before call number `hookAt` of `hookFunction` is
+    // made: what a test does there happens between two steps of the module.
+    std::string hookFunction;
+    long hookAt = 0, hookCalls = 0;
+    void(__cdecl* hook)(void*) = nullptr;
+    void* hookContext = nullptr;
 };
 
 Plan& CurrentPlan() {
@@ -44,6 +50,9 @@ int ErrnoFor(unsigned long error) {
 bool CallFails(const char* function) {
     Plan& plan = CurrentPlan();
     ++plan.calls;
+    if (plan.hook && plan.hookFunction == function && ++plan.hookCalls == plan.hookAt) {
+        plan.hook(plan.hookContext);
+    }
     const bool fails =
         plan.calls == plan.failAt || (!plan.function.empty() && plan.function == function);
     if (fails) {
@@ -65,7 +74,16 @@ extern "C" __declspec(dllexport) void __cdecl PluginFaultPlan(long failAt, const
     // test sees whether a failed answer was kept.
     if (failAt != 0 || (function && *function)) platform::ForgetLocalAppDataFolder();
     platform::Plan& plan = platform::CurrentPlan();
+    const auto hook = plan.hook;
+    const auto hookContext = plan.hookContext;
+    const std::string hookFunction = plan.hookFunction;
+    const long hookAt = plan.hookAt;
     plan = platform::Plan{};
+    // A hook stays until it is cleared with PluginFaultHook.
+    plan.hook = hook;
+    plan.hookContext = hookContext;
+    plan.hookFunction = hookFunction;
+    plan.hookAt = hookAt;
     plan.failAt = failAt;
     if (function) plan.function = function;
     plan.error = error;
@@ -77,4 +95,18 @@ extern "C" __declspec(dllexport) long __cdecl PluginFaultCalls(const char** fail
     platform::Plan& plan = platform::CurrentPlan();
     if (failed) *failed = plan.last.c_str();
     return plan.calls;
+}
+
+// Calls `hook(context)` once, just before call number `at` (from 1) of the
+// platform function `function` is made, counting from now; a null hook
+// clears it. Fails nothing.
+extern "C" __declspec(dllexport) void __cdecl PluginFaultHook(const char* function, long at,
+                                                              void(__cdecl* hook)(void*),
+                                                              void* context) {
+    platform::Plan& plan = platform::CurrentPlan();
+    plan.hookFunction = function && hook ? function : "";
+    plan.hookAt = at;
+    plan.hookCalls = 0;
+    plan.hook = hook;
+    plan.hookContext = context;
 }

@@ -1,6 +1,10 @@
 #include "platform/file_tree.h"
 
 #include <windows.h>
+// windows.h first: the native declarations build on it.
+#include <winternl.h>
+
+#include <vector>
 
 #include "platform/fault_plan.h"
 #include "platform/handle.h"
@@ -44,7 +48,278 @@ bool IsFolderAttributes(DWORD attributes) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+// Opens `name` below the folder `parent` (NtCreateFile with a root
+// directory), a link as itself (FILE_OPEN_REPARSE_POINT); null when it
+// cannot be opened.
+HANDLE OpenBelow(HANDLE parent, const std::wstring& name, ACCESS_MASK access, ULONG options,
+                 ULONG disposition = FILE_OPEN, ULONG attributesIfMade = 0) {
+    if (name.empty() || name.size() > 32767) return nullptr;
+    UNICODE_STRING text;
+    text.Buffer = const_cast<wchar_t*>(name.c_str());
+    text.Length = text.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, parent, nullptr);
+    IO_STATUS_BLOCK status{};
+    HANDLE handle = nullptr;
+    const NTSTATUS opened = PLATFORM_CALL(
+        "NtCreateFile", static_cast<NTSTATUS>(0xC0000022L) /* access denied */,
+        NtCreateFile(&handle, access | SYNCHRONIZE, &attributes, &status, nullptr, attributesIfMade,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition,
+                     options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0));
+    return opened >= 0 ? handle : nullptr;
+}
+
+extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE, HANDLE, PIO_APC_ROUTINE, PVOID,
+                                               PIO_STATUS_BLOCK, PVOID, ULONG,
+                                               FILE_INFORMATION_CLASS, BOOLEAN, PUNICODE_STRING,
+                                               BOOLEAN);
+
+TreeEntry EntryOf(const FILE_ID_BOTH_DIR_INFO& found) {
+    TreeEntry entry;
+    entry.name.assign(found.FileName, found.FileNameLength / sizeof(wchar_t));
+    entry.attributes = found.FileAttributes;
+    entry.size = static_cast<uint64_t>(found.EndOfFile.QuadPart);
+    entry.id = static_cast<uint64_t>(found.FileId.QuadPart);
+    return entry;
+}
+
+uint64_t IdOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    return (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+}
+
+// Marks an open file or folder for removal when its last handle closes,
+// clearing first the read-only attribute among `attributes` (as listed).
+bool MarkForRemoval(HANDLE handle, DWORD attributes) {
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+        FILE_BASIC_INFO basic{};
+        basic.FileAttributes = attributes & ~FILE_ATTRIBUTE_READONLY;
+        if (!basic.FileAttributes) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        PLATFORM_CALL("SetFileInformationByHandle", FALSE,
+                      SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic));
+    }
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    return PLATFORM_CALL(
+        "SetFileInformationByHandle", FALSE,
+        SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition));
+}
+
 }  // namespace
+
+void HeldFolder::Close::operator()(void* handle) const { CloseHandle(handle); }
+
+ACCESS_MASK HeldFolderAccess(HeldFolder::Use use) {
+    switch (use) {
+        case HeldFolder::Use::Read:
+            return FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES;
+        case HeldFolder::Use::Delete:
+            return FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | DELETE | FILE_WRITE_ATTRIBUTES;
+        case HeldFolder::Use::Write:
+            return FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | FILE_ADD_FILE |
+                   FILE_ADD_SUBDIRECTORY | FILE_WRITE_ATTRIBUTES;
+    }
+    return 0;
+}
+
+std::optional<HeldFolder> HeldFolder::Open(const TreePath& path, Use use) {
+    const DWORD access = HeldFolderAccess(use) | SYNCHRONIZE;
+    FileHandle handle(PLATFORM_CALL(
+        "CreateFileW", INVALID_HANDLE_VALUE,
+        CreateFileW(path.Text().c_str(), access,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!handle.IsValid() ||
+        !PLATFORM_CALL("GetFileInformationByHandle", FALSE,
+                       GetFileInformationByHandle(handle.Get(), &info)) ||
+        !IsFolderAttributes(info.dwFileAttributes)) {
+        return std::nullopt;
+    }
+    return HeldFolder(handle.Release(), path);
+}
+
+FolderListing HeldFolder::List() const {
+    FolderListing listing;
+    std::vector<unsigned char> buffer(64 * 1024);
+    for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;;
+         kind = FileIdBothDirectoryInfo) {
+        if (!PLATFORM_CALL("GetFileInformationByHandleEx", FALSE,
+                           GetFileInformationByHandleEx(handle_.get(), kind, buffer.data(),
+                                                        static_cast<DWORD>(buffer.size())))) {
+            listing.complete = GetLastError() == ERROR_NO_MORE_FILES;
+            return listing;
+        }
+        for (size_t at = 0;;) {
+            const auto* found = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.data() + at);
+            const std::wstring_view name(found->FileName, found->FileNameLength / sizeof(wchar_t));
+            if (name != L"." && name != L"..") listing.entries.push_back(EntryOf(*found));
+            if (!found->NextEntryOffset) break;
+            at += found->NextEntryOffset;
+        }
+    }
+}
+
+std::optional<HeldFolder> HeldFolder::Enter(const TreeEntry& entry, Use use) const {
+    const ACCESS_MASK access = HeldFolderAccess(use);
+    KernelHandle handle(OpenBelow(handle_.get(), entry.name, access, FILE_DIRECTORY_FILE));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!handle.IsValid() ||
+        !PLATFORM_CALL("GetFileInformationByHandle", FALSE,
+                       GetFileInformationByHandle(handle.Get(), &info)) ||
+        !IsFolderAttributes(info.dwFileAttributes) || (entry.id && IdOf(info) != entry.id)) {
+        return std::nullopt;
+    }
+    return HeldFolder(handle.Release(), path_.Child(entry.name));
+}
+
+std::optional<HeldFolder> HeldFolder::MakeFolder(const std::wstring& name, uint32_t attributes,
+                                                 const TreeEntry* existing) const {
+    if (existing && (!existing->IsFolder() || existing->IsLink())) return std::nullopt;
+    const DWORD kept = attributes & kAttributesThatBlockReplacing;
+    // FILE_CREATE fails should anything have taken the name since the listing.
+    KernelHandle handle(OpenBelow(handle_.get(), name, HeldFolderAccess(Use::Write),
+                                  FILE_DIRECTORY_FILE, existing ? FILE_OPEN : FILE_CREATE,
+                                  kept ? kept : FILE_ATTRIBUTE_NORMAL));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!handle.IsValid() ||
+        !PLATFORM_CALL("GetFileInformationByHandle", FALSE,
+                       GetFileInformationByHandle(handle.Get(), &info)) ||
+        !IsFolderAttributes(info.dwFileAttributes) ||
+        (existing && existing->id && IdOf(info) != existing->id)) {
+        return std::nullopt;
+    }
+    return HeldFolder(handle.Release(), path_.Child(name));
+}
+
+bool HeldFolder::CopyFrom(const HeldFolder& from, const TreeEntry& entry,
+                          const TreeEntry* existing) const {
+    const KernelHandle source(OpenBelow(from.handle_.get(), entry.name,
+                                        FILE_READ_DATA | FILE_READ_ATTRIBUTES,
+                                        FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!source.IsValid() ||
+        !PLATFORM_CALL("GetFileInformationByHandle", FALSE,
+                       GetFileInformationByHandle(source.Get(), &info)) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        (entry.id && IdOf(info) != entry.id)) {
+        return false;
+    }
+    // Nothing is written through a link, nor over a folder.
+    if (existing && (existing->IsLink() || existing->IsFolder())) return false;
+    // Windows refuses to replace a read-only file: the attribute goes first,
+    // and comes back should the copy fail.
+    const bool readOnly = existing && (existing->attributes & FILE_ATTRIBUTE_READONLY);
+    // Still the file the listing gave: a link swapped in is opened as its
+    // target under Wine, which has another id.
+    auto stillListed = [&](HANDLE handle) {
+        BY_HANDLE_FILE_INFORMATION now{};
+        return GetFileInformationByHandle(handle, &now) &&
+               !(now.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+               (!existing->id || IdOf(now) == existing->id);
+    };
+    if (readOnly) {
+        // A read-only file cannot be opened for writing: its attribute goes
+        // first, and comes back should the copy fail.
+        const KernelHandle old(OpenBelow(handle_.get(), entry.name,
+                                         FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                         FILE_NON_DIRECTORY_FILE));
+        if (!old.IsValid() || !stillListed(old.Get())) return false;
+        FILE_BASIC_INFO basic{};
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        PLATFORM_CALL("SetFileInformationByHandle", FALSE,
+                      SetFileInformationByHandle(old.Get(), FileBasicInfo, &basic, sizeof basic));
+    }
+    KernelHandle target(OpenBelow(handle_.get(), entry.name,
+                                  FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES,
+                                  FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY,
+                                  existing ? FILE_OPEN : FILE_CREATE, FILE_ATTRIBUTE_NORMAL));
+    if (existing && target.IsValid()) {
+        FILE_END_OF_FILE_INFO end{};
+        if (!stillListed(target.Get()) ||
+            !PLATFORM_CALL(
+                "SetFileInformationByHandle", FALSE,
+                SetFileInformationByHandle(target.Get(), FileEndOfFileInfo, &end, sizeof end))) {
+            target.Reset(nullptr);
+        }
+    }
+    bool whole = target.IsValid();
+    // A buffer of the file's size, up to 1 MiB, left uninitialised: the
+    // reads fill it.
+    const uint64_t size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    const DWORD step = static_cast<DWORD>(size < (1u << 20) ? size + 1 : (1u << 20));
+    const std::unique_ptr<char[]> chunk(whole ? new char[step] : nullptr);
+    for (DWORD got = 0; whole;) {
+        whole = PLATFORM_CALL("ReadFile", FALSE,
+                              ReadFile(source.Get(), chunk.get(), step, &got, nullptr));
+        if (!whole || got == 0) break;
+        DWORD put = 0;
+        whole = PLATFORM_CALL("WriteFile", FALSE,
+                              WriteFile(target.Get(), chunk.get(), got, &put, nullptr)) &&
+                put == got;
+    }
+    if (!whole) {
+        if (readOnly) {  // what could not be replaced stays as it was
+            const KernelHandle old(OpenBelow(handle_.get(), entry.name, FILE_WRITE_ATTRIBUTES,
+                                             FILE_NON_DIRECTORY_FILE));
+            FILE_BASIC_INFO basic{};
+            basic.FileAttributes = existing->attributes;
+            if (old.IsValid()) {
+                SetFileInformationByHandle(old.Get(), FileBasicInfo, &basic, sizeof basic);
+            }
+        }
+        return false;
+    }
+    // The file's time and its attributes; a copy whose attributes could not
+    // be given is still a whole copy of the bytes.
+    FILE_BASIC_INFO basic{};
+    basic.LastWriteTime.LowPart = info.ftLastWriteTime.dwLowDateTime;
+    basic.LastWriteTime.HighPart = static_cast<LONG>(info.ftLastWriteTime.dwHighDateTime);
+    basic.FileAttributes =
+        info.dwFileAttributes & (kAttributesThatBlockReplacing | FILE_ATTRIBUTE_ARCHIVE);
+    if (!basic.FileAttributes) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    PLATFORM_CALL("SetFileInformationByHandle", FALSE,
+                  SetFileInformationByHandle(target.Get(), FileBasicInfo, &basic, sizeof basic));
+    return true;
+}
+
+bool HeldFolder::Remove(const TreeEntry& entry) const {
+    const ACCESS_MASK access =
+        DELETE | (entry.attributes & FILE_ATTRIBUTE_READONLY ? FILE_WRITE_ATTRIBUTES : 0);
+    if (!entry.IsLink()) {
+        // Opened as itself (a name re-bound to a link since the listing is
+        // opened as that link, which alone goes), and removed as its handle
+        // closes.
+        const KernelHandle handle(
+            OpenBelow(handle_.get(), entry.name, access, FILE_NON_DIRECTORY_FILE));
+        return handle.IsValid() && MarkForRemoval(handle.Get(), entry.attributes);
+    }
+    {
+        const KernelHandle handle(OpenBelow(handle_.get(), entry.name, access, 0));
+        if (handle.IsValid()) MarkForRemoval(handle.Get(), entry.attributes);
+    }  // a link goes as its handle closes
+    const KernelHandle still(OpenBelow(handle_.get(), entry.name, FILE_READ_ATTRIBUTES, 0));
+    if (!still.IsValid()) return true;
+    // Wine opens a link to a folder as its target and cannot remove it by
+    // handle: the link is removed by its name, once the path is seen to
+    // lead to this very folder still.
+    BY_HANDLE_FILE_INFORMATION here{};
+    if (!GetFileInformationByHandle(handle_.get(), &here)) return false;
+    const FileHandle check(
+        CreateFileW(path_.Text().c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION named{};
+    if (!check.IsValid() || !GetFileInformationByHandle(check.Get(), &named) ||
+        IdOf(named) != IdOf(here) || named.dwVolumeSerialNumber != here.dwVolumeSerialNumber) {
+        return false;
+    }
+    return RemoveEntry(path_.Child(entry.name), entry);
+}
+
+bool HeldFolder::RemoveOnClose() {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return GetFileInformationByHandle(handle_.get(), &info) &&
+           MarkForRemoval(handle_.get(), info.dwFileAttributes);
+}
 
 bool TreeEntry::IsFolder() const { return attributes & FILE_ATTRIBUTE_DIRECTORY; }
 bool TreeEntry::IsHidden() const { return attributes & FILE_ATTRIBUTE_HIDDEN; }
@@ -94,32 +369,6 @@ PathState StateOf(const TreePath& path) {
     return state;
 }
 
-FolderListing ListFolder(const TreePath& folder) {
-    FolderListing listing;
-    const std::wstring pattern = folder.Text() + L"\\*";
-    WIN32_FIND_DATAW data;
-    const SearchHandle search(
-        PLATFORM_CALL("FindFirstFileExW", INVALID_HANDLE_VALUE,
-                      FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
-                                       FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH)));
-    if (!search.IsValid()) {
-        // A folder with no entries at all (a volume's root) is complete.
-        listing.complete = GetLastError() == ERROR_FILE_NOT_FOUND && StateOf(folder).IsFolder();
-        return listing;
-    }
-    do {
-        const size_t length = wcsnlen(data.cFileName, MAX_PATH);
-        const std::wstring_view name(data.cFileName, length);
-        if (name == L"." || name == L"..") continue;
-        TreeEntry& entry = listing.entries.emplace_back();
-        entry.name.assign(name);
-        entry.attributes = data.dwFileAttributes;
-        entry.size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
-    } while (PLATFORM_CALL("FindNextFileW", FALSE, FindNextFileW(search.Get(), &data)));
-    listing.complete = GetLastError() == ERROR_NO_MORE_FILES;
-    return listing;
-}
-
 bool RemoveEntry(const TreePath& path, const TreeEntry& entry) {
     const wchar_t* text = path.Text().c_str();
     const DWORD attributes = entry.attributes;
@@ -140,12 +389,6 @@ bool RemoveEntry(const TreePath& path, const TreeEntry& entry) {
     return false;
 }
 
-bool RemoveEmptyFolder(const TreePath& path, uint32_t attributes) {
-    TreeEntry folder;
-    folder.attributes = attributes | FILE_ATTRIBUTE_DIRECTORY;
-    return RemoveEntry(path, folder);
-}
-
 FolderMade MakeFolder(const TreePath& path, uint32_t attributes) {
     if (PLATFORM_CALL("CreateDirectoryW", FALSE, CreateDirectoryW(path.Text().c_str(), nullptr))) {
         if (attributes & kAttributesThatBlockReplacing) {
@@ -156,46 +399,6 @@ FolderMade MakeFolder(const TreePath& path, uint32_t attributes) {
         return FolderMade::Created;
     }
     return StateOf(path).IsFolder() ? FolderMade::Existed : FolderMade::Failed;
-}
-
-bool CopyFileOnto(const TreePath& from, const TreePath& to, uint32_t attributes, bool mayExist) {
-    const wchar_t* source = from.Text().c_str();
-    const wchar_t* target = to.Text().c_str();
-    auto copied = [&] {
-        // Not every file system layer carries the attributes over itself.
-        const DWORD kept = attributes & (kAttributesThatBlockReplacing | FILE_ATTRIBUTE_ARCHIVE);
-        // A copy whose attributes could not be given is still a whole copy of
-        // the bytes; the attributes are what Windows gave it.
-        if (kept & kAttributesThatBlockReplacing) {
-            PLATFORM_CALL("SetFileAttributesW", FALSE, SetFileAttributesW(target, kept));
-        }
-        return true;
-    };
-    // Into a new folder, a copy that refuses to replace anything needs no
-    // look first; should something have appeared there, it is looked at.
-    if (!mayExist) {
-        if (PLATFORM_CALL("CopyFileW", FALSE, CopyFileW(source, target, TRUE))) return copied();
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
-    }
-    const PathState existing = StateOf(to);
-    if (existing.kind == PathState::Kind::Unknown || existing.IsLink()) return false;
-    const bool blocking = existing.kind == PathState::Kind::Present &&
-                          (existing.attributes & kAttributesThatBlockReplacing);
-    if (existing.kind == PathState::Kind::Present) {
-        if (existing.attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
-        // Windows refuses to replace a read-only file, and a hidden or system
-        // one with a file that lacks those attributes.
-        if (blocking) {
-            PLATFORM_CALL("SetFileAttributesW", FALSE,
-                          SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL));
-        }
-    }
-    if (PLATFORM_CALL("CopyFileW", FALSE, CopyFileW(source, target, FALSE))) return copied();
-    if (blocking) {  // left as it was
-        PLATFORM_CALL("SetFileAttributesW", FALSE, SetFileAttributesW(target, existing.attributes));
-    }
-    return false;
 }
 
 std::optional<bool> SameObject(const TreePath& a, const TreePath& b) {

@@ -9,7 +9,7 @@ if(NOT dump MATCHES "file format ${FORMAT}")
 endif()
 
 string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
-set(allowed "KERNEL32.dll;msvcrt.dll;USER32.dll;SHELL32.dll;ADVAPI32.dll")
+set(allowed "KERNEL32.dll;msvcrt.dll;USER32.dll;SHELL32.dll;ADVAPI32.dll;ntdll.dll")
 foreach(line IN LISTS imports)
   string(REPLACE "DLL Name: " "" dll "${line}")
   string(TOUPPER "${dll}" upper)

@@ -34,6 +34,7 @@ namespace {
 
 using PlanFunction = void(__cdecl*)(long, const char*, unsigned long);
 using CallsFunction = long(__cdecl*)(const char**);
+using HookFunction = void(__cdecl*)(const char*, long, void(__cdecl*)(void*), void*);
 
 size_t HandleCount() {
     DWORD count = 0;
@@ -361,7 +362,7 @@ TEST_F(FaultSweep, EachCallThatFailsPartwayGivesTheFailureResult) {
          [&] {
              return std::vector<Value>{o, "In", "W", "Copy"};
          },
-         "CopyFileW",
+         "WriteFile",
          false,
          {}},
         {"deleteWorkspace",
@@ -374,7 +375,7 @@ TEST_F(FaultSweep, EachCallThatFailsPartwayGivesTheFailureResult) {
          [&] {
              return std::vector<Value>{o, "W", "In"};
          },
-         "DeleteFileW",
+         "SetFileInformationByHandle",
          false,
          {}},
         // Every write fails, the one that would put the old command back
@@ -534,6 +535,81 @@ TEST_F(FaultSweep, WithoutALocalApplicationDataFolderEachWorkspaceMethodSaysSo) 
             << "after " << method;
     }
     EXPECT_EQ(LongTree(Root() / outer), before);
+}
+
+// ---- A link swapped in while a walk runs ---------------------------------------
+
+// Someone else's folder, and a subfolder of a workspace that is swapped for
+// a link to it just before the walk's first step below the workspace, after
+// the walk has listed it.
+struct SwapForLink {
+    fs::path sub, moved, target;
+    std::string before;
+    bool linked = false;
+    static void __cdecl Now(void* context) {
+        auto& s = *static_cast<SwapForLink*>(context);
+        std::error_code error;
+        fs::rename(s.sub, s.moved, error);
+        s.linked = !error && testing_support::MakeLink(s.sub, s.target);
+    }
+};
+
+class LinkRace : public FaultSweep {
+  protected:
+    void SetUp() override {
+        FaultSweep::SetUp();
+        hook = reinterpret_cast<HookFunction>(browser->Export("PluginFaultHook"));
+        ASSERT_TRUE(hook);
+        swap.target = scratch.path() / "elsewhere";
+        swap.moved = scratch.path() / "moved-away";
+        fs::create_directories(swap.target / "deeper");
+        WriteBytes(swap.target / "precious.wav", "someone else's");
+        WriteBytes(swap.target / "deeper" / "more.wav", "someone else's too");
+        swap.before = LongTree(swap.target);
+    }
+    void Fill(const fs::path& folder) {
+        for (const char* name : {"a", "zsub"}) {
+            fs::create_directories(folder / name);
+            for (int i = 0; i < 50; ++i)
+                WriteBytes(folder / name / (std::to_string(i) + ".wav"), "x");
+        }
+    }
+    // The call, with `sub` swapped at the first relative open; false when no
+    // link can be made here.
+    bool Race(const fs::path& sub, const char* method, const std::vector<Value>& args) {
+        swap.sub = sub;
+        hook("NtCreateFile", 1, &SwapForLink::Now, &swap);
+        outcome = embed->Call(method, args);
+        hook(nullptr, 0, nullptr, nullptr);
+        testing_support::RemoveLongTree(swap.moved);
+        return swap.linked;
+    }
+    HookFunction hook = nullptr;
+    SwapForLink swap;
+    standin::CallOutcome outcome;
+};
+
+// The delete never follows the link: the folder it leads to keeps
+// everything, and the link is left, so the workspace remains.
+TEST_F(LinkRace, ADeleteNeverFollowsASubfolderSwappedForALink) {
+    Fill(Ws("Race"));
+    if (!Race(Ws("Race") / "zsub", "deleteWorkspace", {outer, "Race", "In"})) {
+        GTEST_SKIP() << "no way to make a link here";
+    }
+    EXPECT_EQ(LongTree(swap.target), swap.before) << "the delete followed the link";
+    EXPECT_EQ(outcome.value, Value(false));
+}
+
+// The copy never writes through a destination subfolder swapped for a link,
+// and says the copy is not whole.
+TEST_F(LinkRace, ACopyNeverWritesThroughADestinationSubfolderSwappedForALink) {
+    Fill(Ws("Source"));
+    Fill(Ws("Dest"));
+    if (!Race(Ws("Dest") / "zsub", "copyWSFolder", {outer, "In", "Source", "Dest"})) {
+        GTEST_SKIP() << "no way to make a link here";
+    }
+    EXPECT_EQ(LongTree(swap.target), swap.before) << "the copy wrote through the link";
+    EXPECT_EQ(outcome.value, Value(false));
 }
 
 }  // namespace

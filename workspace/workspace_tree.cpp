@@ -1,5 +1,7 @@
 #include "workspace/workspace_tree.h"
 
+#include <cwctype>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -8,6 +10,15 @@ namespace {
 
 using platform::TreeEntry;
 using platform::TreePath;
+
+// A name as Windows compares names in a folder: without regard to case
+// (ASCII and the common letters; the file system has the last word, and a
+// name it takes as taken makes a new one fail to be created).
+std::wstring Folded(const std::wstring& name) {
+    std::wstring folded = name;
+    for (wchar_t& c : folded) c = static_cast<wchar_t>(std::towlower(c));
+    return folded;
+}
 
 EntryTraits TraitsOf(const TreeEntry& entry) {
     return {entry.IsFolder(), entry.IsHidden(), entry.IsLink()};
@@ -56,16 +67,19 @@ std::optional<WalkProgress> CountAhead(TreeWalk walk, const TreePath& root,
                                        const ProgressFunction& progress) {
     if (!progress) return std::nullopt;
     WalkProgress totals;
-    std::vector<TreePath> pending{root};
+    auto top = platform::HeldFolder::Open(root, platform::HeldFolder::Use::Read);
+    std::vector<platform::HeldFolder> pending;
+    if (top) pending.push_back(std::move(*top));
     while (!pending.empty()) {
         if (!progress(totals)) return std::nullopt;
-        const TreePath folder = std::move(pending.back());
+        const platform::HeldFolder folder = std::move(pending.back());
         pending.pop_back();
-        for (const TreeEntry& entry : platform::ListFolder(folder).entries) {
+        for (const TreeEntry& entry : folder.List().entries) {
             ++totals.entriesTotal;
             totals.bytesTotal += entry.IsFolder() ? 0 : entry.size;
-            if (StepFor(walk, TraitsOf(entry)) == TreeStep::Descend) {
-                pending.push_back(folder.Child(entry.name));
+            if (StepFor(walk, TraitsOf(entry)) != TreeStep::Descend) continue;
+            if (auto inside = folder.Enter(entry, platform::HeldFolder::Use::Read)) {
+                pending.push_back(std::move(*inside));
             }
         }
     }
@@ -107,47 +121,57 @@ bool DeleteTree(const TreePath& root, const ProgressFunction& progress) {
         platform::RemoveEntry(root, self);
         return platform::StateOf(root).IsAbsent();
     }
-    // Depth first without recursion, so that no depth can exhaust the stack:
-    // a folder is listed when first met and removed once what was below it is.
-    struct Folder {
-        TreePath path;
-        uint32_t attributes;
-        bool listed;
+    // Depth first without recursion, so that no depth can exhaust the stack,
+    // and by handle: each folder is held open while the walk is inside it,
+    // entered only when it is still the real folder its parent listed, and
+    // what is below it is removed through handles of their own. A folder is
+    // removed as its handle closes, once what was below it is gone.
+    auto top = platform::HeldFolder::Open(root, platform::HeldFolder::Use::Delete);
+    if (!top) return platform::StateOf(root).IsAbsent();
+    struct Level {
+        platform::HeldFolder folder;
+        std::vector<TreeEntry> entries;
+        size_t next = 0;
+        TreeEntry self;  // as its parent listed it; nothing for the root
     };
-    std::vector<Folder> pending;
-    pending.push_back({root, state.attributes, false});
-    // The folders listed and waiting to be removed, as their parents listed them.
-    std::vector<TreeEntry> folderEntries;
     bool stopped = false;
     Tally tally = TallyFor(TreeWalk::Delete, root, progress, stopped);
     bool goOn = !stopped;
-    while (!pending.empty() && goOn) {
-        if (pending.back().listed) {
-            platform::RemoveEmptyFolder(pending.back().path, pending.back().attributes);
+    std::vector<Level> pending;
+    auto enter = [&](platform::HeldFolder folder, const TreeEntry& self) {
+        std::vector<TreeEntry> entries = folder.List().entries;
+        Level level{std::move(folder), std::move(entries), 0, self};
+        size_t folders = 0;
+        for (const TreeEntry& e : level.entries) {
+            folders += StepFor(TreeWalk::Delete, TraitsOf(e)) == TreeStep::Descend;
+        }
+        tally.FolderListed(level.entries, folders);
+        pending.push_back(std::move(level));
+    };
+    enter(std::move(*top), {});
+    while (!pending.empty()) {
+        Level& level = pending.back();
+        if (!goOn || level.next == level.entries.size()) {
+            // Emptied (or the walk was stopped, and what remains stays).
+            if (goOn) level.folder.RemoveOnClose();
+            const TreeEntry self = level.self;
             pending.pop_back();
-            if (!folderEntries.empty()) {
-                goOn = tally.Done(folderEntries.back());
-                folderEntries.pop_back();
-            }
+            if (goOn && !pending.empty()) goOn = tally.Done(self);
             continue;
         }
-        pending.back().listed = true;
-        const TreePath folder = pending.back().path;
-        const std::vector<TreeEntry> entries = platform::ListFolder(folder).entries;
-        size_t folders = 0;
-        for (const TreeEntry& entry : entries) {
-            folders += StepFor(TreeWalk::Delete, TraitsOf(entry)) == TreeStep::Descend;
-        }
-        tally.FolderListed(entries, folders);
-        for (const TreeEntry& entry : entries) {
-            TreePath child = folder.Child(entry.name);
-            if (StepFor(TreeWalk::Delete, TraitsOf(entry)) == TreeStep::Descend) {
-                pending.push_back({std::move(child), entry.attributes, false});
-                folderEntries.push_back(entry);
-            } else if (goOn) {
-                platform::RemoveEntry(child, entry);
-                goOn = tally.Done(entry);
+        const TreeEntry entry = level.entries[level.next++];
+        if (StepFor(TreeWalk::Delete, TraitsOf(entry)) == TreeStep::Descend) {
+            auto inside = level.folder.Enter(entry, platform::HeldFolder::Use::Delete);
+            // A folder that is no longer the one listed (a link swapped in,
+            // or gone) is not entered: what it leads to is not the walk's.
+            if (inside) {
+                enter(std::move(*inside), entry);
+            } else {
+                tally.FolderDropped();
             }
+        } else {
+            level.folder.Remove(entry);
+            goOn = tally.Done(entry);
         }
     }
     return platform::StateOf(root).IsAbsent();
@@ -156,45 +180,63 @@ bool DeleteTree(const TreePath& root, const ProgressFunction& progress) {
 bool CopyTree(const TreePath& from, const TreePath& to, const ProgressFunction& progress) {
     const platform::FolderMade top = platform::MakeFolder(to);
     if (top == platform::FolderMade::Failed) return false;
+    // By handle, as the delete: each source folder is entered only when it is
+    // still the real folder listed, each destination folder is made or
+    // opened below its held parent and checked to be a real folder there,
+    // and every file is written below a held destination folder, so that no
+    // link swapped in meanwhile is ever written through.
+    using Use = platform::HeldFolder::Use;
+    auto source = platform::HeldFolder::Open(from, Use::Read);
+    auto destination = platform::HeldFolder::Open(to, Use::Write);
+    if (!source || !destination) return false;
     bool whole = true;
     struct Pair {
-        TreePath source, destination;
+        platform::HeldFolder source, destination;
         bool destinationIsNew;
     };
     std::vector<Pair> pending;
-    pending.push_back({from, to, top == platform::FolderMade::Created});
+    pending.push_back(
+        {std::move(*source), std::move(*destination), top == platform::FolderMade::Created});
     bool stopped = false;
     Tally tally = TallyFor(TreeWalk::Copy, from, progress, stopped);
     if (stopped) return false;
     while (!pending.empty()) {
         const Pair pair = std::move(pending.back());
         pending.pop_back();
-        const platform::FolderListing listing = platform::ListFolder(pair.source);
+        const platform::FolderListing listing = pair.source.List();
         whole = whole && listing.complete;
         size_t folders = 0;
         for (const TreeEntry& entry : listing.entries) {
             folders += StepFor(TreeWalk::Copy, TraitsOf(entry)) == TreeStep::Descend;
         }
         tally.FolderListed(listing.entries, folders);
+        // What the destination folder holds already, as it lists it; a new
+        // one holds nothing.
+        std::map<std::wstring, TreeEntry> there;
+        if (!pair.destinationIsNew) {
+            for (TreeEntry& entry : pair.destination.List().entries) {
+                there.emplace(Folded(entry.name), std::move(entry));
+            }
+        }
         for (const TreeEntry& entry : listing.entries) {
-            TreePath source = pair.source.Child(entry.name);
-            TreePath destination = pair.destination.Child(entry.name);
+            const auto found = there.find(Folded(entry.name));
+            const TreeEntry* existing = found == there.end() ? nullptr : &found->second;
             switch (StepFor(TreeWalk::Copy, TraitsOf(entry))) {
                 case TreeStep::Descend: {
-                    const auto made = platform::MakeFolder(destination, entry.attributes);
-                    if (made == platform::FolderMade::Failed) {
+                    auto inside = pair.source.Enter(entry, Use::Read);
+                    auto target =
+                        inside ? pair.destination.MakeFolder(entry.name, entry.attributes, existing)
+                               : std::nullopt;
+                    if (!inside || !target) {
                         whole = false;
                         tally.FolderDropped();
                     } else {
-                        pending.push_back({std::move(source), std::move(destination),
-                                           made == platform::FolderMade::Created});
+                        pending.push_back({std::move(*inside), std::move(*target), !existing});
                     }
                     break;
                 }
                 case TreeStep::File:
-                    whole = platform::CopyFileOnto(source, destination, entry.attributes,
-                                                   !pair.destinationIsNew) &&
-                            whole;
+                    whole = pair.destination.CopyFrom(pair.source, entry, existing) && whole;
                     break;
                 case TreeStep::Link:
                 case TreeStep::Skip:
@@ -212,12 +254,15 @@ double FolderSizeKiB(const TreePath& root, const ProgressFunction& progress) {
     // the walk ran (the recorder moves files all the time), counts what was
     // read of it, and the rest is summed.
     double total = 0.0;
-    std::vector<TreePath> pending{root};
+    std::vector<platform::HeldFolder> pending;
+    if (auto top = platform::HeldFolder::Open(root, platform::HeldFolder::Use::Read)) {
+        pending.push_back(std::move(*top));
+    }
     Tally tally(progress);
     while (!pending.empty()) {
-        const TreePath folder = std::move(pending.back());
+        const platform::HeldFolder folder = std::move(pending.back());
         pending.pop_back();
-        const std::vector<TreeEntry> entries = platform::ListFolder(folder).entries;
+        const std::vector<TreeEntry> entries = folder.List().entries;
         size_t folders = 0;
         for (const TreeEntry& entry : entries) {
             folders += StepFor(TreeWalk::Usage, TraitsOf(entry)) == TreeStep::Descend;
@@ -230,7 +275,13 @@ double FolderSizeKiB(const TreePath& root, const ProgressFunction& progress) {
                     total += static_cast<double>(entry.size / 1024);
                     break;
                 case TreeStep::Descend:
-                    pending.push_back(folder.Child(entry.name));
+                    // A folder swapped for a link since the listing is not
+                    // entered: what it leads to is not the workspace's.
+                    if (auto inside = folder.Enter(entry, platform::HeldFolder::Use::Read)) {
+                        pending.push_back(std::move(*inside));
+                    } else {
+                        tally.FolderDropped();
+                    }
                     break;
                 case TreeStep::Link:
                 case TreeStep::Skip:
