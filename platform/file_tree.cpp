@@ -74,7 +74,24 @@ extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE, HANDLE, PIO_APC_ROUTINE, 
                                                FILE_INFORMATION_CLASS, BOOLEAN, PUNICODE_STRING,
                                                BOOLEAN);
 
-TreeEntry EntryOf(const FILE_ID_BOTH_DIR_INFO& found) {
+// One entry as NtQueryDirectoryFile gives it in the FileIdFullDirectoryInformation
+// class: the file id without the short name, which costs a file system that
+// makes short names up to compute.
+struct IdFullEntry {
+    ULONG NextEntryOffset;
+    ULONG FileIndex;
+    LARGE_INTEGER CreationTime, LastAccessTime, LastWriteTime, ChangeTime;
+    LARGE_INTEGER EndOfFile, AllocationSize;
+    ULONG FileAttributes;
+    ULONG FileNameLength;
+    ULONG EaSize;
+    LARGE_INTEGER FileId;
+    WCHAR FileName[1];
+};
+constexpr auto kIdFullDirectoryInformation = static_cast<FILE_INFORMATION_CLASS>(38);
+constexpr NTSTATUS kNoMoreFiles = static_cast<NTSTATUS>(0x80000006L);
+
+TreeEntry EntryOf(const IdFullEntry& found) {
     TreeEntry entry;
     entry.name.assign(found.FileName, found.FileNameLength / sizeof(wchar_t));
     entry.attributes = found.FileAttributes;
@@ -85,6 +102,44 @@ TreeEntry EntryOf(const FILE_ID_BOTH_DIR_INFO& found) {
 
 uint64_t IdOf(const BY_HANDLE_FILE_INFORMATION& info) {
     return (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+}
+
+// What an open file or folder is: its attributes and file id, asked of the
+// file system directly (the one question GetFileInformationByHandle makes
+// of several is what the walks need, and costs a fraction).
+struct Identity {
+    DWORD attributes = 0;
+    uint64_t id = 0;
+};
+std::optional<Identity> IdentityOf(HANDLE handle) {
+    IO_STATUS_BLOCK status{};
+    LARGE_INTEGER id{};
+    struct {
+        ULONG attributes, reparseTag;
+    } tag{};
+    if (PLATFORM_CALL("NtQueryInformationFile", static_cast<NTSTATUS>(0xC0000022L),
+                      NtQueryInformationFile(handle, &status, &id, sizeof id,
+                                             static_cast<FILE_INFORMATION_CLASS>(6))) < 0 ||
+        PLATFORM_CALL("NtQueryInformationFile", static_cast<NTSTATUS>(0xC0000022L),
+                      NtQueryInformationFile(handle, &status, &tag, sizeof tag,
+                                             static_cast<FILE_INFORMATION_CLASS>(35))) < 0) {
+        return std::nullopt;
+    }
+    return Identity{tag.attributes, static_cast<uint64_t>(id.QuadPart)};
+}
+
+// Whether `handle` is a real folder of the listed `id` (0: any).
+bool IsListedFolder(HANDLE handle, uint64_t id) {
+    const auto identity = IdentityOf(handle);
+    return identity && IsFolderAttributes(identity->attributes) && (!id || identity->id == id);
+}
+
+// Whether `handle` is a plain file (not a link) of the listed `id` (0: any).
+bool IsListedFile(HANDLE handle, uint64_t id) {
+    const auto identity = IdentityOf(handle);
+    return identity &&
+           !(identity->attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
+           (!id || identity->id == id);
 }
 
 // Marks an open file or folder for removal when its last handle closes,
@@ -139,17 +194,20 @@ std::optional<HeldFolder> HeldFolder::Open(const TreePath& path, Use use) {
 
 FolderListing HeldFolder::List() const {
     FolderListing listing;
-    std::vector<unsigned char> buffer(64 * 1024);
-    for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;;
-         kind = FileIdBothDirectoryInfo) {
-        if (!PLATFORM_CALL("GetFileInformationByHandleEx", FALSE,
-                           GetFileInformationByHandleEx(handle_.get(), kind, buffer.data(),
-                                                        static_cast<DWORD>(buffer.size())))) {
-            listing.complete = GetLastError() == ERROR_NO_MORE_FILES;
+    const std::unique_ptr<unsigned char[]> buffer(new unsigned char[64 * 1024]);
+    for (BOOLEAN restart = TRUE;; restart = FALSE) {
+        IO_STATUS_BLOCK status{};
+        const NTSTATUS read = PLATFORM_CALL(
+            "NtQueryDirectoryFile", static_cast<NTSTATUS>(0xC0000022L),
+            NtQueryDirectoryFile(handle_.get(), nullptr, nullptr, nullptr, &status, buffer.get(),
+                                 64 * 1024, kIdFullDirectoryInformation, FALSE, nullptr, restart));
+        if (read == kNoMoreFiles) {
+            listing.complete = true;
             return listing;
         }
+        if (read < 0) return listing;
         for (size_t at = 0;;) {
-            const auto* found = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.data() + at);
+            const auto* found = reinterpret_cast<const IdFullEntry*>(buffer.get() + at);
             const std::wstring_view name(found->FileName, found->FileNameLength / sizeof(wchar_t));
             if (name != L"." && name != L"..") listing.entries.push_back(EntryOf(*found));
             if (!found->NextEntryOffset) break;
@@ -161,13 +219,7 @@ FolderListing HeldFolder::List() const {
 std::optional<HeldFolder> HeldFolder::Enter(const TreeEntry& entry, Use use) const {
     const ACCESS_MASK access = HeldFolderAccess(use);
     KernelHandle handle(OpenBelow(handle_.get(), entry.name, access, FILE_DIRECTORY_FILE));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!handle.IsValid() ||
-        !PLATFORM_CALL("GetFileInformationByHandle", FALSE,
-                       GetFileInformationByHandle(handle.Get(), &info)) ||
-        !IsFolderAttributes(info.dwFileAttributes) || (entry.id && IdOf(info) != entry.id)) {
-        return std::nullopt;
-    }
+    if (!handle.IsValid() || !IsListedFolder(handle.Get(), entry.id)) return std::nullopt;
     return HeldFolder(handle.Release(), path_.Child(entry.name));
 }
 
@@ -179,12 +231,7 @@ std::optional<HeldFolder> HeldFolder::MakeFolder(const std::wstring& name, uint3
     KernelHandle handle(OpenBelow(handle_.get(), name, HeldFolderAccess(Use::Write),
                                   FILE_DIRECTORY_FILE, existing ? FILE_OPEN : FILE_CREATE,
                                   kept ? kept : FILE_ATTRIBUTE_NORMAL));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!handle.IsValid() ||
-        !PLATFORM_CALL("GetFileInformationByHandle", FALSE,
-                       GetFileInformationByHandle(handle.Get(), &info)) ||
-        !IsFolderAttributes(info.dwFileAttributes) ||
-        (existing && existing->id && IdOf(info) != existing->id)) {
+    if (!handle.IsValid() || !IsListedFolder(handle.Get(), existing ? existing->id : 0)) {
         return std::nullopt;
     }
     return HeldFolder(handle.Release(), path_.Child(name));
@@ -195,12 +242,11 @@ bool HeldFolder::CopyFrom(const HeldFolder& from, const TreeEntry& entry,
     const KernelHandle source(OpenBelow(from.handle_.get(), entry.name,
                                         FILE_READ_DATA | FILE_READ_ATTRIBUTES,
                                         FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!source.IsValid() ||
-        !PLATFORM_CALL("GetFileInformationByHandle", FALSE,
-                       GetFileInformationByHandle(source.Get(), &info)) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        (entry.id && IdOf(info) != entry.id)) {
+    FILE_BASIC_INFO times{};
+    if (!source.IsValid() || !IsListedFile(source.Get(), entry.id) ||
+        !PLATFORM_CALL(
+            "GetFileInformationByHandleEx", FALSE,
+            GetFileInformationByHandleEx(source.Get(), FileBasicInfo, &times, sizeof times))) {
         return false;
     }
     // Nothing is written through a link, nor over a folder.
@@ -210,12 +256,7 @@ bool HeldFolder::CopyFrom(const HeldFolder& from, const TreeEntry& entry,
     const bool readOnly = existing && (existing->attributes & FILE_ATTRIBUTE_READONLY);
     // Still the file the listing gave: a link swapped in is opened as its
     // target under Wine, which has another id.
-    auto stillListed = [&](HANDLE handle) {
-        BY_HANDLE_FILE_INFORMATION now{};
-        return GetFileInformationByHandle(handle, &now) &&
-               !(now.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-               (!existing->id || IdOf(now) == existing->id);
-    };
+    auto stillListed = [&](HANDLE handle) { return IsListedFile(handle, existing->id); };
     if (readOnly) {
         // A read-only file cannot be opened for writing: its attribute goes
         // first, and comes back should the copy fail.
@@ -244,7 +285,7 @@ bool HeldFolder::CopyFrom(const HeldFolder& from, const TreeEntry& entry,
     bool whole = target.IsValid();
     // A buffer of the file's size, up to 1 MiB, left uninitialised: the
     // reads fill it.
-    const uint64_t size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    const uint64_t size = entry.size;
     const DWORD step = static_cast<DWORD>(size < (1u << 20) ? size + 1 : (1u << 20));
     const std::unique_ptr<char[]> chunk(whole ? new char[step] : nullptr);
     for (DWORD got = 0; whole;) {
@@ -271,10 +312,9 @@ bool HeldFolder::CopyFrom(const HeldFolder& from, const TreeEntry& entry,
     // The file's time and its attributes; a copy whose attributes could not
     // be given is still a whole copy of the bytes.
     FILE_BASIC_INFO basic{};
-    basic.LastWriteTime.LowPart = info.ftLastWriteTime.dwLowDateTime;
-    basic.LastWriteTime.HighPart = static_cast<LONG>(info.ftLastWriteTime.dwHighDateTime);
+    basic.LastWriteTime = times.LastWriteTime;
     basic.FileAttributes =
-        info.dwFileAttributes & (kAttributesThatBlockReplacing | FILE_ATTRIBUTE_ARCHIVE);
+        times.FileAttributes & (kAttributesThatBlockReplacing | FILE_ATTRIBUTE_ARCHIVE);
     if (!basic.FileAttributes) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     PLATFORM_CALL("SetFileInformationByHandle", FALSE,
                   SetFileInformationByHandle(target.Get(), FileBasicInfo, &basic, sizeof basic));

@@ -273,15 +273,15 @@ TEST_F(HostLongCalls, ACancelledCopyStopsAndAClosedInputEndsTheHost) {
     PipedHost host;
     ASSERT_TRUE(host.Started());
     host.Send(Copy(1, "Part"));
-    // Once part of it is copied (the first reports may come while the copy
-    // still counts what it will do).
+    // Once some bytes are copied (the first reports may come while the copy
+    // still counts what it will do, or has made only folders).
     for (;;) {
         const auto message = host.Receive();
         ASSERT_TRUE(message);
         if (message->find("\"progress\"") == std::string::npos) {
             GTEST_SKIP() << "the copy ended before anything could stop it: " << *message;
         }
-        if (message->find("\"entriesDone\":0,") == std::string::npos) break;
+        if (message->find("\"bytesDone\":0") == std::string::npos) break;
     }
     host.Send(Frame(R"({"id":1,"method":"#cancel","args":[]})"));
     const auto messages = Until(host, "1.000000");

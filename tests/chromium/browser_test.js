@@ -392,10 +392,10 @@ async function longCalls(cdp, url) {
     const copied = await copy;
     copyDone = true;
     const stop = new AbortController();
-    // Stopped once part of it is copied (the first reports may come while
-    // the copy still counts what it will do).
+    // Stopped once some bytes are copied (the first reports may come while
+    // the copy still counts what it will do, or has made only folders).
     const cancelled = await api.copyWSFolder(outer, "I", "Long", "Part", {
-      onProgress: (p) => { if (p.entriesDone > 0) stop.abort(); }, signal: stop.signal })
+      onProgress: (p) => { if (p.bytesDone > 0) stop.abort(); }, signal: stop.signal })
       .then((v) => "resolved " + v, (e) => e.name + ": " + e.message);
     const order = await Promise.all([api.copyWSFolder(outer, "I", "Long", "Again"), api.renameWS(outer, "Again", "Moved", "I")]);
     return { copied, events, quick: await quick, cancelled, order };
