@@ -1,8 +1,10 @@
 // Files and folders at any depth: the wide file functions on "\\?\" paths, so
-// that no path length limit applies. A narrow path enters here once, converted
-// with the code page the narrow file functions use, so the same bytes name
-// the same file; names found below it stay wide and are never converted.
-// Links are never followed: an entry's attributes are the link's own.
+// that no path length limit applies, and below a folder a walk holds, the
+// native functions relative to its handle (HeldFolder). A narrow path enters
+// here once, converted with the code page the narrow file functions use, so
+// the same bytes name the same file; names found below it stay wide and are
+// never converted. Links are never followed: an entry's attributes are the
+// link's own.
 #pragma once
 
 #include <cstdint>
