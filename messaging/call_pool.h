@@ -20,6 +20,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -53,6 +54,7 @@ struct PoolCall {
     std::string method;
     std::vector<standin::Value> args;
     std::vector<Scope> scopes;
+    std::optional<std::string> origin;  // the page's, for the log
     std::atomic<bool> cancelled{false};
 };
 

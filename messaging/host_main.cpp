@@ -241,17 +241,13 @@ int main(int argc, char** argv) {
             workerEmbeds.push_back(std::make_unique<standin::Embed>(browser));
         }
         bool workerObjectsMade = false;
-        struct PoolCallWithOrigin : messaging::PoolCall {
-            std::optional<std::string> origin;
-        };
         messaging::CallPool pool(kWorkers, [&](size_t worker, messaging::PoolCall& poolCall) {
             if (poolCall.cancelled) return Answer(messaging::CancelledAnswer(poolCall.id));
             standin::Embed& own = *workerEmbeds[worker];
             CallProgress progress{poolCall};
             browser.SetProgressSink(own.npp(), ProgressSink{&progress, &CallProgress::Report});
             const standin::CallOutcome outcome =
-                call(own, poolCall.method, poolCall.args,
-                     static_cast<PoolCallWithOrigin&>(poolCall).origin);
+                call(own, poolCall.method, poolCall.args, poolCall.origin);
             browser.SetProgressSink(own.npp(), std::nullopt);
             Answer(poolCall.cancelled ? messaging::CancelledAnswer(poolCall.id)
                                       : messaging::AnswerCall(poolCall.id, outcome));
@@ -301,7 +297,7 @@ int main(int argc, char** argv) {
                 for (auto& own : workerEmbeds) own->ScriptableObject();
                 workerObjectsMade = true;
             }
-            auto queued = std::make_shared<PoolCallWithOrigin>();
+            auto queued = std::make_shared<messaging::PoolCall>();
             queued->id = prepared.id;
             queued->method = prepared.method;
             queued->args = std::move(prepared.args);

@@ -115,7 +115,6 @@ class HeldFolder {
     // Marks this folder, emptied, for removal when its handle closes,
     // clearing a read-only attribute first.
     bool RemoveOnClose();
-    const TreePath& Path() const { return path_; }
 
   private:
     struct Close {
