@@ -692,7 +692,7 @@ async function main() {
     server.close();
     other.close();
     fs.rmSync(setFolder(), { recursive: true, force: true });
-    fs.rmSync(scratch, { recursive: true, force: true });
+    fs.rmSync(scratch, { recursive: true, force: true, maxRetries: 20, retryDelay: 250 });
   }
 }
 

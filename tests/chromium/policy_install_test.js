@@ -91,7 +91,7 @@ async function main() {
     await new Promise((resolve) => chromium.once("exit", resolve));
     updates.close();
     pages.close();
-    fs.rmSync(scratch, { recursive: true, force: true });
+    fs.rmSync(scratch, { recursive: true, force: true, maxRetries: 20, retryDelay: 250 });
   }
 }
 

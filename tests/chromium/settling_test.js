@@ -98,7 +98,8 @@ async function main() {
     chromium.kill();
     await new Promise((resolve) => chromium.once("exit", resolve));
     server.close();
-    fs.rmSync(scratch, { recursive: true, force: true });
+    // Chromium's helpers may still be writing to the profile as it ends.
+    fs.rmSync(scratch, { recursive: true, force: true, maxRetries: 20, retryDelay: 250 });
   }
 }
 

@@ -284,7 +284,7 @@ async function main() {
     server.close();
     other.close();
     fs.rmSync(shared.setFolder(), { recursive: true, force: true });
-    fs.rmSync(scratch, { recursive: true, force: true });
+    fs.rmSync(scratch, { recursive: true, force: true, maxRetries: 20, retryDelay: 250 });
   }
 }
 
