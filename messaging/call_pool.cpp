@@ -22,26 +22,25 @@ bool EndsWith(std::string_view text, std::string_view end) {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
 
-// Windows compares file names without regard to case; ASCII case is folded
-// here, so two spellings of one name always count as the same workspace.
-bool SameName(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
-}
-
 const std::string* Text(const standin::Value& value) { return std::get_if<std::string>(&value); }
 
 bool Overlaps(const Scope& a, const Scope& b) {
-    return SameName(a.outer, b.outer) && SameName(a.inner, b.inner) &&
-           (a.wholeSet || b.wholeSet || SameName(a.workspace, b.workspace));
+    return a.set == b.set && (a.wholeSet || b.wholeSet || a.workspace == b.workspace);
 }
 
 }  // namespace
 
+std::string AsciiFoldedKey(const std::vector<std::string_view>& names) {
+    std::string key;
+    for (const std::string_view name : names) {
+        for (const char c : name) key += c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+        key += '\0';
+    }
+    return key;
+}
+
 std::vector<Scope> ScopesOf(std::string_view parameterNames,
-                            const std::vector<standin::Value>& args) {
+                            const std::vector<standin::Value>& args, const FolderKey& key) {
     const std::vector<std::string_view> names = Names(parameterNames);
     const std::string *outer = nullptr, *inner = nullptr;
     std::vector<const std::string*> workspaces;
@@ -56,9 +55,20 @@ std::vector<Scope> ScopesOf(std::string_view parameterNames,
     }
     std::vector<Scope> scopes;
     if (!outer || !inner) return scopes;
-    if (workspaces.empty()) scopes.push_back({*outer, *inner, {}, true});
-    for (const std::string* workspace : workspaces) scopes.push_back({*outer, *inner, *workspace});
+    const std::string set = key({*outer, *inner});
+    if (workspaces.empty()) scopes.push_back({set, {}, true});
+    for (const std::string* workspace : workspaces) {
+        scopes.push_back({set, key({*outer, *inner, *workspace})});
+    }
     return scopes;
+}
+
+size_t ArgumentBytes(const std::vector<standin::Value>& args) {
+    size_t bytes = 0;
+    for (const standin::Value& arg : args) {
+        if (const std::string* text = Text(arg)) bytes += text->size();
+    }
+    return bytes;
 }
 
 bool Overlap(const std::vector<Scope>& a, const std::vector<Scope>& b) {
@@ -101,12 +111,29 @@ bool CallPool::MustWait(const std::vector<Scope>& scopes) const {
                        [&](const Entry& entry) { return Overlap(entry.call->scopes, scopes); });
 }
 
-void CallPool::Add(std::shared_ptr<PoolCall> call) {
+bool CallPool::Empty() const {
+    const std::lock_guard<std::mutex> hold(lock_);
+    return entries_.empty();
+}
+
+bool CallPool::Add(std::shared_ptr<PoolCall> call, const WaitingBound& bound) {
+    const size_t bytes = ArgumentBytes(call->args);
     {
         const std::lock_guard<std::mutex> hold(lock_);
-        entries_.push_back({std::move(call)});
+        size_t waitingCalls = 0, waitingBytes = 0;
+        for (const Entry& entry : entries_) {
+            if (entry.running) continue;
+            ++waitingCalls;
+            waitingBytes += entry.bytes;
+        }
+        if (waitingCalls > 0 &&
+            (waitingCalls >= bound.calls || waitingBytes + bytes > bound.bytes)) {
+            return false;
+        }
+        entries_.push_back({std::move(call), bytes});
     }
     changed_.notify_all();
+    return true;
 }
 
 bool CallPool::Cancel(std::string_view id) {

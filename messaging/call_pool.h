@@ -30,19 +30,28 @@
 
 namespace messaging {
 
-// A workspace a call touches: one workspace of a set, or the whole set.
+// A workspace a call touches: one workspace of a set, or the whole set,
+// each known by a key that every name of its folder shares.
 struct Scope {
-    std::string outer, inner, workspace;
+    std::string set, workspace;
     bool wholeSet = false;
 };
+
+// The key of the folder that a workspace set (outer and inner name) or a
+// workspace (outer, inner and workspace name) is: the same for every name
+// Windows takes for that folder. The host resolves the names to the folder
+// they open (see platform::ComparableText); AsciiFoldedKey folds ASCII case
+// only and serves where no file system is at hand.
+using FolderKey = std::function<std::string(const std::vector<std::string_view>& names)>;
+std::string AsciiFoldedKey(const std::vector<std::string_view>& names);
 
 // The scopes of a call from its method's parameter names ("outerName,
 // innerName, ..."): a workspace for each parameter named workspaceName or
 // ending in WorkspaceName, or the whole set when there is none; nothing when
-// the method names no workspace set. Names compare as Windows compares them,
-// without regard to ASCII case.
+// the method names no workspace set.
 std::vector<Scope> ScopesOf(std::string_view parameterNames,
-                            const std::vector<standin::Value>& args);
+                            const std::vector<standin::Value>& args,
+                            const FolderKey& key = AsciiFoldedKey);
 bool Overlap(const std::vector<Scope>& a, const std::vector<Scope>& b);
 
 // The methods that may run long: the walks, the call details and the folder
@@ -58,6 +67,18 @@ struct PoolCall {
     std::atomic<bool> cancelled{false};
 };
 
+// The bytes of text a call's arguments hold.
+size_t ArgumentBytes(const std::vector<standin::Value>& args);
+
+// What one connection may keep waiting in the pool (calls not yet running):
+// beyond it a call is refused at once, so that a page that floods its host
+// cannot take it past its memory bound. A single call is always taken when
+// nothing waits, whatever its size.
+struct WaitingBound {
+    size_t calls = 64;
+    size_t bytes = 32u << 20;
+};
+
 class CallPool {
   public:
     // Runs a call on worker `worker` (0 .. workers-1); it answers the call itself.
@@ -70,7 +91,10 @@ class CallPool {
 
     // Whether a call with these scopes must wait for one in the pool.
     bool MustWait(const std::vector<Scope>& scopes) const;
-    void Add(std::shared_ptr<PoolCall> call);
+    bool Empty() const;
+    // Takes the call; false, keeping nothing, when the calls already waiting
+    // are at `bound`.
+    bool Add(std::shared_ptr<PoolCall> call, const WaitingBound& bound = {});
     // Marks the call of that id cancelled; false when none is in the pool.
     bool Cancel(std::string_view id);
     void CancelAll();
@@ -80,6 +104,7 @@ class CallPool {
   private:
     struct Entry {
         std::shared_ptr<PoolCall> call;
+        size_t bytes = 0;  // of its arguments
         bool running = false;
     };
     void Work(size_t worker);

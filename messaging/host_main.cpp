@@ -27,12 +27,14 @@
 #include "messaging/host_session.h"
 #include "messaging/json.h"
 #include "messaging/machine_check.h"
+#include "platform/file_tree.h"
 #include "platform/registry.h"
 #include "platform/version_info.h"
 #include "scriptable/activity_log.h"
 #include "scriptable/method_table.h"
 #include "shell/identity.h"
 #include "shell/machine_policy.h"
+#include "workspace/workspace_path.h"
 
 namespace {
 
@@ -78,21 +80,38 @@ constexpr size_t kWorkers = 3;
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
 // The progress sink of one call on a worker: it sends the call's progress at
-// most every kProgressInterval, always before its answer (both from the
-// worker's thread), and stops the walk once the call is cancelled.
+// most every kProgressInterval, and only once the walk knows its totals (a
+// page draws a bar from them), then the last report before the answer, so
+// that a page's count ends where the call did. Both go out from the worker's
+// thread. Once the call is cancelled it stops the walk, and remembers that
+// it did: only a walk that was stopped is answered as cancelled.
 struct CallProgress {
+    explicit CallProgress(messaging::PoolCall& poolCall) : call(poolCall) {}
     messaging::PoolCall& call;
     std::chrono::steady_clock::time_point last = std::chrono::steady_clock::now();
+    std::optional<ProgressReport> latest;  // with its totals
+    bool sentLatest = false;
+    bool stopped = false;
 
     static int32_t NPAPI_CALLBACK Report(void* context, const ProgressReport* report) {
         auto& self = *static_cast<CallProgress*>(context);
-        if (self.call.cancelled) return 0;
+        if (self.call.cancelled) {
+            self.stopped = true;
+            return 0;
+        }
+        if (!report->totalsKnown) return 1;
+        self.latest = *report;
+        self.sentLatest = false;
         const auto now = std::chrono::steady_clock::now();
         if (now - self.last >= kProgressInterval) {
             self.last = now;
+            self.sentLatest = true;
             Write(messaging::ProgressMessage(self.call.id, *report));
         }
         return 1;
+    }
+    void Finish() {
+        if (latest && !sentLatest) Write(messaging::ProgressMessage(call.id, *latest));
     }
 };
 
@@ -112,6 +131,19 @@ std::optional<size_t> Arity(std::string_view name) {
     const scriptable::MethodRow* row = scriptable::FindMethod(name);
     if (!row) return std::nullopt;
     return row->argumentCount;
+}
+
+// The folder a workspace set or workspace names, as the plug-in would open
+// it, so that the pool orders calls by folder whatever spelling each uses.
+std::string FolderKeyOf(const std::vector<std::string_view>& names) {
+    const workspace::WorkspacePath composed =
+        names.size() == 2 ? workspace::ComposeWorkspacePath({names[0], names[1]}, {},
+                                                            workspace::kMaxLongPathLength)
+                          : workspace::ComposeWorkspacePath({names[0], names[1], names[2]}, {},
+                                                            workspace::kMaxLongPathLength);
+    const auto path = composed ? platform::TreePath::FromNarrow(composed.text) : std::nullopt;
+    if (!path) return messaging::AsciiFoldedKey(names);
+    return platform::Utf8FromWide(platform::ComparableText(*path));
 }
 
 constexpr char kHelp[] =
@@ -249,8 +281,13 @@ int main(int argc, char** argv) {
             const standin::CallOutcome outcome =
                 call(own, poolCall.method, poolCall.args, poolCall.origin);
             browser.SetProgressSink(own.npp(), std::nullopt);
-            Answer(poolCall.cancelled ? messaging::CancelledAnswer(poolCall.id)
-                                      : messaging::AnswerCall(poolCall.id, outcome));
+            // A cancel that came as the walk ended leaves its answer as it
+            // is; a walk that ended whole (true) was not stopped.
+            const bool whole =
+                std::holds_alternative<bool>(outcome.value) && std::get<bool>(outcome.value);
+            if (progress.stopped && !whole) return Answer(messaging::CancelledAnswer(poolCall.id));
+            progress.Finish();
+            Answer(messaging::AnswerCall(poolCall.id, outcome));
         });
         std::string header, request;
         while (ReadExactly(header, 4)) {
@@ -285,8 +322,13 @@ int main(int argc, char** argv) {
             }
             auto& prepared = std::get<messaging::PreparedCall>(reading);
             const scriptable::MethodRow* row = scriptable::FindMethod(prepared.method);
-            auto scopes = messaging::ScopesOf(row->doc.parameters, prepared.args);
-            if (!messaging::RunsLong(prepared.method) && !pool.MustWait(scopes)) {
+            const bool runsLong = messaging::RunsLong(prepared.method);
+            // A short call while nothing is in the pool runs at once, with
+            // no need to know which folders it names.
+            auto scopes = runsLong || !pool.Empty()
+                              ? messaging::ScopesOf(row->doc.parameters, prepared.args, FolderKeyOf)
+                              : std::vector<messaging::Scope>{};
+            if (!runsLong && !pool.MustWait(scopes)) {
                 Answer(messaging::AnswerCall(
                     prepared.id, call(embed, prepared.method, prepared.args, prepared.origin)));
                 continue;
@@ -303,7 +345,18 @@ int main(int argc, char** argv) {
             queued->args = std::move(prepared.args);
             queued->scopes = std::move(scopes);
             queued->origin = prepared.origin;
-            pool.Add(queued);
+            if (!pool.Add(queued)) {
+                Answer(messaging::ErrorAnswer(
+                    queued->id,
+                    "too many calls of this page wait for its host: at most " +
+                        std::to_string(messaging::WaitingBound{}.calls) + " calls or " +
+                        std::to_string(messaging::WaitingBound{}.bytes >> 20) +
+                        " MB of arguments wait at a time; call again once some are answered",
+                    messaging::kQueueFullError));
+                if (scriptable::ActivityLogged()) {
+                    scriptable::LogCall(queued->origin, queued->method, "refused", 0.0);
+                }
+            }
         }
         // The input closed: the browser has gone (a tab closed ends its
         // host). What still runs is cancelled; the pool waits for it.

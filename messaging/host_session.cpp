@@ -8,10 +8,6 @@
 namespace messaging {
 namespace {
 
-std::string ErrorAnswer(const std::string& id, const std::string& message) {
-    return "{\"id\":" + id + ",\"error\":" + JsonString(message) + "}";
-}
-
 standin::Value Argument(RequestMember& member) {
     if (member.composite) return standin::ObjectRef{};
     struct Visitor {
@@ -93,19 +89,19 @@ Reading ReadRequest(std::string_view text, const ArityFunction& arity,
                     const OriginFunction& originAllowed, const PolicyFunction& policy) {
     auto parsed = ParseRequest(text, kMostArguments);
     if (const auto* error = std::get_if<JsonError>(&parsed)) {
-        return Answer{"null", ErrorAnswer("null", "bad request: " + error->message + " at byte " +
-                                                      std::to_string(error->offset))};
+        return ErrorAnswer(
+            "null", "bad request: " + error->message + " at byte " + std::to_string(error->offset));
     }
     Request& request = std::get<Request>(parsed);
-    if (!request.isObject) return Answer{"null", ErrorAnswer("null", "bad request: not an object")};
+    if (!request.isObject) return ErrorAnswer("null", "bad request: not an object");
     if (!request.id.present) {
-        return Answer{"null", ErrorAnswer("null", "bad request: no \"id\" number or string")};
+        return ErrorAnswer("null", "bad request: no \"id\" number or string");
     }
     const auto id = IdText(request.id);
     if (!id) {
-        return Answer{"null", ErrorAnswer("null",
-                                          "bad request: an \"id\" is an integer within 2^53 or a "
-                                          "string of at most 256 characters")};
+        return ErrorAnswer("null",
+                           "bad request: an \"id\" is an integer within 2^53 or a "
+                           "string of at most 256 characters");
     }
     const auto* method = request.method.present && !request.method.composite
                              ? std::get_if<std::string>(&request.method.value.value)
@@ -120,16 +116,15 @@ Reading ReadRequest(std::string_view text, const ArityFunction& arity,
             origin = *text;
     }
     if (originAllowed && !originAllowed(origin)) {
-        return Answer{*id, ErrorAnswer(*id,
-                                       "the administrator's origin policy does not allow "
-                                       "this page's origin")};
+        return ErrorAnswer(*id,
+                           "the administrator's origin policy does not allow this page's origin",
+                           kPolicyRefusedError);
     }
-    if (!method) return Answer{*id, ErrorAnswer(*id, "bad request: no \"method\" string")};
-    if (!request.argsIsArray)
-        return Answer{*id, ErrorAnswer(*id, "bad request: no \"args\" array")};
+    if (!method) return ErrorAnswer(*id, "bad request: no \"method\" string");
+    if (!request.argsIsArray) return ErrorAnswer(*id, "bad request: no \"args\" array");
 
     const auto count = arity(*method);
-    if (!count) return Answer{*id, ErrorAnswer(*id, "exception during invocation")};
+    if (!count) return ErrorAnswer(*id, "exception during invocation", kInvocationError);
     if (request.argCount != *count) return Answer{*id, "{\"id\":" + *id + "}"};
     PreparedCall call{*id, *method, {}, std::move(origin)};
     call.args.reserve(request.argValues.size());
@@ -138,12 +133,18 @@ Reading ReadRequest(std::string_view text, const ArityFunction& arity,
 }
 
 Answer AnswerCall(const std::string& id, const standin::CallOutcome& outcome) {
-    if (outcome.exception) return {id, ErrorAnswer(id, *outcome.exception)};
+    if (outcome.exception) return ErrorAnswer(id, *outcome.exception, kInvocationError);
     return {id, "{\"id\":" + id + ResultMember(outcome.value) + "}"};
 }
 
+Answer ErrorAnswer(const std::string& id, const std::string& message, std::string_view name) {
+    std::string text = "{\"id\":" + id + ",\"error\":" + JsonString(message);
+    if (!name.empty()) text += ",\"name\":" + JsonString(std::string(name));
+    return {id, text + "}"};
+}
+
 Answer CancelledAnswer(const std::string& id) {
-    return {id, "{\"id\":" + id + ",\"error\":\"the call was cancelled\",\"name\":\"AbortError\"}"};
+    return ErrorAnswer(id, "the call was cancelled", kAbortError);
 }
 
 std::string ProgressMessage(const std::string& id, const ProgressReport& report) {

@@ -76,6 +76,16 @@ using Reading = std::variant<Answer, PreparedCall, Cancel>;
 Reading ReadRequest(std::string_view request, const ArityFunction& arity,
                     const OriginFunction& originAllowed = {}, const PolicyFunction& policy = {});
 Answer AnswerCall(const std::string& id, const standin::CallOutcome& outcome);
+
+// The names an error answer may carry, so that a page tells its errors apart
+// without reading their words; the extension and the client add their own
+// (see docs/script-api.md, "Errors").
+inline constexpr std::string_view kAbortError = "AbortError";
+inline constexpr std::string_view kInvocationError = "InvocationError";
+inline constexpr std::string_view kPolicyRefusedError = "PolicyRefusedError";
+inline constexpr std::string_view kQueueFullError = "QueueFullError";
+// {"id": n, "error": message[, "name": name]}
+Answer ErrorAnswer(const std::string& id, const std::string& message, std::string_view name = {});
 // {"id": n, "error": "the call was cancelled", "name": "AbortError"}
 Answer CancelledAnswer(const std::string& id);
 // {"id": n, "progress": {"entriesDone", "bytesDone"[, "entriesTotal", "bytesTotal"]}}

@@ -396,6 +396,56 @@ TreePath TreePath::Child(const std::wstring& name) const {
     return TreePath(std::move(text));
 }
 
+std::wstring ComparableText(const TreePath& path) {
+    // The longest part that is there, in its long form; the rest as given.
+    // Paths that fit go without the "\\?\" prefix, with which not every
+    // implementation resolves short names; the prefix is left out of the
+    // text either way.
+    std::wstring head = path.Text(), tail;
+    // Only a name with a tilde can be a short one: other paths are not
+    // asked about, which costs a listing of every folder on the way.
+    const bool mayBeShort = head.find(L'~') != std::wstring::npos;
+    const bool unc = head.compare(0, 8, L"\\\\?\\UNC\\") == 0;
+    if (head.size() < MAX_PATH + 4) head = unc ? L"\\" + head.substr(7) : head.substr(4);
+    const size_t kRoot = head.compare(0, 4, L"\\\\?\\") == 0 ? 7 : 3;  // past "C:\"
+    while (mayBeShort) {
+        const DWORD needed =
+            PLATFORM_CALL("GetLongPathNameW", 0, GetLongPathNameW(head.c_str(), nullptr, 0));
+        if (needed > 0) {
+            std::wstring resolved(needed, L'\0');
+            const DWORD length = PLATFORM_CALL(
+                "GetLongPathNameW", 0, GetLongPathNameW(head.c_str(), resolved.data(), needed));
+            if (length > 0 && length < needed) {
+                resolved.resize(length);
+                head = std::move(resolved);
+                break;
+            }
+        }
+        const size_t slash = head.find_last_of(L'\\');
+        if (slash == std::wstring::npos || slash < kRoot) break;
+        tail.insert(0, head, slash, std::wstring::npos);
+        head.resize(slash);
+    }
+    std::wstring text = head + tail;
+    if (text.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+        text = L"\\" + text.substr(7);
+    } else if (text.compare(0, 4, L"\\\\?\\") == 0) {
+        text = text.substr(4);
+    }
+    // The case every spelling maps to, the same in every locale.
+    std::wstring upper(text.size(), L'\0');
+    const int mapped =
+        text.empty()
+            ? 0
+            : PLATFORM_CALL("LCMapStringEx", 0,
+                            LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.c_str(),
+                                          static_cast<int>(text.size()), upper.data(),
+                                          static_cast<int>(upper.size()), nullptr, nullptr, 0));
+    if (mapped == static_cast<int>(text.size())) return upper;
+    for (wchar_t& c : text) c = (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
+    return text;
+}
+
 PathState StateOf(const TreePath& path) {
     PathState state;
     const DWORD attributes = PLATFORM_CALL("GetFileAttributesW", INVALID_FILE_ATTRIBUTES,

@@ -59,6 +59,12 @@ struct PathState {
 };
 PathState StateOf(const TreePath& path);
 
+// The path as it compares with every other name of the same file or folder:
+// the part of it that is there in its long form (short 8.3 names resolved),
+// and all of it in the upper case the file system compares names in. Two
+// names of one folder give the same text; it touches nothing.
+std::wstring ComparableText(const TreePath& path);
+
 struct FolderListing {
     bool complete = false;           // every entry was read; false also for a missing folder
     std::vector<TreeEntry> entries;  // "." and ".." left out

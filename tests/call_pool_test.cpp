@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <random>
 #include <thread>
@@ -70,7 +71,7 @@ TEST(CallPool, OverlappingCallsRunOneAfterAnotherInTheirOrder) {
             call->scopes = ScopesOf("outerName, workspaceName, innerName",
                                     Texts({"T", "w" + std::to_string(random() % 5), "I"}));
             calls.push_back(call);
-            pool.Add(call);
+            ASSERT_TRUE(pool.Add(call, {1000, SIZE_MAX}));
         }
         pool.Drain();
     }
@@ -89,6 +90,42 @@ TEST(CallPool, OverlappingCallsRunOneAfterAnotherInTheirOrder) {
         }
     }
     EXPECT_TRUE(concurrent) << "calls on different workspaces never ran side by side";
+}
+
+// What waits is bounded by calls and by bytes of arguments, running calls
+// aside; one call of any size is taken when nothing waits.
+TEST(CallPool, WhatWaitsIsBoundedAndOneCallOfAnySizeIsTaken) {
+    std::mutex gate;
+    std::unique_lock<std::mutex> closed(gate);
+    std::atomic<int> started{0};
+    messaging::CallPool pool(1, [&](size_t, messaging::PoolCall&) {
+        ++started;
+        const std::lock_guard<std::mutex> pass(gate);
+    });
+    const auto call = [](size_t bytes) {
+        auto made = std::make_shared<messaging::PoolCall>();
+        made->args = Texts({std::string(bytes, 'x'), "w"});
+        return made;
+    };
+    // A call of 500 bytes runs and holds the one worker.
+    const auto running = [&](int number) {
+        ASSERT_TRUE(pool.Add(call(500), {3, 100}));
+        while (started < number) std::this_thread::yield();
+    };
+    const messaging::WaitingBound bound{3, 100};
+    running(1);
+    EXPECT_TRUE(pool.Add(call(150), bound)) << "one call of any size when none waits";
+    EXPECT_FALSE(pool.Add(call(1), bound)) << "over the bytes";
+    closed.unlock();
+    pool.Drain();
+    closed.lock();
+    running(3);
+    EXPECT_TRUE(pool.Add(call(40), bound));
+    EXPECT_TRUE(pool.Add(call(40), bound));
+    EXPECT_TRUE(pool.Add(call(1), bound));
+    EXPECT_FALSE(pool.Add(call(1), bound)) << "over the count";
+    closed.unlock();
+    pool.Drain();
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -231,8 +232,8 @@ class HostLongCalls : public testing_support::WorkspaceTest {
 };
 
 // A quick call is answered while a copy runs; the copy reports how far it is,
-// growing, with the totals counted first, and never after its answer; a
-// rename of the copy waits for it.
+// growing, always with the totals, ends its reports with the whole count and
+// never reports after its answer; a rename of the copy waits for it.
 TEST_F(HostLongCalls, AnswersAQuickCallDuringACopyAndKeepsTheWorkspaceOrder) {
     PipedHost host;
     ASSERT_TRUE(host.Started());
@@ -261,6 +262,11 @@ TEST_F(HostLongCalls, AnswersAQuickCallDuringACopyAndKeepsTheWorkspaceOrder) {
             << messages[i];
     }
     EXPECT_EQ(messages[answeredAt], R"({"id":1,"result":true})");
+    ASSERT_GE(answeredAt, 1u);
+    EXPECT_EQ(messages[answeredAt - 1],
+              R"({"id":1,"progress":{"entriesDone":1221,"bytesDone":1200000,)"
+              R"("entriesTotal":1221,"bytesTotal":1200000}})")
+        << "the last report before the answer carries the whole count";
     EXPECT_EQ(messages.back(), R"({"id":3,"result":true})") << "the rename waited for the copy";
     EXPECT_EQ(Files(Ws("Moved")), size_t(kFolders * kFiles));
     RecordProperty("progress messages", std::to_string(progress));
@@ -300,6 +306,156 @@ TEST_F(HostLongCalls, ACancelledCopyStopsAndAClosedInputEndsTheHost) {
             << "the copy ran on after the input closed";
     }
     RecordProperty("ended after (ms)", std::to_string(GetTickCount() - closed));
+}
+
+// Cancels that come at any moment of a short copy: a copy that copied
+// everything keeps its answer, true; one that was stopped is answered
+// AbortError and is not whole. Nothing else is ever answered.
+TEST_F(HostLongCalls, ACancelThatLosesTheRaceKeepsTheAnswer) {
+    for (int d = 0; d < 3; ++d) {
+        const auto folder = Ws("Short") / "Calls" / ("d" + std::to_string(d));
+        std::filesystem::create_directories(folder);
+        for (int f = 0; f < 5; ++f) {
+            testing_support::WriteBytes(folder / ("f" + std::to_string(f)), "abc");
+        }
+    }
+    PipedHost host;
+    ASSERT_TRUE(host.Started());
+    std::mt19937 random(GetTickCount());
+    size_t whole = 0, stopped = 0;
+    for (int i = 1; i <= 60; ++i) {
+        const std::string to = "S" + std::to_string(i);
+        host.Send(Frame("{\"id\":" + std::to_string(i) + R"(,"method":"copyWSFolder","args":[")" +
+                        outer + R"(","In","Short",")" + to + "\"]}"));
+        Sleep(std::uniform_int_distribution<DWORD>(0, 30)(random));
+        host.Send(Frame("{\"id\":" + std::to_string(i) + R"(,"method":"#cancel","args":[]})"));
+        const auto messages = Until(host, std::to_string(i) + ".000000");
+        ASSERT_FALSE(messages.empty());
+        const size_t copied = Files(Ws(to));
+        if (messages.back() == "{\"id\":" + std::to_string(i) + ",\"result\":true}") {
+            EXPECT_EQ(copied, 15u) << "answered true, not whole";
+            ++whole;
+        } else {
+            EXPECT_EQ(messages.back(),
+                      "{\"id\":" + std::to_string(i) +
+                          R"(,"error":"the call was cancelled","name":"AbortError"})");
+            EXPECT_LT(copied, 15u) << "a whole copy answered " << messages.back();
+            ++stopped;
+        }
+    }
+    RecordProperty("whole", std::to_string(whole));
+    RecordProperty("stopped", std::to_string(stopped));
+    EXPECT_EQ(host.WaitForExitCode(), 0u);
+}
+
+// A page that queues more than its host keeps waiting: behind a copy, 64
+// calls on the copy's workspace wait; the rest are refused at once by name,
+// and the host's peak memory stays within its bound. (The bound in bytes is
+// the pool's own test.)
+TEST_F(HostLongCalls, WaitingCallsAreBoundedAndTheExcessIsRefusedByName) {
+    PipedHost host;
+    ASSERT_TRUE(host.Started());
+    host.Send(Copy(1, "Copy"));
+    const auto first = host.Receive();
+    ASSERT_TRUE(first);
+    if (first->find("\"progress\"") == std::string::npos) {
+        GTEST_SKIP() << "the copy ended before anything could wait for it: " << *first;
+    }
+    const size_t before = host.PeakBytes();
+    const std::string big(12 * kMiB, 'v');
+    const auto write = [&](int id, const std::string& value) {
+        return Frame("{\"id\":" + std::to_string(id) +
+                     R"(,"method":"writeWSCurrentView","args":[")" + outer + R"(","Copy","In",")" +
+                     value + "\"]}");
+    };
+    std::string small;
+    for (int id = 10; id < 80; ++id) small += write(id, "grid");  // 64 wait, 6 are refused
+    host.Send(small);
+    host.Send(write(2, big));  // refused, and not kept
+    std::vector<std::string> refused;
+    size_t answered = 0;
+    bool copyBeforeTheSmallOnes = false, smallOneSeen = false;
+    while (answered < 71) {
+        const auto message = host.Receive();
+        ASSERT_TRUE(message);
+        if (message->find("\"progress\"") != std::string::npos) continue;
+        const std::string id = Member(*message, "id");
+        if (id == "1.000000") {
+            copyBeforeTheSmallOnes = !smallOneSeen;
+            continue;
+        }
+        ++answered;
+        smallOneSeen = smallOneSeen || id.size() > 8;  // 10 and on
+        if (Member(*message, "name") == "QueueFullError") {
+            refused.push_back(id.substr(0, id.find('.')));
+            EXPECT_NE(Member(*message, "error").find("at most 64 calls or 32 MB"),
+                      std::string::npos)
+                << *message;
+        } else {
+            EXPECT_EQ(*message, "{\"id\":" + id.substr(0, id.find('.')) + ",\"result\":true}");
+        }
+    }
+    if (copyBeforeTheSmallOnes) GTEST_SKIP() << "the copy ended before the calls behind it came";
+    EXPECT_EQ(refused, (std::vector<std::string>{"74", "75", "76", "77", "78", "79", "2"}));
+    const size_t peak = host.PeakBytes();
+    if (before > 0) {
+        EXPECT_LE(peak, before + 4 * big.size() + 32 * kMiB)
+            << "peak " << peak / kMiB << " MiB, " << before / kMiB << " MiB before";
+    }
+    EXPECT_EQ(host.WaitForExitCode(), 0u);
+}
+
+// Two calls on one workspace never run side by side, whatever name each
+// gives it: a delete by the copy's short 8.3 name, or by a spelling that the
+// ANSI code page reads as the same name in another case, waits for the copy
+// and removes the whole of it.
+TEST_F(HostLongCalls, ADeleteByAnotherNameOfTheFolderWaitsForTheCopy) {
+    struct Case {
+        const char* destination;
+        std::string other;  // empty: its short name
+    } cases[] = {{"LongDestinationName", ""},
+                 // U+00CA and U+00DA in UTF-8: the code page 1252 reads their
+                 // second bytes as S and s with caron.
+                 {"\xC3\x8A", GetACP() == 1252 ? "\xC3\x9A" : "-"}};
+    for (const Case& c : cases) {
+        if (c.other == "-") {
+            ADD_FAILURE() << "the folded spelling needs the ANSI code page 1252, not " << GetACP();
+            continue;
+        }
+        SCOPED_TRACE(c.destination);
+        PipedHost host;
+        ASSERT_TRUE(host.Started());
+        host.Send(Copy(1, c.destination));
+        const auto first = host.Receive();
+        ASSERT_TRUE(first);
+        if (first->find("\"progress\"") == std::string::npos) {
+            GTEST_SKIP() << "the copy ended before anything could wait for it: " << *first;
+        }
+        // The folder as the plug-in names it: the bytes through the narrow
+        // functions.
+        const std::string made = Set().string() + "\\" + c.destination;
+        ASSERT_NE(GetFileAttributesA(made.c_str()), INVALID_FILE_ATTRIBUTES);
+        std::string other = c.other;
+        if (other.empty()) {
+            wchar_t shortPath[MAX_PATH] = {};
+            const std::wstring full = Ws(c.destination).wstring();
+            ASSERT_GT(GetShortPathNameW(full.c_str(), shortPath, MAX_PATH), 0u);
+            other = std::filesystem::path(shortPath).filename().string();
+            ASSERT_NE(other, c.destination) << "the file system gave the folder no short name";
+        }
+        host.Send(Frame("{\"id\":2,\"method\":\"deleteWorkspace\",\"args\":[\"" + outer + "\",\"" +
+                        other + R"(","In"]})"));
+        const auto messages = Until(host, "2.000000");
+        std::vector<std::string> answers;
+        for (const std::string& m : messages) {
+            if (m.find("\"progress\"") == std::string::npos) answers.push_back(m);
+        }
+        EXPECT_EQ(answers, (std::vector<std::string>{R"({"id":1,"result":true})",
+                                                     R"({"id":2,"result":true})"}))
+            << "the delete by " << other << " ran beside the copy";
+        EXPECT_EQ(GetFileAttributesA(made.c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(host.WaitForExitCode(), 0u);
+    }
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ TEST_F(Messaging, JsonValuesArriveAsABrowserPassesThem) {
 TEST_F(Messaging, OnlyAnExactMethodNameReachesThePlugIn) {
     for (const char* name : {R"(fileExists\u0000junk)", "fileExists ", "fileexists", ""}) {
         EXPECT_EQ(Answer(std::string(R"({"id":8,"method":")") + name + R"(","args":["x"]})"),
-                  R"({"id":8,"error":"exception during invocation"})")
+                  R"({"id":8,"error":"exception during invocation","name":"InvocationError"})")
             << name;
     }
     // Another number of arguments than the method takes: undefined, as the
@@ -90,7 +90,7 @@ TEST_F(Messaging, IdsAreIntegersWithinTwoToTheFiftyThirdOrShortStrings) {
 
 TEST_F(Messaging, UnknownNamesAndUnreadableRequestsAreAnsweredWithErrors) {
     EXPECT_EQ(Answer(R"({"id":4,"method":"FileExists","args":[]})"),
-              R"({"id":4,"error":"exception during invocation"})");
+              R"({"id":4,"error":"exception during invocation","name":"InvocationError"})");
     EXPECT_EQ(Answer("{\"id\":5,"),
               R"({"id":null,"error":"bad request: a member name was expected at byte 8"})");
     EXPECT_EQ(Answer(R"([1])"), R"({"id":null,"error":"bad request: not an object"})");
@@ -112,7 +112,7 @@ TEST_F(Messaging, UnknownNamesAndUnreadableRequestsAreAnsweredWithErrors) {
         EXPECT_EQ(Answer(text).rfind(R"({"id":null,"error":"bad request: )", 0), 0u) << text;
     }
     EXPECT_EQ(Answer(R"({"id":8,"method":"fileExists\u0000","args":["a"]})"),
-              R"({"id":8,"error":"exception during invocation"})");
+              R"({"id":8,"error":"exception during invocation","name":"InvocationError"})");
     // Ids are counted in characters, not bytes.
     std::string wide;
     for (int i = 0; i < 256; ++i) wide += "\xC3\xA9";
@@ -162,7 +162,7 @@ TEST(HostProgram, AnswersInOrderAndCarriesOnAfterWhatItCannotRead) {
                   R"({"id":1,"result":false})",
                   R"({"id":null,"error":"bad request: a length of 0 bytes"})",
                   R"({"id":null,"error":"bad request: a member name was expected at byte 1"})",
-                  R"({"id":2,"error":"exception during invocation"})",
+                  R"({"id":2,"error":"exception during invocation","name":"InvocationError"})",
                   R"({"id":null,"error":"bad request: the input ended inside a message"})"}));
 }
 

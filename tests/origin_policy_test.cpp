@@ -208,7 +208,7 @@ TEST(OriginPolicyHost, RequestsFromOtherOriginsAreRefusedBeforeTheyReachThePlugI
     EXPECT_EQ(answer(R"({"id":5,"method":"#policy","args":[]})"),
               R"({"id":5,"policy":["https://calls.example"]})");
     const std::string refused =
-        R"(,"error":"the administrator's origin policy does not allow this page's origin"})";
+        R"(,"error":"the administrator's origin policy does not allow this page's origin","name":"PolicyRefusedError"})";
     EXPECT_EQ(
         answer(R"({"id":1,"method":"fileExists","args":["x"],"origin":"https://calls.example"})"),
         R"({"id":1,"result":true})");

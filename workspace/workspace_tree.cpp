@@ -200,6 +200,9 @@ bool CopyTree(const TreePath& from, const TreePath& to, const ProgressFunction& 
     bool stopped = false;
     Tally tally = TallyFor(TreeWalk::Copy, from, progress, stopped);
     if (stopped) return false;
+    // A stop is acted on before the next entry, never after the last one: a
+    // copy that has copied everything answers as a whole copy.
+    bool goOn = true;
     while (!pending.empty()) {
         const Pair pair = std::move(pending.back());
         pending.pop_back();
@@ -219,6 +222,7 @@ bool CopyTree(const TreePath& from, const TreePath& to, const ProgressFunction& 
             }
         }
         for (const TreeEntry& entry : listing.entries) {
+            if (!goOn) return false;
             const auto found = there.find(Folded(entry.name));
             const TreeEntry* existing = found == there.end() ? nullptr : &found->second;
             switch (StepFor(TreeWalk::Copy, TraitsOf(entry))) {
@@ -243,7 +247,7 @@ bool CopyTree(const TreePath& from, const TreePath& to, const ProgressFunction& 
                     whole = false;  // nothing is copied through a link
                     break;
             }
-            if (!tally.Done(entry)) return false;
+            goOn = tally.Done(entry);
         }
     }
     return whole;
