@@ -3,18 +3,23 @@
 // includes it too (as npDravenilFileAccess.js) to run wherever the plug-in is
 // installed instead. A page that already has the API keeps it.
 //
-// DravenilFileAccess.ready() finds the route once: the extension's, when its
-// relay answers in this page, else the plug-in's, when the browser has a
-// plug-in for the MIME type (the client writes the hidden embed itself). Every
-// method returns a promise of exactly what the plug-in's method gives; a
-// throw of the plug-in's object becomes a rejection. Before any route is
-// used, the arguments are checked against the method's signature: a wrong
-// count or type rejects with a TypeError naming the method and the argument,
-// and a name that is not a method rejects with "exception during invocation:
-// NAME". After its arguments a call may take {onProgress, signal}: on the
-// extension's route the host reports how far a long call is, and an aborted
-// signal stops it (the promise then rejects with an AbortError). The
-// plug-in's calls answer at once and cannot be followed or stopped.
+// DravenilFileAccess.ready({timeout}) finds the route: the extension's, when
+// its relay answers in this page and the extension can serve it now, else the
+// plug-in's, when the browser has a plug-in for the MIME type (the client
+// writes the hidden embed itself). A page loaded before the extension could
+// serve it (the browser's first page) waits for the extension to announce
+// itself, up to `timeout` ms (15 s). A rejected ready() may be called again
+// and looks afresh. Every method returns a promise of exactly what the
+// plug-in's method gives. Before any route is used, the arguments are checked
+// against the method's signature. After its arguments a call may take
+// {onProgress, signal}: on the extension's route the host reports how far a
+// long call is, and an aborted signal stops it. The plug-in's calls answer at
+// once and cannot be followed or stopped.
+//
+// Every rejection carries a name from one small set (see docs/script-api.md,
+// "Errors"): TypeError and RangeError for arguments, InvocationError,
+// NotInstalledError, HostMissingError, HostForbiddenError, HostEndedError,
+// PolicyRefusedError, QueueFullError and AbortError.
 // DravenilFileAccess.parse reads the bracketed result texts.
 (() => {
   "use strict";
@@ -35,6 +40,13 @@
     return new DOMException("the call was cancelled", "AbortError");
   }
 
+  // An Error whose name a page branches on.
+  function namedError(name, message) {
+    const error = new Error(message);
+    Object.defineProperty(error, "name", { value: name, configurable: true, writable: true });
+    return error;
+  }
+
   // The options a call may take after its arguments: {onProgress, signal}.
   function isOptions(value) {
     return value !== null && typeof value === "object" && !Array.isArray(value);
@@ -45,7 +57,8 @@
   function checkCall(method, args) {
     const parameters = typeof method === "string" ? DRAVENIL_METHODS.get(method) : undefined;
     if (!parameters) {
-      throw new Error(`exception during invocation: ${typeof method === "string" ? method : describe(method)}`);
+      throw namedError("InvocationError",
+        `exception during invocation: ${typeof method === "string" ? method : describe(method)}`);
     }
     let options = {};
     if (args.length === parameters.length + 1 && isOptions(args[args.length - 1])) {
@@ -90,9 +103,28 @@
     return version;
   }
 
-  function extensionRoute(version) {
-    const pending = new Map();
-    let nextId = 1;
+  // The extension's version once a relay put into this page after it loaded
+  // announces itself; nothing after `ms`.
+  function announcedVersion(ms) {
+    return new Promise((resolve) => {
+      const listen = (event) => done(String(event.detail));
+      const timer = setTimeout(() => done(undefined), ms);
+      function done(version) {
+        clearTimeout(timer);
+        document.removeEventListener("dravenil-extension-here", listen);
+        resolve(version);
+      }
+      document.addEventListener("dravenil-extension-here", listen);
+    });
+  }
+
+  // One listener per page for what the relay posts back, by id.
+  const pending = new Map();
+  let nextId = 1;
+  let listening = false;
+  function listen() {
+    if (listening) return;
+    listening = true;
     window.addEventListener("message", (event) => {
       const data = event.data;
       if (event.source !== window || !data || data.source !== "dravenil-extension") return;
@@ -108,29 +140,43 @@
       }
       pending.delete(data.id);
       waiting.settled();
-      if (data.aborted) waiting.reject(abortError());
-      else if (data.error !== undefined) waiting.reject(new Error(data.error));
-      else waiting.resolve(data.result);
+      if (data.name === "AbortError") waiting.reject(abortError());
+      else if (data.error !== undefined) waiting.reject(namedError(data.name || "InvocationError", data.error));
+      else waiting.resolve(data.ready !== undefined ? data.ready : data.result);
     });
-    // A cancelled call rejects once the host has stopped it: what it has done
-    // by then is done. A call that ended first keeps its answer.
-    const send = (method, args, { onProgress, signal }) => new Promise((resolve, reject) => {
-      const bytes = args.reduce((sum, arg) => sum + (typeof arg === "string" ? new Blob([arg]).size : 5), 0);
-      if (bytes > kMaxRequestBytes) throw new RangeError("the arguments cannot be sent: more than 64 MB");
+  }
+
+  // Posts `message` to the relay with a fresh id; settles with its answer.
+  function post(message, { onProgress, signal } = {}) {
+    listen();
+    return new Promise((resolve, reject) => {
       const id = nextId++;
       const cancel = () => window.postMessage({ source: "dravenil-page", cancel: id }, window.location.origin);
       if (signal) signal.addEventListener("abort", cancel, { once: true });
       const settled = () => signal && signal.removeEventListener("abort", cancel);
       pending.set(id, { resolve, reject, settled, onProgress: onProgress || (() => {}) });
       try {
-        window.postMessage({ source: "dravenil-page", id, method, args, progress: !!onProgress },
-          window.location.origin);
+        window.postMessage({ source: "dravenil-page", ...message(id) }, window.location.origin);
       } catch (error) {
         pending.delete(id);
         settled();
         throw error;
       }
     });
+  }
+
+  // The extension's route, once the extension says it can serve this page
+  // (it has learned the policy, the host answers, the policy names the
+  // page's origin); else its named error.
+  async function extensionRoute(version) {
+    await post((id) => ({ status: id }));
+    // A cancelled call rejects once the host has stopped it: what it has done
+    // by then is done. A call that ended first keeps its answer.
+    const send = (method, args, options) => {
+      const bytes = args.reduce((sum, arg) => sum + (typeof arg === "string" ? new Blob([arg]).size : 5), 0);
+      if (bytes > kMaxRequestBytes) throw new RangeError("the arguments cannot be sent: more than 64 MB");
+      return post((id) => ({ id, method, args, progress: !!options.onProgress }), options);
+    };
     return { route: { route: "extension", version }, send };
   }
 
@@ -154,11 +200,17 @@
           resolve({
             route: { route: "plugin", version },
             // The plug-in answers at once: nothing to follow or stop.
-            send: async (method, args) => embed[method](...args),
+            send: async (method, args) => {
+              try {
+                return embed[method](...args);
+              } catch (error) {
+                throw namedError("InvocationError", String(error && error.message ? error.message : error));
+              }
+            },
           });
         } else if (Date.now() - started > kPluginWaitMs) {
-          reject(new Error("the plug-in gave this page no object: its origin policy may not serve " +
-            "this page's origin (see npDravenilFileAccessHost.exe --check)"));
+          reject(namedError("PolicyRefusedError", "the plug-in gave this page no object: its origin " +
+            "policy may not serve this page's origin (see npDravenilFileAccessHost.exe --check)"));
         } else {
           setTimeout(poll, 50);
         }
@@ -167,17 +219,37 @@
     });
   }
 
+  // How long a page loaded before the extension could serve it waits.
+  const kReadyWaitMs = 15000;
+
+  function noRoute() {
+    const origin = typeof location !== "undefined" ? location.origin : "none";
+    return namedError("NotInstalledError", `no route to the file access plug-in for ${origin}: ` +
+      "the extension is not installed, or does not serve this origin because the administrator's " +
+      "origin policy does not name it or its native-messaging host is missing or does not allow it; " +
+      `and no plug-in is registered for ${kMimeType}. npDravenilFileAccessHost.exe --check ${origin} ` +
+      "says which");
+  }
+
+  async function findRoute(timeout) {
+    const version = extensionVersion();
+    if (version !== undefined) return extensionRoute(version);
+    const plugin = typeof document !== "undefined" ? pluginRoute() : undefined;
+    if (plugin) return plugin;
+    if (typeof document === "undefined") throw noRoute();
+    const announced = await announcedVersion(timeout);
+    if (announced !== undefined) return extensionRoute(announced);
+    throw noRoute();
+  }
+
+  // The route, found once; looked for afresh after a failure.
   let found = null;
-  function route() {
+  function route(timeout = kReadyWaitMs) {
     if (!found) {
-      found = Promise.resolve().then(() => {
-        const version = extensionVersion();
-        if (version !== undefined) return extensionRoute(version);
-        const plugin = typeof document !== "undefined" ? pluginRoute() : undefined;
-        if (plugin) return plugin;
-        throw new Error("no route to the file access plug-in: the extension does not serve this " +
-          `page's origin (${typeof location !== "undefined" ? location.origin : "none"}) or is not ` +
-          `installed, and no plug-in is registered for ${kMimeType}`);
+      const finding = findRoute(timeout);
+      found = finding;
+      finding.catch(() => {
+        if (found === finding) found = null;
       });
     }
     return found;
@@ -191,7 +263,11 @@
     return send(method, args, options);
   }
 
-  const api = { ready: async () => (await route()).route, call, parse: DravenilParse };
+  const ready = async (options) => {
+    const timeout = options && Number.isFinite(options.timeout) && options.timeout >= 0 ? options.timeout : kReadyWaitMs;
+    return (await route(timeout)).route;
+  };
+  const api = { ready, call, parse: DravenilParse };
   for (const name of DRAVENIL_METHODS.keys()) api[name] = (...args) => call(name, ...args);
   if (typeof window !== "undefined" && !window.DravenilFileAccess) {
     Object.defineProperty(window, "DravenilFileAccess", { value: Object.freeze(api) });

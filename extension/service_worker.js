@@ -6,18 +6,23 @@
 //
 // Which pages are served is the administrator's origin policy on this
 // machine, which the host reads: the worker asks the host for it, registers
-// the page scripts for exactly those origins, and asks again whenever a tab
-// starts loading, so that a changed policy holds from the next page on. Until
-// the policy is known, no page is served. Requests are forwarded only from
-// pages whose origin, as the browser reports it, the policy names; the host
-// checks each request again.
+// the page scripts for exactly those origins, puts them into the tabs already
+// open on those origins (a page loaded with the browser, before the policy
+// was known), and asks again whenever a tab starts loading, so that a changed
+// policy holds from the next page on. Until the policy is known, no page is
+// served. Requests are forwarded only from pages whose origin, as the browser
+// reports it, the policy names; the host checks each request again.
+//
+// Each document reaches the worker over a port of its own (see relay.js); a
+// call is one record, kept by its document and by its host connection, and
+// ended in one place. Every error a page gets carries a name.
 "use strict";
 // Chromium runs this as a service worker; Firefox as a background script
 // after methods.js.
 if (typeof importScripts === "function") importScripts("methods.js");
 const HOST = "com.dravenil.fileaccess";
 const FIREFOX = chrome.runtime.getURL("").startsWith("moz-extension:");
-const connections = new Map(); // tab id -> { port, nextId, pending, parts }
+const connections = new Map(); // tab id -> { port, nextId, calls: host id -> call, parts }
 
 // ---- The policy in force ----------------------------------------------------
 
@@ -104,6 +109,7 @@ function refreshPolicy() {
       served = answer.policy;
       hostProblem = "";
       await register(served);
+      await serveOpenTabs(served);
     } else {
       hostProblem = answer.error;
     }
@@ -111,6 +117,34 @@ function refreshPolicy() {
     return served;
   });
   return asking;
+}
+
+// Puts the page scripts into the top frames of the tabs already open on an
+// origin the policy serves: registered scripts reach only pages loaded after
+// them. A page that has them already keeps what it has.
+async function serveOpenTabs(policy) {
+  let tabs = [];
+  try {
+    tabs = await chrome.tabs.query({});
+  } catch (error) {
+    return;
+  }
+  for (const tab of tabs) {
+    let origin;
+    try {
+      origin = new URL(tab.url || "").origin;
+    } catch (error) {
+      continue;
+    }
+    if (!(policy === "*" ? /^https?:/.test(origin) : Array.isArray(policy) && policy.includes(origin))) continue;
+    const target = { tabId: tab.id, frameIds: [0] };
+    try {
+      await chrome.scripting.executeScript({ target, files: ["npDravenilFileAccess.js"], world: "MAIN" });
+      await chrome.scripting.executeScript({ target, files: ["relay.js"] });
+    } catch (error) {
+      // A tab that went away or is showing something else meanwhile.
+    }
+  }
 }
 
 function serves(origin) {
@@ -127,32 +161,48 @@ chrome.tabs.onUpdated.addListener((tabId, change) => {
 // ---- Calls ---------------------------------------------------------------------
 
 // What a page is told when the host could not be reached or went away, in
-// words an administrator can act on.
+// words an administrator can act on, with the name a page branches on.
 function hostError(reason) {
-  if (/not found/i.test(reason)) {
-    return `the file access host is not installed for this browser: ${HOST} (npDravenilFileAccessHost.exe) ` +
-      "is set up by the Dravenil File Access Plugin package, which registers its manifest under " +
-      `HKLM\\Software\\<browser>\\NativeMessagingHosts\\${HOST} on Windows (${reason})`;
+  // Chromium's words, then Firefox's.
+  if (/not found|no such native application/i.test(reason)) {
+    return {
+      name: "HostMissingError",
+      error: `the file access host is not installed for this browser: ${HOST} (npDravenilFileAccessHost.exe) ` +
+        "is set up by the Dravenil File Access Plugin package, which registers its manifest under " +
+        `HKLM\\Software\\<browser>\\NativeMessagingHosts\\${HOST} on Windows (${reason})`,
+    };
   }
-  if (/forbidden/i.test(reason)) {
-    return `the file access host's manifest does not allow this extension (${chrome.runtime.id}): ` +
-      `install the package built for it (${reason})`;
+  if (/forbidden|does not have permission/i.test(reason)) {
+    return {
+      name: "HostForbiddenError",
+      error: `the file access host's manifest does not allow this extension (${chrome.runtime.id}): ` +
+        `install the package built for it (${reason})`,
+    };
   }
-  return "the file access host ended" + (reason ? `: ${reason}` : "");
+  return { name: "HostEndedError", error: "the file access host ended" + (reason ? `: ${reason}` : "") };
 }
 
-// Ends a connection: every call still waiting on it rejects with `error`.
-function drop(tabId, connection, error) {
+const kPolicyRefused = {
+  name: "PolicyRefusedError",
+  error: "the administrator's origin policy does not allow this page's origin",
+};
+
+// A call: the document that made it (`page`), its id there, its id on the
+// host connection, and whether the page follows its progress.
+function finish(call, answer) {
+  call.connection.calls.delete(call.hostId);
+  call.page.calls.delete(call.pageId);
+  call.page.send({ ...answer, id: call.pageId });
+}
+
+// Ends a host connection: every call still waiting on it is told `answer`.
+function drop(tabId, connection, answer) {
   if (connections.get(tabId) === connection) connections.delete(tabId);
-  for (const respond of connection.pending.values()) respond({ error });
-  connection.pending.clear();
-  connection.progress.clear();
-  connection.byPage.clear();
+  for (const call of [...connection.calls.values()]) finish(call, answer);
 }
 
 function connect(tabId) {
-  const connection = { port: chrome.runtime.connectNative(HOST), nextId: 1, pending: new Map(),
-                       parts: new Map(), progress: new Map(), byPage: new Map() };
+  const connection = { port: chrome.runtime.connectNative(HOST), nextId: 1, calls: new Map(), parts: new Map() };
   connection.port.onMessage.addListener((message) => {
     if (message.parts !== undefined) {
       const parts = connection.parts.get(message.id) || [];
@@ -162,101 +212,117 @@ function connect(tabId) {
       connection.parts.delete(message.id);
       message = JSON.parse(parts.join(""));
     }
-    if (message.progress !== undefined) {
-      const forward = connection.progress.get(message.id);
-      if (forward) forward(message.progress);
-      return;
-    }
     // Answers come in any order, matched by id. One the host could give no
     // id (a request it could not read) belongs to no call in particular:
     // every call waiting on the connection is told, and the next call
     // starts a new host.
     if (message.id === null) {
       connection.port.disconnect();
-      drop(tabId, connection, message.error || "the file access host could not read a request");
+      drop(tabId, connection, hostError(message.error || "it could not read a request"));
       return;
     }
-    const respond = connection.pending.get(message.id);
-    if (!respond) return;
-    respond(message);
+    const call = connection.calls.get(message.id);
+    if (!call) return;
+    if (message.progress !== undefined) {
+      if (call.progress) call.page.send({ id: call.pageId, progress: message.progress });
+      return;
+    }
+    if (message.error !== undefined) {
+      finish(call, { error: message.error, name: message.name || "InvocationError" });
+    } else {
+      finish(call, "result" in message ? { result: message.result } : {});
+    }
   });
   connection.port.onDisconnect.addListener(() => {
-    const reason = chrome.runtime.lastError ? chrome.runtime.lastError.message : "";
-    drop(tabId, connection, hostError(reason));
+    drop(tabId, connection, hostError(chrome.runtime.lastError ? chrome.runtime.lastError.message : ""));
   });
   connections.set(tabId, connection);
   return connection;
 }
 
-// A page's call, as its frame and its own id name it.
-const pageKey = (sender, pageId) => `${sender.frameId}:${pageId}`;
-
-// The page cancels a call: the host stops it at the next entry, and its
-// answer says so.
-function cancel(request, sender) {
-  const connection = connections.get(sender.tab ? sender.tab.id : -1);
-  const id = connection && connection.byPage.get(pageKey(sender, request.cancel));
-  if (id === undefined) return;
+// Stops a call at the host; it is answered when the host has stopped it.
+function cancel(call) {
   try {
-    connection.port.postMessage({ id, method: "#cancel", args: [] });
+    call.connection.port.postMessage({ id: call.hostId, method: "#cancel", args: [] });
   } catch (error) {
     // The host is gone: the call has been told already.
   }
 }
 
-function forward(request, sender, sendResponse) {
+// Whether the page may be served now: undefined when it may, else the error.
+function refusal(page) {
   if (served === undefined) {
-    sendResponse({ error: hostProblem ? hostError(hostProblem) : "the origin policy in force is not known yet" });
-    return;
+    return hostProblem ? hostError(hostProblem)
+      : { name: "HostEndedError", error: "the origin policy in force is not known yet" };
   }
-  const origin = sender.origin || (sender.url ? new URL(sender.url).origin : "");
-  if (sender.id !== chrome.runtime.id || !serves(origin)) {
-    sendResponse({ error: "this page's origin may not use the file access host" });
-    return;
+  if (!serves(page.origin)) return kPolicyRefused;
+  if (hostProblem) return hostError(hostProblem);
+  return undefined;
+}
+
+function call(page, request) {
+  if (page.calls.has(request.id)) return;
+  const refused = refusal(page);
+  if (refused) return page.send({ ...refused, id: request.id });
+  if (typeof request.method !== "string" || !DRAVENIL_METHODS.has(request.method)) {
+    return page.send({ id: request.id, error: "exception during invocation", name: "InvocationError" });
   }
-  if (!request || typeof request.method !== "string" || !DRAVENIL_METHODS.has(request.method)) {
-    sendResponse({ error: "exception during invocation" });
-    return;
+  let connection;
+  try {
+    connection = connections.get(page.tabId) || connect(page.tabId);
+  } catch (error) {
+    return page.send({ id: request.id, ...hostError(String(error && error.message ? error.message : error)) });
   }
-  const tabId = sender.tab ? sender.tab.id : -1;
-  const connection = connections.get(tabId) || connect(tabId);
-  const id = connection.nextId++;
-  const key = pageKey(sender, request.pageId);
-  connection.pending.set(id, (answer) => {
-    connection.pending.delete(id);
-    connection.progress.delete(id);
-    if (connection.byPage.get(key) === id) connection.byPage.delete(key);
-    sendResponse(answer);
-  });
-  connection.byPage.set(key, id);
-  if (request.wantsProgress && tabId >= 0) {
-    connection.progress.set(id, (progress) => {
-      chrome.tabs.sendMessage(tabId, { source: "dravenil-progress", pageId: request.pageId, progress },
-        { frameId: sender.frameId }, () => void chrome.runtime.lastError);
-    });
-  }
+  const record = { page, pageId: request.id, hostId: connection.nextId++, connection, progress: request.progress === true };
+  connection.calls.set(record.hostId, record);
+  page.calls.set(record.pageId, record);
   try {
     // The sender's origin as the browser reports it, for the administrator's
     // policy the host applies.
-    connection.port.postMessage({ id, method: request.method, args: request.args, origin });
+    connection.port.postMessage({ id: record.hostId, method: request.method, args: request.args, origin: page.origin });
   } catch (error) {
-    connection.pending.delete(id);
-    sendResponse({ error: `the call could not be sent: ${error && error.message ? error.message : error}` });
+    finish(record, { name: "HostEndedError", error: `the call could not be sent: ${error && error.message ? error.message : error}` });
   }
 }
 
-chrome.runtime.onMessage.addListener((request, sender, sendResponse) => {
-  if (request && request.cancel !== undefined) {
-    if (sender.id === chrome.runtime.id) cancel(request, sender);
-    return false;
-  }
-  // A worker that has just started knows no policy yet: it asks first.
-  if (served === undefined) {
-    refreshPolicy().then(() => forward(request, sender, sendResponse));
-  } else {
-    forward(request, sender, sendResponse);
-  }
-  return true; // the answer may come later
+chrome.runtime.onConnect.addListener((port) => {
+  if (port.name !== "dravenil-page" || !port.sender || port.sender.id !== chrome.runtime.id) return;
+  const sender = port.sender;
+  const page = {
+    origin: sender.origin || (sender.url ? new URL(sender.url).origin : ""),
+    tabId: sender.tab ? sender.tab.id : -1,
+    calls: new Map(), // the page's id -> call
+    send: (message) => {
+      try {
+        port.postMessage(message);
+      } catch (error) {
+        // The document has gone; its calls are being stopped.
+      }
+    },
+  };
+  port.onMessage.addListener(async (request) => {
+    if (!request || typeof request !== "object") return;
+    // A worker that has just started knows no policy yet: it asks first.
+    if (served === undefined || request.status !== undefined) await refreshPolicy();
+    if (request.cancel !== undefined) {
+      const call = page.calls.get(request.cancel);
+      if (call && serves(page.origin)) cancel(call);
+    } else if (request.status !== undefined) {
+      page.send({ id: request.status, ...(refusal(page) || { ready: true }) });
+    } else {
+      call(page, request);
+    }
+  });
+  // The document went away: what it still runs is stopped, and nothing more
+  // of it is sent anywhere.
+  port.onDisconnect.addListener(() => {
+    for (const call of page.calls.values()) {
+      call.connection.calls.delete(call.hostId);
+      cancel(call);
+    }
+    page.calls.clear();
+    page.send = () => {};
+  });
 });
 
 chrome.tabs.onRemoved.addListener((tabId) => {

@@ -223,7 +223,7 @@ export interface DravenilResultParser {
 /** The route ready() found: the extension's, or the plug-in's embed. */
 /**
  * How far a long call is (copy, delete and usage count entries and bytes; call
- * details count bytes read). The totals come once they are known.
+ * details count bytes read). The last report comes just before the answer.
  */
 export interface DravenilProgress {
   entriesDone: number;
@@ -231,6 +231,12 @@ export interface DravenilProgress {
   entriesTotal?: number;
   bytesTotal?: number;
 }
+
+/** The name of every error a call or ready() rejects with (see the reference). */
+export type DravenilErrorName =
+  | "TypeError" | "RangeError" | "InvocationError" | "NotInstalledError"
+  | "PolicyRefusedError" | "HostMissingError" | "HostForbiddenError"
+  | "HostEndedError" | "QueueFullError" | "AbortError";
 
 /**
  * What a call of the Promise API may take after its arguments. On the
@@ -257,7 +263,7 @@ export interface DravenilRoute {
  */
 export interface DravenilFileAccess {
   /** Resolves once a route is found; rejects when the page has none. */
-  ready(): Promise<DravenilRoute>;
+  ready(options?: { timeout?: number }): Promise<DravenilRoute>;
   /** Calls a method by name. */
   call(name: string, ...args: (string | boolean | DravenilCallOptions)[]): Promise<string | boolean | number | undefined>;
   /** The strict readers of the bracketed result texts. */

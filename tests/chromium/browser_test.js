@@ -423,11 +423,52 @@ async function longCalls(cdp, url) {
   for (const name of ["Long", "Copy", "Part", "Moved", "Again"]) fs.rmSync(path.join(set, name), { recursive: true, force: true });
 }
 
+// What a page of an origin the extension serves is told when the host is
+// missing, when its manifest allows another extension, and when the policy
+// is narrowed after the page loaded: each by its name.
+async function namedErrors(cdp, origin, profile) {
+  const manifest = path.join(profile, "NativeMessagingHosts", "com.dravenil.fileaccess.json");
+  const kept = fs.readFileSync(manifest);
+  const readyIn = (url) => evaluateIn(cdp, url,
+    "DravenilFileAccess.ready().then((r) => 'ready ' + r.route, (e) => e.name + ': ' + e.message)");
+  const seen = {};
+  try {
+    const narrowed = await evaluateIn(cdp, origin + "/client", `(async () => {
+      await DravenilFileAccess.ready();
+      await fetch("/narrow");
+      return DravenilFileAccess.fileExists("C:\\\\windows\\\\win.ini").then(String, (e) => e.name + ": " + e.message);
+    })()`);
+    seen.narrowed = narrowed;
+    fs.rmSync(manifest);
+    await new Promise((r) => setTimeout(r, 1200));
+    seen.missing = await readyIn(origin + "/client");
+    const other = JSON.parse(kept.toString());
+    other.allowed_origins = ["chrome-extension://abcdefghijklmnopabcdefghijklmnop/"];
+    fs.writeFileSync(manifest, JSON.stringify(other));
+    await new Promise((r) => setTimeout(r, 1200));
+    seen.forbidden = await readyIn(origin + "/client");
+  } finally {
+    fs.writeFileSync(manifest, kept);
+    setPolicy(origin);
+  }
+  const expected = {
+    narrowed: /^PolicyRefusedError: the administrator's origin policy does not allow this page's origin$/,
+    missing: /^HostMissingError: the file access host is not installed for this browser: /,
+    forbidden: /^HostForbiddenError: the file access host's manifest does not allow this extension /,
+  };
+  console.log(`browser: a served page is told ${Object.values(seen).map((v) => String(v).split(":")[0]).join(", ")}`);
+  for (const [what, pattern] of Object.entries(expected)) {
+    if (!pattern.test(String(seen[what]))) fail(`${what}: ${String(seen[what]).slice(0, 160)}`);
+  }
+  await new Promise((r) => setTimeout(r, 1200));
+  if (await readyIn(origin + "/client") !== "ready extension") fail("the page is not served again once the host is back");
+}
+
 // A page the extension does not serve, including the client: its route is
 // none, and ready() says what is missing.
 function noRoutePage() {
   return `<!doctype html><title>no route</title><script src="/npDravenilFileAccess.js"></script><script>
-window.__route = DravenilFileAccess.ready().then((r) => "route " + r.route, (e) => e.message);
+window.__route = DravenilFileAccess.ready({ timeout: 1500 }).then((r) => "route " + r.route, (e) => e.name + ": " + e.message);
 </script>`;
 }
 
@@ -541,6 +582,13 @@ async function main() {
     if (request.url === "/plugin-call") return standIn.answer(request, response);
     response.writeHead(200, { "content-type": "text/html" });
     if (request.url.startsWith("/probe")) return response.end("<!doctype html><title>probe</title>");
+    if (request.url === "/client") {
+      return response.end('<!doctype html><title>client</title><script src="/npDravenilFileAccess.js"></script>');
+    }
+    if (request.url === "/narrow") {
+      setPolicy(otherOrigin);
+      return response.end("narrowed");
+    }
     if (request.url.startsWith("/sameframe")) return response.end(otherPage());
     response.end(page(list).replace("<script>", `<script>window.__frameUrl = ${JSON.stringify(otherOrigin + "/frame")};`));
   });
@@ -622,13 +670,14 @@ async function main() {
     }
     if (probed !== "undefined,undefined,undefined") fail(`a page on another port sees: ${probed}`);
     const noRoute = await evaluateIn(cdp, otherOrigin + "/noroute", "window.__route");
-    if (!/^no route to the file access plug-in: the extension does not serve this page's origin \(http:\/\/127\.0\.0\.1:\d+\) or is not installed, and no plug-in is registered for application\/x-dravenilfileaccessplugin$/.test(noRoute)) {
+    if (!/^NotInstalledError: no route to the file access plug-in for http:\/\/127\.0\.0\.1:\d+: .* no plug-in is registered for application\/x-dravenilfileaccessplugin\. npDravenilFileAccessHost\.exe --check http:\/\/127\.0\.0\.1:\d+ says which$/.test(noRoute)) {
       fail(`a page the extension does not serve is told: ${noRoute}`);
     }
     await new Promise((r) => setTimeout(r, 1000));
     if (fs.existsSync(path.join(setFolder(), "I", "Forged"))) fail("a page on another port created a workspace");
 
     await longCalls(cdp, origin + "/probe");
+    await namedErrors(cdp, origin, profile);
 
     // The administrator changes the policy: without a restart, the new
     // origin is served and the old one no longer.

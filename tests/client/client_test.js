@@ -73,10 +73,25 @@ try {
   // Only a method's exact name is one.
   for (const name of ["noSuchMethod", "toString", "constructor", "__proto__", "", "FileExists", "fileExists\u0000x", "fileExists "]) {
     const error = refusal(() => client.checkCall(name, ["x"]));
-    check(error && error.constructor === Error && error.message === `exception during invocation: ${name}`, `${JSON.stringify(name)}: ${error}`);
+    check(error && error.name === "InvocationError" && error.message === `exception during invocation: ${name}`, `${JSON.stringify(name)}: ${error}`);
   }
   check(/a symbol$/.test(String(refusal(() => client.checkCall(Symbol("s"), [])))), "a symbol as the name");
-  console.log(`client: ${declared.size} methods, ${calls} refused calls`);
+  // Every error name the client, the relay, the worker or the host can give
+  // a page is one row of the reference's errors table, and every row is one
+  // of them.
+  const given = new Set();
+  for (const file of ["extension/client.js", "extension/relay.js", "extension/service_worker.js", "messaging/host_session.h"]) {
+    const text = fs.readFileSync(path.join(root, file), "utf8");
+    for (const [, name] of text.matchAll(/(?:namedError\("|name: "|"|DOMException\([^)]*")([A-Z][A-Za-z]*Error)"/g)) given.add(name);
+    for (const [, name] of text.matchAll(/new ([A-Z][A-Za-z]*Error)\(/g)) given.add(name);
+  }
+  const reference = fs.readFileSync(path.join(root, "docs", "script-api.md"), "utf8");
+  const errors = reference.slice(reference.indexOf("### Errors"));
+  const listed = new Set([...errors.matchAll(/^\| `([A-Za-z]+Error)`/gm)].map(([, name]) => name));
+  check(given.size >= 10, `only ${[...given]} found as error names`);
+  for (const name of given) check(listed.has(name), `${name} is given to pages but not in the reference's errors table`);
+  for (const name of listed) check(given.has(name), `the reference lists ${name}, which nothing gives`);
+  console.log(`client: ${declared.size} methods, ${calls} refused calls, ${given.size} error names`);
 } finally {
   fs.rmSync(out, { recursive: true, force: true });
 }
