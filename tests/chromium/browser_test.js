@@ -109,9 +109,13 @@ async function followsThePolicy(evaluate, origin, otherOrigin, seconds) {
 
 // Two plain pages on this machine, for the policy's origin and another one:
 // the other is a second port, reached by `otherHost`. close() ends both.
-async function twoPageOrigins(otherHost = "127.0.0.1") {
+// With `built`, each also serves the client and /first, the page a user
+// meets first: it includes the client and waits for its route.
+async function twoPageOrigins(otherHost = "127.0.0.1", built = null) {
   const servers = [0, 1].map(() => http.createServer((request, response) => {
+    if (built && serveClient(request, response, built)) return;
     response.writeHead(200, { "content-type": "text/html" });
+    if (built && request.url === "/first") return response.end(firstPage());
     response.end("<!doctype html><title>page</title>");
   }));
   for (const server of servers) await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
@@ -122,13 +126,25 @@ async function twoPageOrigins(otherHost = "127.0.0.1") {
   };
 }
 
+// The page opened with the browser: it includes the client, and its route
+// must come without a reload, however long the browser takes to install the
+// extension and the extension to learn the policy (the page passes its own
+// bound).
+function firstPage() {
+  return `<!doctype html><title>first</title><script src="/npDravenilFileAccess.js"></script><script>
+window.__first = DravenilFileAccess.ready({ timeout: 90000 })
+  .then((r) => r.route + " after " + Math.round(performance.now()) + " ms", (e) => e.name + ": " + e.message);
+</script>`;
+}
+
 // Headless Chromium driven over a pipe, with a profile of its own; with
-// `extension`, that unpacked extension loaded and no other.
-function startChromium(binary, profile, extension, configHome, env = wineEnv) {
+// `extension`, that unpacked extension loaded and no other. Its first tab
+// shows `firstUrl`.
+function startChromium(binary, profile, extension, configHome, env = wineEnv, firstUrl = "about:blank") {
   const loading = extension ? [`--load-extension=${extension}`, `--disable-extensions-except=${extension}`] : [];
   const chromium = spawn(binary, [
     "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
-    `--user-data-dir=${profile}`, ...loading, "--remote-debugging-pipe", "about:blank",
+    `--user-data-dir=${profile}`, ...loading, "--remote-debugging-pipe", firstUrl,
   ], { stdio: ["ignore", "ignore", "ignore", "pipe", "pipe"], env: { ...env, XDG_CONFIG_HOME: configHome } });
   return { chromium, cdp: new Cdp(chromium) };
 }

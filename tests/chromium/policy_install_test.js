@@ -56,7 +56,7 @@ async function main() {
   });
   await new Promise((resolve) => updates.listen(0, "127.0.0.1", resolve));
   const updateBase = `http://127.0.0.1:${updates.address().port}/ext`;
-  const pages = await shared.twoPageOrigins();
+  const pages = await shared.twoPageOrigins("127.0.0.1", built);
   const { origin, otherOrigin } = pages;
 
   const printed = execFileSync(path.join(shared.root, "scripts", "extension.sh"),
@@ -73,7 +73,10 @@ async function main() {
   shared.setPolicy(origin);
   // Chromium itself: Debian's wrapper may add --disable-background-networking,
   // which blocks the install.
-  const { chromium, cdp } = shared.startChromium(chromiumBinary, profile, null, path.join(scratch, "policy-config"));
+  // A fresh profile, the product's page in the first tab: it loads before
+  // the extension is installed and before it knows the policy.
+  const { chromium, cdp } = shared.startChromium(chromiumBinary, profile, null, path.join(scratch, "policy-config"),
+    shared.wineEnv, origin + "/first");
   try {
     const deadline = Date.now() + 40000;
     for (;;) {
@@ -82,6 +85,14 @@ async function main() {
       if (Date.now() > deadline) throw new Error("Chromium did not install the extension by its policy");
       await new Promise((r) => setTimeout(r, 500));
     }
+    const { targetInfos } = await cdp.send("Target.getTargets");
+    const first = targetInfos.find((t) => t.type === "page" && t.url === origin + "/first");
+    if (!first) throw new Error("the first tab is not showing the first page");
+    const session = (await cdp.send("Target.attachToTarget", { targetId: first.targetId, flatten: true })).sessionId;
+    const route = (await cdp.send("Runtime.evaluate",
+      { expression: "window.__first", awaitPromise: true, returnByValue: true }, session)).result.value;
+    if (!/^extension after \d+ ms$/.test(route)) shared.fail(`the first page, without a reload: ${route}`);
+    else console.log(`policy install: the first page found the ${route}`);
     await shared.followsThePolicy((url, expression) => shared.evaluateIn(cdp, url, expression), origin, otherOrigin, 60);
     if (!process.exitCode) console.log(`policy install: extension ${id} installed by policy, serving the policy's origins`);
   } finally {

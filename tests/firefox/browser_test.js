@@ -130,10 +130,10 @@ function freePort() {
 
 // Headless Firefox ESR with a profile of its own, and a WebDriver BiDi
 // session on it: { firefox, bidi }. The caller ends both.
-async function startFirefox(profile, home) {
+async function startFirefox(profile, home, firstUrl = "about:blank") {
   const port = await freePort();
   const firefox = spawn("firefox-esr", ["--headless", "--no-remote", "--profile", profile,
-    "--remote-debugging-port", String(port), "about:blank"],
+    "--remote-debugging-port", String(port), firstUrl],
   { stdio: ["ignore", "ignore", "pipe"], env: { ...wineEnv, HOME: home, MOZ_CRASHREPORTER_DISABLE: "1" } });
   let stderr = "";
   firefox.stderr.on("data", (chunk) => { stderr += chunk.toString(); });

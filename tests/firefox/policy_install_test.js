@@ -54,7 +54,7 @@ async function main() {
   });
   await new Promise((resolve) => updates.listen(0, "127.0.0.1", resolve));
   const updateBase = `http://127.0.0.1:${updates.address().port}/ext`;
-  const pages = await shared.twoPageOrigins("localhost");
+  const pages = await shared.twoPageOrigins("localhost", built);
   const { origin, otherOrigin } = pages;
 
   execFileSync(path.join(shared.root, "scripts", "extension.sh"),
@@ -75,7 +75,15 @@ async function main() {
   shared.setPolicy(origin);
   let firefox, bidi;
   try {
-    ({ firefox, bidi } = await startFirefox(profile, home));
+    // A fresh profile, the product's page in the first tab: it loads before
+    // the add-on is installed and before it knows the policy.
+    ({ firefox, bidi } = await startFirefox(profile, home, origin + "/first"));
+    const tree = await bidi.send("browsingContext.getTree", {});
+    const first = tree.contexts.find((c) => c.url === origin + "/first") || tree.contexts[0];
+    const route = plain((await bidi.send("script.evaluate",
+      { expression: "window.__first", target: { context: first.context }, awaitPromise: true })).result);
+    if (!/^extension after \d+ ms$/.test(route)) shared.fail(`the first page, without a reload: ${route}`);
+    else console.log(`firefox policy install: the first page found the ${route}`);
     const { context } = await bidi.send("browsingContext.create", { type: "tab" });
     const evaluate = async (url, expression) => {
       await bidi.send("browsingContext.navigate", { context, url, wait: "complete" });
