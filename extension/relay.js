@@ -45,6 +45,17 @@ if (!globalThis.dravenilRelay) {
     return port;
   }
 
+  // Leaving the page closes its port, also when the browser keeps the page
+  // to show it again (back and forward): the worker then stops what the
+  // page still runs, and its calls are cancelled for the page too.
+  window.addEventListener("pagehide", () => {
+    if (!port) return;
+    port.disconnect();
+    port = null;
+    for (const id of waiting) toPage({ id, error: "the call was cancelled: the page was left", name: "AbortError" });
+    waiting.clear();
+  });
+
   // The page's client asks whether the extension serves it: the answer, the
   // extension's version, comes back in the same turn. A relay put into a
   // page that was already open says so of itself, for a client that waits.

@@ -5,8 +5,10 @@
 // volumes.
 //
 //   node scripts/sample-workspace.js --outer O --inner I --workspace W
-//        [--records N] [--appdata DIR]
+//        [--records N] [--call-bytes B] [--appdata DIR]
 //
+// Each entry of Calls holds B bytes (0 by default); give it a size, such as
+// 65536, to try progress by bytes on realistic data.
 // DIR is the local application-data folder (by default the one of the
 // project's Wine prefix, build/wine); the workspace goes below
 // DIR/Dravenil/Workspaces/O/I/W. The layout of Calls.dat is described in the
@@ -21,9 +23,18 @@ function option(name, fallback) {
   if (at + 1 >= process.argv.length) usage();
   return process.argv[at + 1];
 }
+const kUsage = "usage: node scripts/sample-workspace.js --outer O --inner I --workspace W [--records N] " +
+  "[--call-bytes B] [--appdata DIR]\n\n" +
+  "Writes a workspace below DIR/Dravenil/Workspaces/O/I/W (DIR: the local application data of\n" +
+  "the Wine prefix in WINEPREFIX, else build/wine): Calls.dat of N calls (1000), the Calls\n" +
+  "folder with an entry of B bytes (0) for every other call, and a Workspace.ini.\n";
 function usage() {
-  console.error("usage: node scripts/sample-workspace.js --outer O --inner I --workspace W [--records N] [--appdata DIR]");
+  process.stderr.write(kUsage);
   process.exit(2);
+}
+if (process.argv.includes("--help") || process.argv.includes("-h")) {
+  process.stdout.write(kUsage);
+  process.exit(0);
 }
 
 // The project's prefix's local application-data folder.
@@ -75,10 +86,13 @@ const outer = option("outer"), inner = option("inner"), workspace = option("work
 if (!outer || !inner || !workspace) usage();
 const records = Number(option("records", "1000"));
 if (!Number.isInteger(records) || records < 0 || records > 10000000) usage();
+const callBytes = Number(option("call-bytes", "0"));
+if (!Number.isInteger(callBytes) || callBytes < 0 || callBytes > 1 << 30) usage();
+const callContent = Buffer.alloc(callBytes, 0x55);
 const folder = path.join(option("appdata") || prefixAppData(), "Dravenil", "Workspaces", outer, inner, workspace);
 fs.mkdirSync(path.join(folder, "Calls"), { recursive: true });
 fs.writeFileSync(path.join(folder, "Calls.dat"), callsDat(records));
-for (let i = 0; i < records; i += 2) fs.writeFileSync(path.join(folder, "Calls", String(100000 + i)), "");
+for (let i = 0; i < records; i += 2) fs.writeFileSync(path.join(folder, "Calls", String(100000 + i)), callContent);
 fs.writeFileSync(path.join(folder, "Workspace.ini"), [
   "[General]", "CurrentView=grid", "WorkspaceOpen=1", "WorkspaceChanged=0",
   "[GridSettings]", "SortColumnID=Agent", "SortOrder=asc", "LastPage=1",
@@ -86,4 +100,4 @@ fs.writeFileSync(path.join(folder, "Workspace.ini"), [
   "[TimelineSettings]", "ZoomLevel=3", "YAxis=Agent", "NavVisible=1",
   "[TimelineVolumes]", "1=80", "2=100", "",
 ].join("\r\n"));
-console.log(`${folder}: ${records} calls, ${Math.ceil(records / 2)} of them in Calls`);
+console.log(`${folder}: ${records} calls, ${Math.ceil(records / 2)} of them in Calls, of ${callBytes} bytes each`);

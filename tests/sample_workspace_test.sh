@@ -14,8 +14,10 @@ appdata=$(node -e '
 trap 'rm -rf "$appdata/Dravenil/Workspaces/$outer"' EXIT
 fail() { echo "FAILED: $*" >&2; exit 1; }
 
-node scripts/sample-workspace.js --outer "$outer" --inner I --workspace W --records 300 >/dev/null ||
+node scripts/sample-workspace.js --outer "$outer" --inner I --workspace W --records 300 --call-bytes 2048 >/dev/null ||
   fail "the generator"
+[ "$(stat -c %s "$appdata/Dravenil/Workspaces/$outer/I/W/Calls/100002")" = 2048 ] || fail "a call file is not of --call-bytes"
+node scripts/sample-workspace.js --help | grep -q -- "--call-bytes" || fail "--help"
 answers=$(wine build/windows/bin/plugin-console.exe --quiet \
   "getCallDetailsForWorkspace(\"$outer\", \"W\", \"I\")" \
   "getMissingOrBufferingCalls(\"$outer\", \"W\", \"I\", \"100000,100001,100002\")" \

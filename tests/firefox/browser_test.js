@@ -151,6 +151,52 @@ async function startFirefox(profile, home, firstUrl = "about:blank") {
   }
 }
 
+// Firefox puts the page scripts into every port of an allowed host: a page of
+// another port hears nothing of the allowed page's calls and cannot cancel
+// them, and a page that navigates away stops what it still runs.
+async function callsBelongToTheirPage(bidi, evaluate, context, otherContext, origin, otherOrigin) {
+  const source = path.join(shared.setFolder(), "I", "Long", "Calls");
+  const folders = 30, files = 100;
+  for (let d = 0; d < folders; d++) {
+    fs.mkdirSync(path.join(source, `d${d}`), { recursive: true });
+    for (let f = 0; f < files; f++) fs.writeFileSync(path.join(source, `d${d}`, `f${f}.wav`), "a".repeat(1000));
+  }
+  const count = (name) => {
+    const folder = path.join(shared.setFolder(), "I", name);
+    return fs.existsSync(folder) ? fs.readdirSync(folder, { recursive: true }).filter((n) => n.endsWith(".wav")).length : 0;
+  };
+  await bidi.send("browsingContext.navigate", { context, url: origin + "/probe", wait: "complete" });
+  // The other port's page listens for anything of the extension's and posts
+  // cancels for every id a call of the allowed page could have.
+  await evaluate(`window.__heard = 0; window.addEventListener("message", (e) => {
+      if (e.data && e.data.source === "dravenil-extension") window.__heard++; });
+    window.__stop = setInterval(() => { for (let id = 1; id < 50; id++)
+      window.postMessage({ source: "dravenil-page", cancel: id }, location.origin); }, 20); "ok"`, otherContext);
+  const copied = await evaluate(`(async () => { let reports = 0;
+      const done = await DravenilFileAccess.copyWSFolder(${JSON.stringify(shared.outer)}, "I", "Long", "Whole",
+        { onProgress: () => reports++ });
+      return done + " " + reports; })()`);
+  const heard = await evaluate("clearInterval(window.__stop); window.__heard", otherContext);
+  if (!/^true [1-9]/.test(copied) || count("Whole") !== folders * files) {
+    fail(`the allowed page's copy, with another port cancelling: ${copied}, ${count("Whole")} files`);
+  }
+  if (heard !== 0) fail(`a page of another port heard ${heard} messages of the allowed page's calls`);
+  // The page starts a copy and leaves: the copy stops.
+  await evaluate(`DravenilFileAccess.copyWSFolder(${JSON.stringify(shared.outer)}, "I", "Long", "Left",
+      { onProgress: (p) => { if (p.bytesDone > 0 && !window.__left) { window.__left = true;
+        window.location.href = ${JSON.stringify(otherOrigin + "/probe")}; } } }); "started"`);
+  let left = -1;
+  for (let waited = 0; waited < 20000; waited += 500) {
+    await new Promise((r) => setTimeout(r, 500));
+    const now = count("Left");
+    if (now === left) break;
+    left = now;
+  }
+  if (!(left > 0 && left < folders * files)) fail(`a copy whose page went away left ${left} of ${folders * files} files`);
+  else console.log(`firefox: another port heard nothing and stopped nothing; a page that left stopped its copy at ${left} files`);
+  for (const name of ["Long", "Whole", "Left"]) fs.rmSync(path.join(shared.setFolder(), "I", name), { recursive: true, force: true });
+}
+
 async function main() {
   const before = shared.winePids();
   const serverWasRunning = [...before.values()].some((c) => /wineserver/.test(c));
@@ -242,9 +288,12 @@ async function main() {
     if (!/^(undefined|object),undefined,undefined$/.test(probed)) fail(`a page on another port sees: ${probed}`);
     if (probed.startsWith("object")) {
       const refused = await evaluate("window.DravenilFileAccess.fileExists('C:\\\\windows\\\\win.ini')" +
-        ".then(() => 'answered', (e) => e.message)", probe.context);
-      if (refused !== "this page's origin may not use the file access host") fail(`another port's call: ${refused}`);
+        ".then(() => 'answered', (e) => e.name + ': ' + e.message)", probe.context);
+      if (refused !== "PolicyRefusedError: the administrator's origin policy does not allow this page's origin") {
+        fail(`another port's call: ${refused}`);
+      }
     }
+    await callsBelongToTheirPage(bidi, evaluate, context, probe.context, origin, otherOrigin);
     await new Promise((r) => setTimeout(r, 1000));
     if (fs.existsSync(path.join(shared.setFolder(), "I", "Forged"))) fail("another origin created a workspace");
 
