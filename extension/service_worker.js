@@ -218,7 +218,7 @@ function connect(tabId) {
     // starts a new host.
     if (message.id === null) {
       connection.port.disconnect();
-      drop(tabId, connection, hostError(message.error || "it could not read a request"));
+      drop(tabId, connection, { name: "HostEndedError", error: message.error || "the file access host could not read a request" });
       return;
     }
     const call = connection.calls.get(message.id);
