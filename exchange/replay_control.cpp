@@ -65,10 +65,11 @@ std::optional<bool> setReplayPos(ExchangeFiles& files, const std::string& positi
     // A position holding a NUL would reach the player cut short.
     if (!platform::IsWholeText(position)) return std::nullopt;
     // The replay position file is written only once the command is: a
-    // command that cannot be given changes nothing. Each file holds its old
-    // content or its new one, never a mix.
+    // command that cannot be given changes nothing. The answer is the
+    // command's: once the player has it, a page that tried again would send
+    // it twice. Each file holds its old content or its new one, never a mix.
     if (!WriteWholeFile(files.timelineUpdate.Select(ws), "rp " + position)) return std::nullopt;
-    if (!WriteWholeFile(files.replayPos.Select(ws), position)) return std::nullopt;
+    WriteWholeFile(files.replayPos.Select(ws), position);
     return true;
 }
 

@@ -44,15 +44,16 @@ std::optional<std::wstring> Widen(std::string_view text) {
     return ToWide(AreFileApisANSI() ? CP_ACP : CP_OEMCP, text, 32767);
 }
 
-bool IsFolderAttributes(DWORD attributes) {
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
+// How an entry below a held folder is opened: a link as itself
+// (FILE_OPEN_REPARSE_POINT), or, for a file a filter keeps in another form,
+// through that filter, which alone gives its bytes.
+enum class Through { Nothing, Filter };
 
 // Opens `name` below the folder `parent` (NtCreateFile with a root
-// directory), a link as itself (FILE_OPEN_REPARSE_POINT); null when it
-// cannot be opened.
+// directory); null when it cannot be opened.
 HANDLE OpenBelow(HANDLE parent, const std::wstring& name, ACCESS_MASK access, ULONG options,
-                 ULONG disposition = FILE_OPEN, ULONG attributesIfMade = 0) {
+                 ULONG disposition = FILE_OPEN, ULONG attributesIfMade = 0,
+                 Through through = Through::Nothing) {
     if (name.empty() || name.size() > 32767) return nullptr;
     UNICODE_STRING text;
     text.Buffer = const_cast<wchar_t*>(name.c_str());
@@ -65,7 +66,9 @@ HANDLE OpenBelow(HANDLE parent, const std::wstring& name, ACCESS_MASK access, UL
         "NtCreateFile", static_cast<NTSTATUS>(0xC0000022L) /* access denied */,
         NtCreateFile(&handle, access | SYNCHRONIZE, &attributes, &status, nullptr, attributesIfMade,
                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition,
-                     options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0));
+                     options | FILE_SYNCHRONOUS_IO_NONALERT |
+                         (through == Through::Nothing ? FILE_OPEN_REPARSE_POINT : 0),
+                     nullptr, 0));
     return opened >= 0 ? handle : nullptr;
 }
 
@@ -97,11 +100,10 @@ TreeEntry EntryOf(const IdFullEntry& found) {
     entry.attributes = found.FileAttributes;
     entry.size = static_cast<uint64_t>(found.EndOfFile.QuadPart);
     entry.id = static_cast<uint64_t>(found.FileId.QuadPart);
+    // A reparse point's tag stands where the size of extended attributes
+    // would.
+    if (found.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) entry.reparseTag = found.EaSize;
     return entry;
-}
-
-uint64_t IdOf(const BY_HANDLE_FILE_INFORMATION& info) {
-    return (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
 }
 
 // What an open file or folder is: its attributes and file id, asked of the
@@ -109,7 +111,12 @@ uint64_t IdOf(const BY_HANDLE_FILE_INFORMATION& info) {
 // of several is what the walks need, and costs a fraction).
 struct Identity {
     DWORD attributes = 0;
+    DWORD reparseTag = 0;
     uint64_t id = 0;
+
+    bool IsFolder() const {
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsLink(attributes, reparseTag);
+    }
 };
 std::optional<Identity> IdentityOf(HANDLE handle) {
     IO_STATUS_BLOCK status{};
@@ -125,21 +132,39 @@ std::optional<Identity> IdentityOf(HANDLE handle) {
                                              static_cast<FILE_INFORMATION_CLASS>(35))) < 0) {
         return std::nullopt;
     }
-    return Identity{tag.attributes, static_cast<uint64_t>(id.QuadPart)};
+    return Identity{tag.attributes, tag.reparseTag, static_cast<uint64_t>(id.QuadPart)};
 }
 
-// Whether `handle` is a real folder of the listed `id` (0: any).
-bool IsListedFolder(HANDLE handle, uint64_t id) {
-    const auto identity = IdentityOf(handle);
-    return identity && IsFolderAttributes(identity->attributes) && (!id || identity->id == id);
+// The path the file system gives an open file or folder, from the root of
+// its volume: the one it opened, whatever name led there.
+std::optional<std::wstring> FileSystemNameOf(HANDLE handle) {
+    std::vector<unsigned char> buffer(1024);
+    for (;;) {
+        IO_STATUS_BLOCK status{};
+        const NTSTATUS asked =
+            PLATFORM_CALL("NtQueryInformationFile", static_cast<NTSTATUS>(0xC0000022L),
+                          NtQueryInformationFile(handle, &status, buffer.data(),
+                                                 static_cast<ULONG>(buffer.size()),
+                                                 static_cast<FILE_INFORMATION_CLASS>(9)));
+        const auto* name = reinterpret_cast<const FILE_NAME_INFORMATION*>(buffer.data());
+        const size_t needed = offsetof(FILE_NAME_INFORMATION, FileName) + name->FileNameLength;
+        if (asked >= 0 && needed <= buffer.size()) {
+            return std::wstring(name->FileName, name->FileNameLength / sizeof(wchar_t));
+        }
+        // Too small: the length needed is given (a name is at most 64 KiB).
+        constexpr NTSTATUS kBufferOverflow = static_cast<NTSTATUS>(0x80000005L);
+        if (asked != kBufferOverflow || needed <= buffer.size() || needed > 70000) {
+            return std::nullopt;
+        }
+        buffer.resize(needed);
+    }
 }
 
-// Whether `handle` is a plain file (not a link) of the listed `id` (0: any).
-bool IsListedFile(HANDLE handle, uint64_t id) {
-    const auto identity = IdentityOf(handle);
-    return identity &&
-           !(identity->attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
-           (!id || identity->id == id);
+// Whether two names are the same as Windows compares names (case aside).
+bool SameName(std::wstring_view a, std::wstring_view b) {
+    return PLATFORM_CALL("CompareStringOrdinal", 0,
+                         CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                              static_cast<int>(b.size()), TRUE)) == CSTR_EQUAL;
 }
 
 // Marks an open file or folder for removal when its last handle closes,
@@ -177,19 +202,39 @@ ACCESS_MASK HeldFolderAccess(HeldFolder::Use use) {
 
 std::optional<HeldFolder> HeldFolder::Open(const TreePath& path, Use use) {
     const DWORD access = HeldFolderAccess(use) | SYNCHRONIZE;
-    FileHandle handle(PLATFORM_CALL(
-        "CreateFileW", INVALID_HANDLE_VALUE,
-        CreateFileW(path.Text().c_str(), access,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!handle.IsValid() ||
-        !PLATFORM_CALL("GetFileInformationByHandle", FALSE,
-                       GetFileInformationByHandle(handle.Get(), &info)) ||
-        !IsFolderAttributes(info.dwFileAttributes)) {
-        return std::nullopt;
+    FileHandle handle(
+        PLATFORM_CALL("CreateFileW", INVALID_HANDLE_VALUE,
+                      CreateFileW(path.Text().c_str(), access,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
+    if (!handle.IsValid()) return std::nullopt;
+    const auto identity = IdentityOf(handle.Get());
+    if (!identity || !identity->IsFolder()) return std::nullopt;
+    return HeldFolder(handle.Release());
+}
+
+bool HeldFolder::IsListedHere(void* handle, const TreeEntry& entry) const {
+    const auto identity = IdentityOf(handle);
+    if (!identity || (entry.id && identity->id != entry.id)) return false;
+    if (entry.IsLink()) {
+        // Opened as itself; a platform that opened what it leads to shows a
+        // plain file or folder here.
+        if (!IsLink(identity->attributes, identity->reparseTag)) return false;
+    } else if (IsLink(identity->attributes, identity->reparseTag) ||
+               identity->IsFolder() != entry.IsFolder()) {
+        return false;
     }
-    return HeldFolder(handle.Release(), path);
+    if (!fileSystemName_) fileSystemName_ = FileSystemNameOf(handle_.get());
+    const auto name = FileSystemNameOf(handle);
+    if (!fileSystemName_ || !name || name->size() <= entry.name.size()) return false;
+    // This folder's name, a backslash (the volume root's name ends in one)
+    // and the entry's name.
+    const size_t split = name->size() - entry.name.size();
+    const std::wstring_view whole(*name), own(*fileSystemName_);
+    const bool rooted = !own.empty() && own.back() == L'\\';
+    const std::wstring_view head = whole.substr(0, rooted ? split : split - 1);
+    return (rooted || whole[split - 1] == L'\\') && SameName(head, own) &&
+           SameName(whole.substr(split), entry.name);
 }
 
 FolderListing HeldFolder::List() const {
@@ -217,10 +262,11 @@ FolderListing HeldFolder::List() const {
 }
 
 std::optional<HeldFolder> HeldFolder::Enter(const TreeEntry& entry, Use use) const {
+    if (!entry.IsFolder() || entry.IsLink()) return std::nullopt;
     const ACCESS_MASK access = HeldFolderAccess(use);
     KernelHandle handle(OpenBelow(handle_.get(), entry.name, access, FILE_DIRECTORY_FILE));
-    if (!handle.IsValid() || !IsListedFolder(handle.Get(), entry.id)) return std::nullopt;
-    return HeldFolder(handle.Release(), path_.Child(entry.name));
+    if (!handle.IsValid() || !IsListedHere(handle.Get(), entry)) return std::nullopt;
+    return HeldFolder(handle.Release());
 }
 
 std::optional<HeldFolder> HeldFolder::MakeFolder(const std::wstring& name, uint32_t attributes,
@@ -231,51 +277,66 @@ std::optional<HeldFolder> HeldFolder::MakeFolder(const std::wstring& name, uint3
     KernelHandle handle(OpenBelow(handle_.get(), name, HeldFolderAccess(Use::Write),
                                   FILE_DIRECTORY_FILE, existing ? FILE_OPEN : FILE_CREATE,
                                   kept ? kept : FILE_ATTRIBUTE_NORMAL));
-    if (!handle.IsValid() || !IsListedFolder(handle.Get(), existing ? existing->id : 0)) {
+    TreeEntry made;
+    made.name = name;
+    made.attributes = FILE_ATTRIBUTE_DIRECTORY;
+    if (!handle.IsValid() || !IsListedHere(handle.Get(), existing ? *existing : made)) {
         return std::nullopt;
     }
-    return HeldFolder(handle.Release(), path_.Child(name));
+    return HeldFolder(handle.Release());
 }
 
 bool HeldFolder::CopyFrom(const HeldFolder& from, const TreeEntry& entry,
                           const TreeEntry* existing) const {
-    const KernelHandle source(OpenBelow(from.handle_.get(), entry.name,
-                                        FILE_READ_DATA | FILE_READ_ATTRIBUTES,
-                                        FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY));
+    // Nothing is written through a link, nor over a folder.
+    if (entry.IsFolder() || entry.IsLink() ||
+        (existing && (existing->IsLink() || existing->IsFolder()))) {
+        return false;
+    }
+    // A file a filter keeps in another form gives its bytes only through
+    // that filter; it is opened so once it is seen to be the listed file.
+    auto through = [](const TreeEntry& file) {
+        return file.IsReparsePoint() ? Through::Filter : Through::Nothing;
+    };
+    KernelHandle source(OpenBelow(from.handle_.get(), entry.name,
+                                  FILE_READ_DATA | FILE_READ_ATTRIBUTES,
+                                  FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY));
+    if (!source.IsValid() || !from.IsListedHere(source.Get(), entry)) return false;
+    if (through(entry) == Through::Filter) {
+        source.Reset(OpenBelow(
+            from.handle_.get(), entry.name, FILE_READ_DATA | FILE_READ_ATTRIBUTES,
+            FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY, FILE_OPEN, 0, Through::Filter));
+        if (!source.IsValid() || !from.IsListedHere(source.Get(), entry)) return false;
+    }
     FILE_BASIC_INFO times{};
-    if (!source.IsValid() || !IsListedFile(source.Get(), entry.id) ||
-        !PLATFORM_CALL(
+    if (!PLATFORM_CALL(
             "GetFileInformationByHandleEx", FALSE,
             GetFileInformationByHandleEx(source.Get(), FileBasicInfo, &times, sizeof times))) {
         return false;
     }
-    // Nothing is written through a link, nor over a folder.
-    if (existing && (existing->IsLink() || existing->IsFolder())) return false;
-    // Windows refuses to replace a read-only file: the attribute goes first,
-    // and comes back should the copy fail.
     const bool readOnly = existing && (existing->attributes & FILE_ATTRIBUTE_READONLY);
-    // Still the file the listing gave: a link swapped in is opened as its
-    // target under Wine, which has another id.
-    auto stillListed = [&](HANDLE handle) { return IsListedFile(handle, existing->id); };
     if (readOnly) {
         // A read-only file cannot be opened for writing: its attribute goes
         // first, and comes back should the copy fail.
         const KernelHandle old(OpenBelow(handle_.get(), entry.name,
                                          FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                                          FILE_NON_DIRECTORY_FILE));
-        if (!old.IsValid() || !stillListed(old.Get())) return false;
+        if (!old.IsValid() || !IsListedHere(old.Get(), *existing)) return false;
         FILE_BASIC_INFO basic{};
         basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
         PLATFORM_CALL("SetFileInformationByHandle", FALSE,
                       SetFileInformationByHandle(old.Get(), FileBasicInfo, &basic, sizeof basic));
     }
-    KernelHandle target(OpenBelow(handle_.get(), entry.name,
-                                  FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES,
-                                  FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY,
-                                  existing ? FILE_OPEN : FILE_CREATE, FILE_ATTRIBUTE_NORMAL));
+    // A new file when nothing of the name was listed (and fails should
+    // anything have taken the name since), else the file listed, when it
+    // still is that file.
+    KernelHandle target(OpenBelow(
+        handle_.get(), entry.name, FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES,
+        FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY, existing ? FILE_OPEN : FILE_CREATE,
+        FILE_ATTRIBUTE_NORMAL, existing ? through(*existing) : Through::Nothing));
     if (existing && target.IsValid()) {
         FILE_END_OF_FILE_INFO end{};
-        if (!stillListed(target.Get()) ||
+        if (!IsListedHere(target.Get(), *existing) ||
             !PLATFORM_CALL(
                 "SetFileInformationByHandle", FALSE,
                 SetFileInformationByHandle(target.Get(), FileEndOfFileInfo, &end, sizeof end))) {
@@ -299,11 +360,12 @@ bool HeldFolder::CopyFrom(const HeldFolder& from, const TreeEntry& entry,
     }
     if (!whole) {
         if (readOnly) {  // what could not be replaced stays as it was
-            const KernelHandle old(OpenBelow(handle_.get(), entry.name, FILE_WRITE_ATTRIBUTES,
+            const KernelHandle old(OpenBelow(handle_.get(), entry.name,
+                                             FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                                              FILE_NON_DIRECTORY_FILE));
             FILE_BASIC_INFO basic{};
             basic.FileAttributes = existing->attributes;
-            if (old.IsValid()) {
+            if (old.IsValid() && IsListedHere(old.Get(), *existing)) {
                 SetFileInformationByHandle(old.Get(), FileBasicInfo, &basic, sizeof basic);
             }
         }
@@ -323,36 +385,15 @@ bool HeldFolder::CopyFrom(const HeldFolder& from, const TreeEntry& entry,
 
 bool HeldFolder::Remove(const TreeEntry& entry) const {
     const ACCESS_MASK access =
-        DELETE | (entry.attributes & FILE_ATTRIBUTE_READONLY ? FILE_WRITE_ATTRIBUTES : 0);
-    if (!entry.IsLink()) {
-        // Opened as itself (a name re-bound to a link since the listing is
-        // opened as that link, which alone goes), and removed as its handle
-        // closes.
-        const KernelHandle handle(
-            OpenBelow(handle_.get(), entry.name, access, FILE_NON_DIRECTORY_FILE));
-        return handle.IsValid() && MarkForRemoval(handle.Get(), entry.attributes);
-    }
-    {
-        const KernelHandle handle(OpenBelow(handle_.get(), entry.name, access, 0));
-        if (handle.IsValid()) MarkForRemoval(handle.Get(), entry.attributes);
-    }  // a link goes as its handle closes
-    const KernelHandle still(OpenBelow(handle_.get(), entry.name, FILE_READ_ATTRIBUTES, 0));
-    if (!still.IsValid()) return true;
-    // Wine opens a link to a folder as its target and cannot remove it by
-    // handle: the link is removed by its name, once the path is seen to
-    // lead to this very folder still.
-    BY_HANDLE_FILE_INFORMATION here{};
-    if (!GetFileInformationByHandle(handle_.get(), &here)) return false;
-    const FileHandle check(
-        CreateFileW(path_.Text().c_str(), FILE_READ_ATTRIBUTES,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION named{};
-    if (!check.IsValid() || !GetFileInformationByHandle(check.Get(), &named) ||
-        IdOf(named) != IdOf(here) || named.dwVolumeSerialNumber != here.dwVolumeSerialNumber) {
-        return false;
-    }
-    return RemoveEntry(path_.Child(entry.name), entry);
+        DELETE | FILE_READ_ATTRIBUTES |
+        (entry.attributes & FILE_ATTRIBUTE_READONLY ? FILE_WRITE_ATTRIBUTES : 0);
+    // Opened as itself: a link as a link, anything else as what it is. A
+    // name bound to something else since the listing, or a link opened as
+    // its target, is not the listed entry and is left as it is.
+    const KernelHandle handle(
+        OpenBelow(handle_.get(), entry.name, access, entry.IsLink() ? 0 : FILE_NON_DIRECTORY_FILE));
+    return handle.IsValid() && IsListedHere(handle.Get(), entry) &&
+           MarkForRemoval(handle.Get(), entry.attributes);
 }
 
 bool HeldFolder::RemoveOnClose() {
@@ -363,11 +404,15 @@ bool HeldFolder::RemoveOnClose() {
 
 bool TreeEntry::IsFolder() const { return attributes & FILE_ATTRIBUTE_DIRECTORY; }
 bool TreeEntry::IsHidden() const { return attributes & FILE_ATTRIBUTE_HIDDEN; }
-bool TreeEntry::IsLink() const { return attributes & FILE_ATTRIBUTE_REPARSE_POINT; }
+bool TreeEntry::IsReparsePoint() const { return attributes & FILE_ATTRIBUTE_REPARSE_POINT; }
 
-bool PathState::IsFolder() const { return kind == Kind::Present && IsFolderAttributes(attributes); }
-bool PathState::IsLink() const {
-    return kind == Kind::Present && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+const TreeEntry* FolderListing::Find(const std::wstring& name) const {
+    const TreeEntry* found = nullptr;
+    for (const TreeEntry& entry : entries) {
+        if (entry.name == name) return &entry;
+        if (!found && SameName(entry.name, name)) found = &entry;
+    }
+    return found;
 }
 
 std::optional<TreePath> TreePath::FromNarrow(std::string_view path) {
@@ -389,11 +434,51 @@ std::optional<TreePath> TreePath::FromNarrow(std::string_view path) {
     return TreePath(prefix + *wide);
 }
 
+std::optional<TreePath> TreePath::Parent() const {
+    // The root: "\\?\X:\" or "\\?\UNC\server\share\".
+    size_t root = 7;
+    if (text_.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+        const size_t share = text_.find(L'\\', 8);
+        root = share == std::wstring::npos ? std::wstring::npos : text_.find(L'\\', share + 1);
+        if (root != std::wstring::npos) ++root;
+    }
+    const size_t slash = text_.find_last_of(L'\\');
+    if (root == std::wstring::npos || slash == std::wstring::npos || slash + 1 < root ||
+        slash + 1 == text_.size()) {
+        return std::nullopt;
+    }
+    return TreePath(text_.substr(0, slash + 1 == root ? root : slash));
+}
+
+std::wstring TreePath::Name() const { return text_.substr(text_.find_last_of(L'\\') + 1); }
+
 TreePath TreePath::Child(const std::wstring& name) const {
     std::wstring text;
     text.reserve(text_.size() + 1 + name.size());
     text.append(text_).append(1, L'\\').append(name);
     return TreePath(std::move(text));
+}
+
+std::wstring LongName(const TreePath& path) {
+    std::wstring name = path.Name();
+    // Only a name with a tilde can be a short one.
+    if (name.find(L'~') == std::wstring::npos) return name;
+    // Without the "\\?\" prefix when the path fits: not every implementation
+    // resolves short names with it.
+    const std::wstring& full = path.Text();
+    const bool unc = full.compare(0, 8, L"\\\\?\\UNC\\") == 0;
+    const std::wstring text = full.size() >= MAX_PATH + 4 ? full
+                              : unc                       ? L"\\" + full.substr(7)
+                                                          : full.substr(4);
+    const DWORD needed =
+        PLATFORM_CALL("GetLongPathNameW", 0, GetLongPathNameW(text.c_str(), nullptr, 0));
+    if (needed == 0) return name;
+    std::wstring resolved(needed, L'\0');
+    const DWORD length = PLATFORM_CALL("GetLongPathNameW", 0,
+                                       GetLongPathNameW(text.c_str(), resolved.data(), needed));
+    if (length == 0 || length >= needed) return name;
+    resolved.resize(length);
+    return resolved.substr(resolved.find_last_of(L'\\') + 1);
 }
 
 std::wstring ComparableText(const TreePath& path) {
@@ -457,61 +542,6 @@ PathState StateOf(const TreePath& path) {
         state.kind = PathState::Kind::Absent;
     }
     return state;
-}
-
-bool RemoveEntry(const TreePath& path, const TreeEntry& entry) {
-    const wchar_t* text = path.Text().c_str();
-    const DWORD attributes = entry.attributes;
-    const bool readOnly = attributes & FILE_ATTRIBUTE_READONLY;
-    if (readOnly) {
-        PLATFORM_CALL("SetFileAttributesW", FALSE,
-                      SetFileAttributesW(text, attributes & ~FILE_ATTRIBUTE_READONLY));
-    }
-    // A link to a folder is a folder entry of its own: removing it leaves
-    // its target untouched.
-    const bool removed = entry.IsFolder()
-                             ? PLATFORM_CALL("RemoveDirectoryW", FALSE, RemoveDirectoryW(text))
-                             : PLATFORM_CALL("DeleteFileW", FALSE, DeleteFileW(text));
-    if (removed || IsNotFound(GetLastError())) return true;
-    if (readOnly) {  // what remains stays as it was
-        PLATFORM_CALL("SetFileAttributesW", FALSE, SetFileAttributesW(text, attributes));
-    }
-    return false;
-}
-
-FolderMade MakeFolder(const TreePath& path, uint32_t attributes) {
-    if (PLATFORM_CALL("CreateDirectoryW", FALSE, CreateDirectoryW(path.Text().c_str(), nullptr))) {
-        if (attributes & kAttributesThatBlockReplacing) {
-            PLATFORM_CALL("SetFileAttributesW", FALSE,
-                          SetFileAttributesW(path.Text().c_str(),
-                                             attributes & kAttributesThatBlockReplacing));
-        }
-        return FolderMade::Created;
-    }
-    return StateOf(path).IsFolder() ? FolderMade::Existed : FolderMade::Failed;
-}
-
-std::optional<bool> SameObject(const TreePath& a, const TreePath& b) {
-    auto identify = [](const TreePath& path) -> std::optional<BY_HANDLE_FILE_INFORMATION> {
-        const FileHandle file(PLATFORM_CALL(
-            "CreateFileW", INVALID_HANDLE_VALUE,
-            CreateFileW(path.Text().c_str(), 0,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                        nullptr)));
-        BY_HANDLE_FILE_INFORMATION info;
-        if (!file.IsValid() || !PLATFORM_CALL("GetFileInformationByHandle", FALSE,
-                                              GetFileInformationByHandle(file.Get(), &info))) {
-            return std::nullopt;
-        }
-        return info;
-    };
-    const auto first = identify(a);
-    const auto second = identify(b);
-    if (!first || !second) return std::nullopt;
-    return first->dwVolumeSerialNumber == second->dwVolumeSerialNumber &&
-           first->nFileIndexHigh == second->nFileIndexHigh &&
-           first->nFileIndexLow == second->nFileIndexLow;
 }
 
 }  // namespace platform

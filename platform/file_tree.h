@@ -3,8 +3,9 @@
 // native functions relative to its handle (HeldFolder). A narrow path enters
 // here once, converted with the code page the narrow file functions use, so
 // the same bytes name the same file; names found below it stay wide and are
-// never converted. Links are never followed: an entry's attributes are the
-// link's own.
+// never converted. A folder reached by its path is reached through any link
+// on the way; below it, links are never followed: an entry's attributes are
+// the link's own.
 #pragma once
 
 #include <cstdint>
@@ -16,16 +17,29 @@
 
 namespace platform {
 
+// Whether an entry of these attributes and reparse tag is a link: a name
+// for something elsewhere (a symbolic link, a junction: the tags Windows
+// marks as name surrogates). Any other reparse point (a file compressed by
+// the system, a deduplicated file, a cloud placeholder) is a file or folder
+// like any other, kept in another form by a filter. A reparse point whose
+// tag is not known counts as a link.
+constexpr bool IsLink(uint32_t attributes, uint32_t reparseTag) {
+    constexpr uint32_t kReparsePoint = 0x400, kNameSurrogate = 0x20000000;
+    return (attributes & kReparsePoint) && (reparseTag == 0 || (reparseTag & kNameSurrogate));
+}
+
 struct TreeEntry {
     std::wstring name;
     uint32_t attributes = 0;
-    uint64_t size = 0;  // the whole 64-bit size of a file
-    uint64_t id = 0;    // the file id a listing by handle gave; 0 when unknown
+    uint64_t size = 0;        // the whole 64-bit size of a file
+    uint64_t id = 0;          // the file id a listing by handle gave; 0 when unknown
+    uint32_t reparseTag = 0;  // of a reparse point, as listed; 0 when unknown
 
     bool IsFolder() const;
     bool IsHidden() const;
-    // A symbolic link or junction (a reparse point), to a file or a folder.
-    bool IsLink() const;
+    bool IsReparsePoint() const;
+    // A symbolic link or junction, to a file or a folder (see IsLink above).
+    bool IsLink() const { return platform::IsLink(attributes, reparseTag); }
 };
 
 class TreePath {
@@ -35,6 +49,10 @@ class TreePath {
     static std::optional<TreePath> FromNarrow(std::string_view path);
 
     TreePath Child(const std::wstring& name) const;
+    // The folder that holds this path; nothing for a drive or share root.
+    std::optional<TreePath> Parent() const;
+    // The last name of the path.
+    std::wstring Name() const;
     // The "\\?\" form the wide functions take.
     const std::wstring& Text() const { return text_; }
 
@@ -54,10 +72,12 @@ struct PathState {
     uint32_t attributes = 0;
 
     bool IsAbsent() const { return kind == Kind::Absent; }
-    bool IsFolder() const;  // a real folder, not a link to one
-    bool IsLink() const;
 };
 PathState StateOf(const TreePath& path);
+
+// The last name of `path` in its long form: a short (8.3) name of something
+// there is taken in the long name it stands for; any other name as it is.
+std::wstring LongName(const TreePath& path);
 
 // The path as it compares with every other name of the same file or folder:
 // the part of it that is there in its long form (short 8.3 names resolved),
@@ -68,30 +88,28 @@ std::wstring ComparableText(const TreePath& path);
 struct FolderListing {
     bool complete = false;           // every entry was read; false also for a missing folder
     std::vector<TreeEntry> entries;  // "." and ".." left out
+
+    // The entry of that name: the one spelled so, else one that differs in
+    // case only (as Windows compares names); null when there is none.
+    const TreeEntry* Find(const std::wstring& name) const;
 };
-
-// Removes a file, or a link to a file or a folder (the link only), clearing
-// a read-only attribute first. True when it is gone.
-bool RemoveEntry(const TreePath& path, const TreeEntry& entry);
-
-enum class FolderMade { Created, Existed, Failed };
-// Creates a folder, giving a new one the hidden, system and read-only
-// attributes among `attributes`; Existed when a real folder (not a link) was
-// there, which is left as it is.
-FolderMade MakeFolder(const TreePath& path, uint32_t attributes = 0);
 
 // A folder a walk is inside, held open: what is below it is listed, opened
 // and removed relative to this handle, never by a path, so that no name on
-// the way can be bound to a link while the walk runs. A subfolder is entered
-// only when it is still the real folder the listing gave: not a link, and
-// the same file id (under Wine, which opens a symbolic link as its target,
-// only the id tells a swapped-in link apart).
+// the way can be bound to a link while the walk runs. Nothing below it is
+// entered, read, written or removed unless the handle opened is still the
+// entry the listing gave: a link opened as itself, else a real file or folder
+// of the listed file id that the file system names as this folder's entry.
+// (Where links open as their targets, as under Wine, a link to a file is
+// listed as a plain file with its target's id: only the name tells.)
 class HeldFolder {
   public:
     // What the walk does in the folder: list and read it, remove from it,
     // or make and write below it.
     enum class Use { Read, Delete, Write };
-    // The folder at `path`, when it is a real folder (not a link).
+    // The folder at `path`, reached by its path: a link or junction on the
+    // way or at its end is followed (an administrator may keep the folder
+    // elsewhere so). Nothing unless it leads to a folder.
     static std::optional<HeldFolder> Open(const TreePath& path, Use use);
     HeldFolder(HeldFolder&&) noexcept = default;
     HeldFolder& operator=(HeldFolder&&) noexcept = default;
@@ -116,7 +134,9 @@ class HeldFolder {
     bool CopyFrom(const HeldFolder& from, const TreeEntry& entry, const TreeEntry* existing) const;
     // Removes a file, or a link itself (never what it leads to), below this
     // folder through a handle of its own, clearing a read-only attribute
-    // first. True when it is gone.
+    // first: only when that handle is the listed entry. A link that the
+    // platform opens as its target stays, and so does its target. True when
+    // the removal was set going; it is done as the handle closes.
     bool Remove(const TreeEntry& entry) const;
     // Marks this folder, emptied, for removal when its handle closes,
     // clearing a read-only attribute first.
@@ -126,13 +146,13 @@ class HeldFolder {
     struct Close {
         void operator()(void* handle) const;
     };
-    HeldFolder(void* handle, TreePath path) : handle_(handle), path_(std::move(path)) {}
+    explicit HeldFolder(void* handle) : handle_(handle) {}
+    // Whether `handle`, opened below this folder by the name `entry` gives,
+    // is that entry (see the class).
+    bool IsListedHere(void* handle, const TreeEntry& entry) const;
     std::unique_ptr<void, Close> handle_;
-    TreePath path_;  // where it was when opened; for what Wine cannot do by handle
+    // The name the file system gives this folder, asked once when needed.
+    mutable std::optional<std::wstring> fileSystemName_;
 };
-
-// Whether two paths name the same file or folder (the same volume and file
-// identity); nothing when either cannot be opened.
-std::optional<bool> SameObject(const TreePath& a, const TreePath& b);
 
 }  // namespace platform

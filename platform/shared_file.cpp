@@ -163,7 +163,7 @@ class Descriptor {
 // Puts `old` back into the file at `path` as it was, with its modification
 // time, so that a reader that watches either sees no new command.
 void PutBack(const std::string& path, std::string_view old, const std::optional<FILETIME>& time) {
-    Descriptor file = Descriptor::Open(path, _O_RDWR);
+    Descriptor file = Descriptor::Open(path, _O_WRONLY);
     if (!file.IsOpen() || !file.ReplaceWith(old)) return;
     if (time) file.SetLastWritten(*time);
     file.Close();
@@ -263,20 +263,30 @@ std::optional<std::string> ReadWholeFile(const std::string& path, const ReadProg
 }
 
 std::optional<bool> ReplaceSmallFile(const std::string& path, std::string_view content) {
-    // The old content is read first, to be put back if the new one cannot be
-    // written. A reader in another process may see the file empty between
+    // The file is opened for writing only: a player may hold it sharing
+    // writes but not reads. The old content, to be put back if the new one
+    // cannot be written, is read through an open of its own when one is
+    // allowed. A reader in another process may see the file empty between
     // the cut and the write, which a player takes as nothing new; it never
     // sees a mix of two contents.
     bool created = false;
-    Descriptor file = Descriptor::Open(path, _O_RDWR);
+    Descriptor file = Descriptor::Open(path, _O_WRONLY);
     if (!file.IsOpen() && errno == ENOENT) {
-        file = Descriptor::Open(path, _O_RDWR | _O_CREAT | _O_EXCL);
+        file = Descriptor::Open(path, _O_WRONLY | _O_CREAT | _O_EXCL);
         created = file.IsOpen();
     }
     if (!file.IsOpen()) return std::nullopt;
-    const std::optional<std::string> old = file.ReadAll();
-    if (!old) return std::nullopt;
-    const std::optional<FILETIME> oldTime = created ? std::nullopt : file.LastWritten();
+    std::optional<std::string> old;
+    std::optional<FILETIME> oldTime;
+    if (!created) {
+        Descriptor reader = Descriptor::Open(path, _O_RDONLY);
+        if (reader.IsOpen()) {
+            // Opened but not read: what could not be put back is not cut.
+            old = reader.ReadAll();
+            if (!old) return std::nullopt;
+            oldTime = reader.LastWritten();
+        }
+    }
     const std::string bytes = AsTextModeBytes(content);
     const bool written = file.ReplaceWith(bytes);
     if (written && file.Close()) return true;
@@ -285,7 +295,7 @@ std::optional<bool> ReplaceSmallFile(const std::string& path, std::string_view c
     if (ReadWholeFile(path) == bytes) return true;
     if (created) {
         RemoveFile(path);
-    } else {
+    } else if (old) {
         PutBack(path, *old, oldTime);
     }
     return false;

@@ -57,12 +57,13 @@ std::optional<std::string> ReadWholeFile(const std::string& path,
                                          const ReadProgress& progress = {});
 
 // Replaces a small file's content with `content`, as text mode writes it:
-// the file is cut, then the new content goes out in one write, so a reader
-// in another process sees the old content, nothing, or the new content.
-// Nothing when the file could not be opened. False when the new content is
-// not whole on disk afterwards, judged by reading the file back after any
-// failure; the old content and its modification time are then put back (a
-// file this call created is removed).
+// the file is opened for writing only and cut, then the new content goes
+// out in one write, so a reader in another process sees the old content,
+// nothing, or the new content. Nothing when the file could not be opened for
+// writing. False when the new content is not whole on disk afterwards,
+// judged by reading the file back after any failure; the old content and
+// its modification time, when another open could read them, are then put
+// back (a file this call created is removed).
 std::optional<bool> ReplaceSmallFile(const std::string& path, std::string_view content);
 
 // Whether the file can be opened for reading now (false for a folder).

@@ -35,14 +35,16 @@ constexpr MethodRow kMethods[] = {
         {MethodGroup::ReplayControl, "position, ws, exchangeFolder",
          "Remembers the exchange folder, writes the command \"rp <position>\" to "
          "TimelineUpdate.dat (TimelineUpdateWS.dat) and the position to ReplayPos.dat "
-         "(ReplayPosWS.dat). Each file is cut, then written whole: a player polling it sees "
-         "its old content, nothing, or the new content, never a mix.",
+         "(ReplayPosWS.dat). Each file is opened for writing only (a player may hold it "
+         "sharing writes alone), cut, then written whole: a player polling it sees its old "
+         "content, nothing, or the new content, never a mix. true once the command is written, "
+         "whatever became of ReplayPos.dat (it keeps its old position when it cannot be "
+         "written): the player has the command, and a page that tried again would send it "
+         "twice.",
          "undefined when the command file cannot be opened or written (it then keeps its old "
-         "command and ReplayPos.dat is not touched), or the position holds a NUL; undefined "
-         "also when the command was written but the position could not be: the command stands "
-         "and ReplayPos.dat keeps its old position",
-         "undefined; each file keeps its old content or holds the new one, never a mix; the "
-         "answer is read from the disk when a close fails"}),
+         "command and ReplayPos.dat is not touched), or the position holds a NUL",
+         "undefined when the command was not written; each file keeps its old content or holds "
+         "the new one, never a mix; the answer is read from the disk when a close fails"}),
     Method<exchange::startPlayback>(
         "startPlayback", {B},
         {MethodGroup::ReplayControl, "ws",

@@ -123,6 +123,14 @@ TEST_F(Exchange, AFailedCommandLeavesThePreviousPositionInPlace) {
     EXPECT_EQ(ReadBytes(File("ReplayPos.dat")), "777");
 }
 
+// The command reached the player: a page that tried again would send it
+// twice.
+TEST_F(Exchange, AGivenCommandIsTrueWhateverBecameOfThePosition) {
+    fs::create_directory(File("ReplayPos.dat"));  // the position file cannot be opened
+    EXPECT_TRUE(IsTrue(Call("setReplayPos", {"100", false, F()})));
+    EXPECT_EQ(ReadBytes(File("TimelineUpdate.dat")), "rp 100");
+}
+
 TEST_F(Exchange, ANewObjectHasNoFolderSoItsFolderlessCallsDoNothing) {
     EXPECT_TRUE(IsUndefined(Call("startPlayback", {false})));
     EXPECT_TRUE(IsUndefined(Call("startPlayback", {true})));
@@ -275,6 +283,18 @@ TEST_F(Exchange, AFileLockedAgainstWritingIsLeftAlone) {
     EXPECT_TRUE(IsUndefined(Call("stopPlayback", {false, F()})));
     held.Release();
     EXPECT_EQ(ReadBytes(File("TimelineUpdate.dat")), "st");
+}
+
+// A player may share its command file for writing alone: the command is
+// written, and nothing is read of it.
+TEST_F(Exchange, AFileSharedForWritingOnlyIsStillRewritten) {
+    WriteBytes(File("TimelineUpdate.dat"), "rp 5");
+    testing_support::HeldFile held(folder, File("TimelineUpdate.dat"), "w");
+    ASSERT_TRUE(held.Holding());
+    EXPECT_TRUE(IsTrue(Call("stopPlayback", {false, F()})));
+    EXPECT_TRUE(IsTrue(Call("startPlayback", {false})));
+    held.Release();
+    EXPECT_EQ(ReadBytes(File("TimelineUpdate.dat")), "pb");
 }
 
 // A player polling in another process sees each file empty, with its old

@@ -151,7 +151,7 @@ class FaultSweep : public ::testing::Test {
               {undefined},
               [this] {
                   return OldOrNew(Exchange() / "TimelineUpdate.dat", "rp 100", "rp 100") +
-                         OldOrNew(Exchange() / "ReplayPos.dat", "100", "100");
+                         OldOrNew(Exchange() / "ReplayPos.dat", "12345", "100");
               }}},
             {"startPlayback",
              {{false},
@@ -330,11 +330,15 @@ TEST_F(FaultSweep, EachCallThatFailsPartwayGivesTheFailureResult) {
          "FindNextFileA",
          std::string(),
          {}},
+        // No folder can be listed: nothing is counted, however large (a
+        // walk that summed without its listings would give 12 KiB).
         {"getWorkspaceUsage",
          [&] {
+             WriteBytes(Ws("W") / "Calls" / "c2" / "big", std::string(4096, 'b'));
+             WriteBytes(Ws("Other") / "big", std::string(8192, 'o'));
              return std::vector<Value>{o, "In"};
          },
-         "FindFirstFileExW",
+         "NtQueryDirectoryFile",
          0.0,
          {}},
         {"getMissingOrBufferingCalls",
@@ -369,8 +373,9 @@ TEST_F(FaultSweep, EachCallThatFailsPartwayGivesTheFailureResult) {
          [&] {
              return std::vector<Value>{o, "W", "In"};
          },
-         "GetFileAttributesW", false,
-         [&] { return testing_support::LongExists(Ws("W")) ? "" : "gone"; }},
+         // Nothing can be seen to be the entry listed: nothing is removed.
+         "NtQueryInformationFile", false,
+         [&] { return testing_support::LongExists(Ws("W") / "Calls" / "c1") ? "" : "gone"; }},
         {"deleteWorkspace",
          [&] {
              return std::vector<Value>{o, "W", "In"};

@@ -1,44 +1,67 @@
 // What each workspace walk does with an entry, decided apart from the file
-// system: Wine cannot show every kind of link, so the rule is held here.
+// system from the entry as a listing gives it: Wine has no reparse points
+// but links, so the rule over tags is held here.
 #include <gtest/gtest.h>
+
+#include <cstdint>
 
 #include "workspace/workspace_tree.h"
 
 namespace {
 
-using workspace::EntryTraits;
 using workspace::StepFor;
+using workspace::TraitsOf;
 using workspace::TreeStep;
 using workspace::TreeWalk;
 
-struct Case {
-    EntryTraits entry;
-    TreeStep remove, copy, usage;
+constexpr uint32_t kDirectory = 0x10, kHidden = 0x2, kReparse = 0x400;
+
+struct Tag {
+    const char* name;
+    bool reparse;
+    uint32_t tag;
+    bool link;
 };
 
-TEST(TreeSteps, LinksAreNeverEnteredAndHiddenFoldersAreLeftOutOfUsageOnly) {
-    const EntryTraits file{}, hiddenFile{false, true, false}, folder{true, false, false},
-        hiddenFolder{true, true, false}, folderLink{true, false, true},
-        hiddenFolderLink{true, true, true}, fileLink{false, false, true},
-        hiddenFileLink{false, true, true};
-    const Case cases[] = {
-        {file, TreeStep::File, TreeStep::File, TreeStep::File},
-        {hiddenFile, TreeStep::File, TreeStep::File, TreeStep::File},
-        {folder, TreeStep::Descend, TreeStep::Descend, TreeStep::Descend},
-        {hiddenFolder, TreeStep::Descend, TreeStep::Descend, TreeStep::Skip},
-        {folderLink, TreeStep::Link, TreeStep::Link, TreeStep::Skip},
-        {hiddenFolderLink, TreeStep::Link, TreeStep::Link, TreeStep::Skip},
-        // A link to a file is counted by its listed size, never followed.
-        {fileLink, TreeStep::Link, TreeStep::Link, TreeStep::File},
-        {hiddenFileLink, TreeStep::Link, TreeStep::Link, TreeStep::File},
+// A link is a name for something elsewhere (the name-surrogate tags, and a
+// reparse point whose tag is not known); a file or folder a filter keeps in
+// another form is walked like any other, except that usage leaves out every
+// folder that is a reparse point.
+TEST(TreeSteps, OnlyNameSurrogatesAreLinksAndLinksAreNeverEntered) {
+    const Tag tags[] = {
+        {"plain", false, 0, false},
+        {"reparse point of unknown tag", true, 0, true},
+        {"symbolic link", true, 0xA000000C, true},
+        {"junction", true, 0xA0000003, true},
+        {"other name surrogate", true, 0x20000099, true},
+        {"system-compressed (WOF)", true, 0x80000017, false},
+        {"deduplicated", true, 0x80000013, false},
+        {"cloud placeholder", true, 0x9000001A, false},
+        {"app execution alias", true, 0x8000001B, false},
     };
-    for (const Case& c : cases) {
-        const auto& e = c.entry;
-        const std::string what = std::string(e.folder ? "folder" : "file") +
-                                 (e.hidden ? " hidden" : "") + (e.link ? " link" : "");
-        EXPECT_EQ(StepFor(TreeWalk::Delete, e), c.remove) << what;
-        EXPECT_EQ(StepFor(TreeWalk::Copy, e), c.copy) << what;
-        EXPECT_EQ(StepFor(TreeWalk::Usage, e), c.usage) << what;
+    for (const Tag& t : tags) {
+        for (const bool folder : {false, true}) {
+            for (const bool hidden : {false, true}) {
+                platform::TreeEntry entry;
+                entry.attributes = (folder ? kDirectory : 0x20) | (hidden ? kHidden : 0) |
+                                   (t.reparse ? kReparse : 0);
+                entry.reparseTag = t.tag;
+                const std::string what = std::string(t.name) + (folder ? " folder" : " file") +
+                                         (hidden ? ", hidden" : "");
+                EXPECT_EQ(entry.IsLink(), t.link) << what;
+                const auto traits = TraitsOf(entry);
+                const TreeStep walked = t.link   ? TreeStep::Link
+                                        : folder ? TreeStep::Descend
+                                                 : TreeStep::File;
+                EXPECT_EQ(StepFor(TreeWalk::Delete, traits), walked) << what;
+                EXPECT_EQ(StepFor(TreeWalk::Copy, traits), walked) << what;
+                // Usage counts every file by its listed size, links too.
+                const TreeStep counted = !folder                 ? TreeStep::File
+                                         : (t.reparse || hidden) ? TreeStep::Skip
+                                                                 : TreeStep::Descend;
+                EXPECT_EQ(StepFor(TreeWalk::Usage, traits), counted) << what;
+            }
+        }
     }
 }
 

@@ -10,7 +10,7 @@ export interface DravenilFileAccessPlugin {
   /** Remembers the exchange folder and reads the first line of ReplayUpdate.dat (ReplayUpdateWS.dat), the player's latest replay update. */
   checkReplayUpdate(ws: boolean, exchangeFolder: string): string | undefined;
 
-  /** Remembers the exchange folder, writes the command "rp <position>" to TimelineUpdate.dat (TimelineUpdateWS.dat) and the position to ReplayPos.dat (ReplayPosWS.dat). Each file is cut, then written whole: a player polling it sees its old content, nothing, or the new content, never a mix. */
+  /** Remembers the exchange folder, writes the command "rp <position>" to TimelineUpdate.dat (TimelineUpdateWS.dat) and the position to ReplayPos.dat (ReplayPosWS.dat). Each file is opened for writing only (a player may hold it sharing writes alone), cut, then written whole: a player polling it sees its old content, nothing, or the new content, never a mix. true once the command is written, whatever became of ReplayPos.dat (it keeps its old position when it cannot be written): the player has the command, and a page that tried again would send it twice. */
   setReplayPos(position: string, ws: boolean, exchangeFolder: string): boolean | undefined;
 
   /** Writes the command "pb" to the command file of the exchange folder the last folder-taking call named. */
@@ -272,7 +272,7 @@ export interface DravenilFileAccess {
   readCurrentReplayPos(ws: boolean, exchangeFolder: string, options?: DravenilCallOptions): Promise<string | undefined>;
   /** Remembers the exchange folder and reads the first line of ReplayUpdate.dat (ReplayUpdateWS.dat), the player's latest replay update. */
   checkReplayUpdate(ws: boolean, exchangeFolder: string, options?: DravenilCallOptions): Promise<string | undefined>;
-  /** Remembers the exchange folder, writes the command "rp <position>" to TimelineUpdate.dat (TimelineUpdateWS.dat) and the position to ReplayPos.dat (ReplayPosWS.dat). Each file is cut, then written whole: a player polling it sees its old content, nothing, or the new content, never a mix. */
+  /** Remembers the exchange folder, writes the command "rp <position>" to TimelineUpdate.dat (TimelineUpdateWS.dat) and the position to ReplayPos.dat (ReplayPosWS.dat). Each file is opened for writing only (a player may hold it sharing writes alone), cut, then written whole: a player polling it sees its old content, nothing, or the new content, never a mix. true once the command is written, whatever became of ReplayPos.dat (it keeps its old position when it cannot be written): the player has the command, and a page that tried again would send it twice. */
   setReplayPos(position: string, ws: boolean, exchangeFolder: string, options?: DravenilCallOptions): Promise<boolean | undefined>;
   /** Writes the command "pb" to the command file of the exchange folder the last folder-taking call named. */
   startPlayback(ws: boolean, options?: DravenilCallOptions): Promise<boolean | undefined>;

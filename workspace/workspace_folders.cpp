@@ -10,21 +10,6 @@
 #include "workspace/workspace_tree.h"
 
 namespace workspace {
-namespace {
-
-bool SameName(const std::string& a, const std::string& b) {
-    // Windows folder names compare without regard to ASCII case.
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) {
-            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 std::string getWorkspaceList(const std::string& outer, const std::string& inner) {
     TraceScope trace("MyScriptableNPObject::getWorkspaceList");
@@ -87,14 +72,7 @@ bool copyWSFolder(const std::string& outer, const std::string& inner, const std:
     if (!from || !to) return false;
     const auto sourceTree = platform::TreePath::FromNarrow(from.text);
     const auto destinationTree = platform::TreePath::FromNarrow(to.text);
-    if (!sourceTree || !destinationTree) return false;
-    // The source must be a real folder: a link is never copied through.
-    if (!platform::StateOf(*sourceTree).IsFolder()) return false;
-    // A workspace copied onto itself (under any spelling of its name)
-    // already holds its whole content.
-    const auto same = platform::SameObject(*sourceTree, *destinationTree);
-    if (same ? *same : SameName(source, destination)) return true;
-    return CopyTree(*sourceTree, *destinationTree, progress);
+    return sourceTree && destinationTree && CopyTree(*sourceTree, *destinationTree, progress);
 }
 
 double getWorkspaceUsage(const std::string& outer, const std::string& inner,

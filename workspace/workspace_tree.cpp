@@ -8,8 +8,11 @@
 namespace workspace {
 namespace {
 
+using platform::FolderListing;
+using platform::HeldFolder;
 using platform::TreeEntry;
 using platform::TreePath;
+using Use = HeldFolder::Use;
 
 // A name as Windows compares names in a folder: without regard to case
 // (ASCII and the common letters; the file system has the last word, and a
@@ -18,10 +21,6 @@ std::wstring Folded(const std::wstring& name) {
     std::wstring folded = name;
     for (wchar_t& c : folded) c = static_cast<wchar_t>(std::towlower(c));
     return folded;
-}
-
-EntryTraits TraitsOf(const TreeEntry& entry) {
-    return {entry.IsFolder(), entry.IsHidden(), entry.IsLink()};
 }
 
 // A walk's count: what it has listed, what it has done, and how many of the
@@ -60,25 +59,26 @@ class Tally {
     size_t unlisted_ = 1;  // the root
 };
 
-// For a walk someone follows, the entries and bytes it will meet, counted
-// first by a walk of the same kind that only lists, so that the totals are
-// known from the start. Nothing when nobody follows or the count was stopped.
-std::optional<WalkProgress> CountAhead(TreeWalk walk, const TreePath& root,
-                                       const ProgressFunction& progress) {
+// For a walk someone follows, the entries and bytes it will meet below the
+// folder `root` of `parent`, counted first by a walk of the same kind that
+// only lists, so that the totals are known from the start. Nothing when
+// nobody follows or the count was stopped.
+std::optional<WalkProgress> CountAhead(TreeWalk walk, const HeldFolder& parent,
+                                       const TreeEntry& root, const ProgressFunction& progress) {
     if (!progress) return std::nullopt;
     WalkProgress totals;
-    auto top = platform::HeldFolder::Open(root, platform::HeldFolder::Use::Read);
-    std::vector<platform::HeldFolder> pending;
+    auto top = parent.Enter(root, Use::Read);
+    std::vector<HeldFolder> pending;
     if (top) pending.push_back(std::move(*top));
     while (!pending.empty()) {
         if (!progress(totals)) return std::nullopt;
-        const platform::HeldFolder folder = std::move(pending.back());
+        const HeldFolder folder = std::move(pending.back());
         pending.pop_back();
         for (const TreeEntry& entry : folder.List().entries) {
             ++totals.entriesTotal;
             totals.bytesTotal += entry.IsFolder() ? 0 : entry.size;
             if (StepFor(walk, TraitsOf(entry)) != TreeStep::Descend) continue;
-            if (auto inside = folder.Enter(entry, platform::HeldFolder::Use::Read)) {
+            if (auto inside = folder.Enter(entry, Use::Read)) {
                 pending.push_back(std::move(*inside));
             }
         }
@@ -87,58 +87,96 @@ std::optional<WalkProgress> CountAhead(TreeWalk walk, const TreePath& root,
     return totals;
 }
 
-Tally TallyFor(TreeWalk walk, const TreePath& root, const ProgressFunction& progress,
-               bool& stopped) {
-    const auto totals = CountAhead(walk, root, progress);
+Tally TallyFor(TreeWalk walk, const HeldFolder& parent, const TreeEntry& root,
+               const ProgressFunction& progress, bool& stopped) {
+    const auto totals = CountAhead(walk, parent, root, progress);
     stopped = progress && !totals;
     return totals ? Tally(progress, *totals) : Tally(progress);
 }
 
+// The folder that holds `path`, reached by its path, and what it lists for
+// the name `path` ends in (a short name taken in its long form).
+struct Reached {
+    std::optional<HeldFolder> parent;
+    FolderListing listing;
+    std::wstring name;
+    const TreeEntry* entry = nullptr;
+};
+Reached Reach(const TreePath& path, Use use) {
+    Reached reached;
+    if (const auto parentPath = path.Parent()) reached.parent = HeldFolder::Open(*parentPath, use);
+    if (reached.parent) {
+        reached.listing = reached.parent->List();
+        reached.name = platform::LongName(path);
+        reached.entry = reached.listing.Find(reached.name);
+    }
+    return reached;
+}
+
+// Whether `folder` lists nothing of the name, read whole twice: "not there"
+// is never taken on one word, and true is never given for what remains.
+bool NotListed(const HeldFolder& folder, const std::wstring& name) {
+    for (int time = 0; time < 2; ++time) {
+        const FolderListing listing = folder.List();
+        if (!listing.complete || listing.Find(name)) return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+EntryTraits TraitsOf(const TreeEntry& entry) {
+    return {entry.IsFolder(), entry.IsHidden(), entry.IsLink(), entry.IsReparsePoint()};
+}
 
 TreeStep StepFor(TreeWalk walk, EntryTraits entry) {
     if (walk == TreeWalk::Usage) {
-        // Usage counts every file by the size its listing gives, links among
-        // them (deduplicated and placeholder files are links that carry real
-        // sizes): nothing is followed. Hidden folders and links to folders
-        // are left out.
+        // Usage counts every file by the size its listing gives, links and
+        // other reparse points among them: nothing is followed. Hidden
+        // folders and folders that are reparse points are left out.
         if (!entry.folder) return TreeStep::File;
-        return entry.link || entry.hidden ? TreeStep::Skip : TreeStep::Descend;
+        return entry.reparse || entry.hidden ? TreeStep::Skip : TreeStep::Descend;
     }
     if (entry.link) return TreeStep::Link;
     return entry.folder ? TreeStep::Descend : TreeStep::File;
 }
 
 bool DeleteTree(const TreePath& root, const ProgressFunction& progress) {
-    const platform::PathState state = platform::StateOf(root);
-    // "Not there" is asked twice before it is believed: true must never be
-    // given for a workspace that remains.
-    if (state.IsAbsent()) return platform::StateOf(root).IsAbsent();
-    if (!state.IsFolder()) {
+    const Reached reached = Reach(root, Use::Read);
+    if (!reached.parent) {
+        // A parent that is not there holds nothing: asked twice.
+        const auto parentPath = root.Parent();
+        return parentPath && platform::StateOf(*parentPath).IsAbsent() &&
+               platform::StateOf(*parentPath).IsAbsent();
+    }
+    const HeldFolder& parent = *reached.parent;
+    const std::wstring& name = reached.name;
+    // Nothing of the name listed, nor there by its path.
+    if (!reached.entry) return NotListed(parent, name) && platform::StateOf(root).IsAbsent();
+    const TreeEntry self = *reached.entry;
+    if (StepFor(TreeWalk::Delete, TraitsOf(self)) != TreeStep::Descend) {
         // A file, or a link (to a folder or not): removed itself, never followed.
-        TreeEntry self;
-        self.attributes = state.attributes;
-        platform::RemoveEntry(root, self);
-        return platform::StateOf(root).IsAbsent();
+        parent.Remove(self);
+        return NotListed(parent, name);
     }
     // Depth first without recursion, so that no depth can exhaust the stack,
     // and by handle: each folder is held open while the walk is inside it,
     // entered only when it is still the real folder its parent listed, and
     // what is below it is removed through handles of their own. A folder is
     // removed as its handle closes, once what was below it is gone.
-    auto top = platform::HeldFolder::Open(root, platform::HeldFolder::Use::Delete);
-    if (!top) return platform::StateOf(root).IsAbsent();
+    auto top = parent.Enter(self, Use::Delete);
+    if (!top) return false;
     struct Level {
-        platform::HeldFolder folder;
+        HeldFolder folder;
         std::vector<TreeEntry> entries;
         size_t next = 0;
         TreeEntry self;  // as its parent listed it; nothing for the root
     };
     bool stopped = false;
-    Tally tally = TallyFor(TreeWalk::Delete, root, progress, stopped);
+    Tally tally = TallyFor(TreeWalk::Delete, parent, self, progress, stopped);
     bool goOn = !stopped;
     std::vector<Level> pending;
-    auto enter = [&](platform::HeldFolder folder, const TreeEntry& self) {
+    auto enter = [&](HeldFolder folder, const TreeEntry& self) {
         std::vector<TreeEntry> entries = folder.List().entries;
         Level level{std::move(folder), std::move(entries), 0, self};
         size_t folders = 0;
@@ -148,7 +186,7 @@ bool DeleteTree(const TreePath& root, const ProgressFunction& progress) {
         tally.FolderListed(level.entries, folders);
         pending.push_back(std::move(level));
     };
-    enter(std::move(*top), {});
+    enter(std::move(*top), self);
     while (!pending.empty()) {
         Level& level = pending.back();
         if (!goOn || level.next == level.entries.size()) {
@@ -161,7 +199,7 @@ bool DeleteTree(const TreePath& root, const ProgressFunction& progress) {
         }
         const TreeEntry entry = level.entries[level.next++];
         if (StepFor(TreeWalk::Delete, TraitsOf(entry)) == TreeStep::Descend) {
-            auto inside = level.folder.Enter(entry, platform::HeldFolder::Use::Delete);
+            auto inside = level.folder.Enter(entry, Use::Delete);
             // A folder that is no longer the one listed (a link swapped in,
             // or gone) is not entered: what it leads to is not the walk's.
             if (inside) {
@@ -174,31 +212,41 @@ bool DeleteTree(const TreePath& root, const ProgressFunction& progress) {
             goOn = tally.Done(entry);
         }
     }
-    return platform::StateOf(root).IsAbsent();
+    return NotListed(parent, name);
 }
 
 bool CopyTree(const TreePath& from, const TreePath& to, const ProgressFunction& progress) {
-    const platform::FolderMade top = platform::MakeFolder(to);
-    if (top == platform::FolderMade::Failed) return false;
-    // By handle, as the delete: each source folder is entered only when it is
-    // still the real folder listed, each destination folder is made or
-    // opened below its held parent and checked to be a real folder there,
-    // and every file is written below a held destination folder, so that no
-    // link swapped in meanwhile is ever written through.
-    using Use = platform::HeldFolder::Use;
-    auto source = platform::HeldFolder::Open(from, Use::Read);
-    auto destination = platform::HeldFolder::Open(to, Use::Write);
+    // By handle, as the delete: the source is entered only when it is the
+    // real folder its parent lists, and so is each folder below it; the
+    // destination is made or opened below its held parent and checked to be
+    // a real folder there, and so is each one below it; every file is
+    // written below a held destination folder. No link, there from the
+    // start or swapped in meanwhile, is ever read or written through.
+    const Reached sources = Reach(from, Use::Read);
+    const Reached destinations = Reach(to, Use::Write);
+    if (!sources.entry || !destinations.parent) return false;
+    if (StepFor(TreeWalk::Copy, TraitsOf(*sources.entry)) != TreeStep::Descend) return false;
+    // A workspace copied onto itself (under any spelling of its name)
+    // already holds its whole content.
+    const bool oneParent = from.Parent()->Text() == to.Parent()->Text();
+    if (oneParent && destinations.entry && destinations.entry->name == sources.entry->name) {
+        return true;
+    }
+    if (!destinations.entry && !destinations.listing.complete) return false;
+    auto source = sources.parent->Enter(*sources.entry, Use::Read);
+    auto destination =
+        source ? destinations.parent->MakeFolder(destinations.name, 0, destinations.entry)
+               : std::nullopt;
     if (!source || !destination) return false;
     bool whole = true;
     struct Pair {
-        platform::HeldFolder source, destination;
+        HeldFolder source, destination;
         bool destinationIsNew;
     };
     std::vector<Pair> pending;
-    pending.push_back(
-        {std::move(*source), std::move(*destination), top == platform::FolderMade::Created});
+    pending.push_back({std::move(*source), std::move(*destination), !destinations.entry});
     bool stopped = false;
-    Tally tally = TallyFor(TreeWalk::Copy, from, progress, stopped);
+    Tally tally = TallyFor(TreeWalk::Copy, *sources.parent, *sources.entry, progress, stopped);
     if (stopped) return false;
     // A stop is acted on before the next entry, never after the last one: a
     // copy that has copied everything answers as a whole copy.
@@ -258,13 +306,13 @@ double FolderSizeKiB(const TreePath& root, const ProgressFunction& progress) {
     // the walk ran (the recorder moves files all the time), counts what was
     // read of it, and the rest is summed.
     double total = 0.0;
-    std::vector<platform::HeldFolder> pending;
-    if (auto top = platform::HeldFolder::Open(root, platform::HeldFolder::Use::Read)) {
+    std::vector<HeldFolder> pending;
+    if (auto top = HeldFolder::Open(root, Use::Read)) {
         pending.push_back(std::move(*top));
     }
     Tally tally(progress);
     while (!pending.empty()) {
-        const platform::HeldFolder folder = std::move(pending.back());
+        const HeldFolder folder = std::move(pending.back());
         pending.pop_back();
         const std::vector<TreeEntry> entries = folder.List().entries;
         size_t folders = 0;
@@ -281,7 +329,7 @@ double FolderSizeKiB(const TreePath& root, const ProgressFunction& progress) {
                 case TreeStep::Descend:
                     // A folder swapped for a link since the listing is not
                     // entered: what it leads to is not the workspace's.
-                    if (auto inside = folder.Enter(entry, platform::HeldFolder::Use::Read)) {
+                    if (auto inside = folder.Enter(entry, Use::Read)) {
                         pending.push_back(std::move(*inside));
                     } else {
                         tally.FolderDropped();

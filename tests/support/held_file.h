@@ -11,7 +11,8 @@ namespace testing_support {
 
 class HeldFile {
   public:
-    // share: "rw" lets others read and write, "r" only read, "none" nothing.
+    // share: "rw" lets others read and write, "r" only read, "w" only write,
+    // "none" nothing.
     HeldFile(const TempFolder& folder, const std::filesystem::path& file, const char* share);
     ~HeldFile() { Release(); }
     HeldFile(const HeldFile&) = delete;
