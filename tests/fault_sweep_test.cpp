@@ -568,8 +568,9 @@ class LinkRace : public FaultSweep {
         swap.target = scratch.path() / "elsewhere";
         swap.moved = scratch.path() / "moved-away";
         fs::create_directories(swap.target / "deeper");
-        WriteBytes(swap.target / "precious.wav", "someone else's");
-        WriteBytes(swap.target / "deeper" / "more.wav", "someone else's too");
+        // Large enough that a usage that followed the link would show it.
+        WriteBytes(swap.target / "precious.wav", std::string(4096, 'p'));
+        WriteBytes(swap.target / "deeper" / "more.wav", std::string(4096, 'm'));
         swap.before = LongTree(swap.target);
     }
     void Fill(const fs::path& folder) {
@@ -579,11 +580,12 @@ class LinkRace : public FaultSweep {
                 WriteBytes(folder / name / (std::to_string(i) + ".wav"), "x");
         }
     }
-    // The call, with `sub` swapped at the first relative open; false when no
-    // link can be made here.
-    bool Race(const fs::path& sub, const char* method, const std::vector<Value>& args) {
+    // The call, with `sub` swapped at the `open`th relative open; false when
+    // no link can be made here.
+    bool Race(const fs::path& sub, const char* method, const std::vector<Value>& args,
+              long open = 1) {
         swap.sub = sub;
-        hook("NtCreateFile", 1, &SwapForLink::Now, &swap);
+        hook("NtCreateFile", open, &SwapForLink::Now, &swap);
         outcome = embed->Call(method, args);
         hook(nullptr, 0, nullptr, nullptr);
         testing_support::RemoveLongTree(swap.moved);
@@ -615,6 +617,36 @@ TEST_F(LinkRace, ACopyNeverWritesThroughADestinationSubfolderSwappedForALink) {
     }
     EXPECT_EQ(LongTree(swap.target), swap.before) << "the copy wrote through the link";
     EXPECT_EQ(outcome.value, Value(false));
+}
+
+// The workspace itself swapped for a link after its folder listed it, just
+// before it is first opened: neither walked, nor written, nor counted.
+TEST_F(LinkRace, AWorkspaceSwappedForALinkBeforeItsFirstOpenIsNeverFollowed) {
+    struct Case {
+        const char* swapped;
+        const char* method;
+        std::vector<Value> args;
+        long open;  // the relative open it comes before
+        Value expected;
+    };
+    const Value usage = 2.0 / 1024 / 1024;  // the file beside it, all that is really there
+    const std::vector<Case> cases = {
+        {"Race", "deleteWorkspace", {outer, "Race", "In"}, 1, false},
+        {"Source", "copyWSFolder", {outer, "In", "Source", "Dest"}, 1, false},
+        {"Dest", "copyWSFolder", {outer, "In", "Source", "Dest"}, 2, false},
+        {"Race", "getWorkspaceUsage", {outer, "In"}, 1, usage},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(testing_support::RemoveLongTree(Root() / outer));
+        for (const char* name : {"Race", "Source", "Dest"}) Fill(Ws(name));
+        WriteBytes(Ws("") / "notes.bin", std::string(2048, 'n'));
+        if (!Race(Ws(c.swapped), c.method, c.args, c.open))
+            GTEST_SKIP() << "no way to make a link here";
+        const std::string what = std::string(c.method) + " with " + c.swapped + " swapped";
+        EXPECT_EQ(outcome.value, c.expected) << what;
+        EXPECT_EQ(LongTree(swap.target), swap.before) << what << ": the link was followed";
+        EXPECT_TRUE(testing_support::IsLink(Ws(c.swapped))) << what;
+    }
 }
 
 }  // namespace

@@ -145,71 +145,112 @@ TEST_F(DeepWorkspaces, ACallWhosePathIsTooLongForTheNarrowFunctionsIsStillFound)
 
 // ---- Links -----------------------------------------------------------------------------
 
-// A folder of someone else's, outside the workspace set, and links to it.
+// Someone else's folders and file, outside the workspace set, and links to
+// them. A link is removed as itself where the platform opens it as itself
+// (Windows); where it opens as what it leads to (Wine), nothing is removed
+// through it, so it stays and so does the workspace: each delete gives the
+// one answer the platform allows. "Gone" and "kept" are what the parent
+// folder lists.
 class LinkedWorkspaces : public DeepWorkspaces {
   protected:
     void SetUp() override {
         DeepWorkspaces::SetUp();
         target = scratch.path() / "elsewhere";
+        empty = scratch.path() / "empty";
         MakeLongFolders(target / "sub");
+        MakeLongFolders(empty);
         WriteLong(target / "precious.wav", std::string(4096, 'p'));
         WriteLong(target / "sub" / "more.wav", std::string(4096, 'm'));
         targetTree = LongTree(target);
     }
     void TearDown() override {
+        for (const fs::path& link : links) EXPECT_TRUE(testing_support::RemoveLink(link));
         EXPECT_EQ(LongTree(target), targetTree) << "the link's target was touched";
+        EXPECT_TRUE(testing_support::ListedInParent(empty)) << "the empty target was removed";
         DeepWorkspaces::TearDown();
     }
     // A skip ends only the function it is in: each test skips itself when
     // this is false.
-    [[nodiscard]] bool Link(const fs::path& link, const fs::path& to = {}) {
-        return testing_support::MakeLink(link, to.empty() ? target : to);
+    [[nodiscard]] bool Link(const fs::path& link, const fs::path& to) {
+        if (!testing_support::MakeLink(link, to)) return false;
+        links.push_back(link);
+        removedAsItself = testing_support::OpensAsItself(link);
+        return true;
+    }
+    // The delete's answer, and whether it left `link` and the workspace
+    // listed as that answer says.
+    void ExpectDeleted(const char* workspace, const fs::path& link, const std::string& what) {
+        EXPECT_EQ(Flag("deleteWorkspace", {outer, workspace, "In"}), removedAsItself) << what;
+        EXPECT_EQ(testing_support::ListedInParent(link), !removedAsItself) << what;
+        EXPECT_EQ(testing_support::ListedInParent(Ws(workspace)), !removedAsItself) << what;
+        if (removedAsItself) links.pop_back();
     }
 
-    fs::path target;
+    fs::path target, empty;
     std::string targetTree;
+    std::vector<fs::path> links;
+    bool removedAsItself = false;
 };
 
-TEST_F(LinkedWorkspaces, AWorkspaceThatIsALinkIsRemovedAsALinkAndNeverCopiedOrCounted) {
-    MakeLongFolders(Set());
-    if (!Link(Ws("Linked"))) GTEST_SKIP() << "no way to make a link here";
-    EXPECT_EQ(Usage(), 0.0);
-    EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Linked", "Copy"}), false);
-    EXPECT_FALSE(LongExists(Ws("Copy") / "precious.wav"));
-    const auto deleted = Flag("deleteWorkspace", {outer, "Linked", "In"});
-    ASSERT_TRUE(deleted);
-    EXPECT_EQ(*deleted, !LongExists(Ws("Linked"))) << "true exactly when the link is gone";
+TEST_F(LinkedWorkspaces, ALinkAsTheWorkspaceOrInItIsRemovedOnlyAsItself) {
+    const std::pair<const char*, fs::path> targets[] = {
+        {"a folder", target}, {"an empty folder", empty}, {"a file", target / "precious.wav"}};
+    for (const auto& [kind, to] : targets) {
+        MakeLongFolders(Set());
+        if (!Link(Ws("Linked"), to)) GTEST_SKIP() << "no way to make a link to " << kind << " here";
+        ExpectDeleted("Linked", Ws("Linked"), std::string("a workspace that is a link to ") + kind);
+        MakeLongFolders(Ws("W") / "Calls");
+        WriteLong(Ws("W") / "Calls" / "c1", std::string(1024, 'c'));
+        if (!Link(Ws("W") / "Calls" / "escape", to)) GTEST_SKIP();
+        ExpectDeleted("W", Ws("W") / "Calls" / "escape", std::string("a link inside to ") + kind);
+        for (const fs::path& link : links) ASSERT_TRUE(testing_support::RemoveLink(link));
+        links.clear();
+        ASSERT_TRUE(testing_support::RemoveLongTree(Set()));
+    }
 }
 
-TEST_F(LinkedWorkspaces, ALinkInsideAWorkspaceIsRemovedAsALinkAndNeverCopiedOrCounted) {
+// A set moved to another place and linked back: the walks go through the
+// link above the workspaces, as to any folder.
+TEST_F(LinkedWorkspaces, ASetFolderThatIsALinkIsWalkedThrough) {
+    const fs::path moved = scratch.path() / "moved-set";
+    MakeLongFolders(moved / "W" / "Calls");
+    WriteLong(moved / "W" / "Calls" / "c1", std::string(2048, 'c'));
+    MakeLongFolders(Set().parent_path());
+    if (!Link(Set(), moved)) GTEST_SKIP() << "no way to make a link here";
+    EXPECT_EQ(Usage(), 2.0 / 1024 / 1024);
+    EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "W", "Copy"}), true);
+    EXPECT_EQ(testing_support::ReadBytes(moved / "Copy" / "Calls" / "c1"), std::string(2048, 'c'));
+    EXPECT_EQ(Flag("deleteWorkspace", {outer, "W", "In"}), true);
+    EXPECT_FALSE(testing_support::ListedInParent(moved / "W"));
+    EXPECT_TRUE(testing_support::ListedInParent(Set()));
+    EXPECT_TRUE(testing_support::RemoveLongTree(moved));
+}
+
+TEST_F(LinkedWorkspaces, NothingIsCopiedThroughALinkNorCountedPastOne) {
     MakeLongFolders(Ws("W") / "Calls");
     WriteLong(Ws("W") / "Calls" / "c1", std::string(1024, 'c'));
-    if (!Link(Ws("W") / "Calls" / "escape")) GTEST_SKIP() << "no way to make a link here";
+    if (!Link(Ws("W") / "Calls" / "escape", target)) GTEST_SKIP() << "no way to make a link here";
+    if (!Link(Ws("Linked"), target)) GTEST_SKIP();
     EXPECT_EQ(Usage(), 1.0 / 1024 / 1024);
     EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "W", "Copy"}), false);
     EXPECT_EQ(testing_support::ReadBytes(Ws("Copy") / "Calls" / "c1"), std::string(1024, 'c'));
-    EXPECT_FALSE(LongExists(Ws("Copy") / "Calls" / "escape" / "precious.wav"));
-    const auto deleted = Flag("deleteWorkspace", {outer, "W", "In"});
-    ASSERT_TRUE(deleted);
-    EXPECT_EQ(*deleted, !LongExists(Ws("W")));
+    EXPECT_FALSE(LongExists(Ws("Copy") / "Calls" / "escape"));
+    EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Linked", "Copy2"}), false);
+    EXPECT_FALSE(LongExists(Ws("Copy2")));
+    // A link to a file is copied neither as a link nor as its target's bytes.
+    MakeLongFolders(Ws("F"));
+    ASSERT_TRUE(Link(Ws("F") / "precious.wav", target / "precious.wav"));
+    EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "F", "Copy3"}), false);
+    EXPECT_FALSE(LongExists(Ws("Copy3") / "precious.wav"));
 }
 
 TEST_F(LinkedWorkspaces, ACopyNeverWritesThroughALinkAtItsDestination) {
     MakeLongFolders(Ws("Src"));
     WriteLong(Ws("Src") / "precious.wav", "overwritten");
-    MakeLongFolders(Set());
-    if (!Link(Ws("Dst"))) GTEST_SKIP() << "no way to make a link here";
-    EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Src", "Dst"}), false);
-}
-
-// Wine shows a link to a file as a plain file, so this runs on Windows only.
-TEST_F(LinkedWorkspaces, ACopyNeverReplacesAFileThroughALink) {
-    MakeLongFolders(Ws("Src"));
-    WriteLong(Ws("Src") / "precious.wav", "overwritten");
     MakeLongFolders(Ws("Dst2"));
-    if (!Link(Ws("Dst2") / "precious.wav", target / "precious.wav")) {
-        GTEST_SKIP() << "no way to make a link to a file here";
-    }
+    if (!Link(Ws("Dst"), target)) GTEST_SKIP() << "no way to make a link here";
+    EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Src", "Dst"}), false);
+    ASSERT_TRUE(Link(Ws("Dst2") / "precious.wav", target / "precious.wav"));
     EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Src", "Dst2"}), false);
 }
 

@@ -126,31 +126,82 @@ bool RemoveLongTree(const fs::path& path) {
     const std::wstring text = LongForm(path);
     const DWORD attributes = GetFileAttributesW(text.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return RemoveLink(path);
     SetFileAttributesW(text.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         std::vector<std::wstring> names;
         ForEachEntry(path, [&](const std::wstring& name, const WIN32_FIND_DATAW&) {
             names.push_back(name);
         });
         for (const auto& name : names) RemoveLongTree(path / name);
+        RemoveDirectoryW(text.c_str());
+    } else {
+        DeleteFileW(text.c_str());
     }
-    const bool removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(text.c_str())
-                                                                 : DeleteFileW(text.c_str());
-    // Wine cannot remove a link of the host system; the host's rm removes
-    // the link alone, never what it points to.
-    const auto gone = [&] { return GetFileAttributesW(text.c_str()) == INVALID_FILE_ATTRIBUTES; };
-    if (!removed && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-        RunHostCommand("/bin/rm -f --", path, path)) {
-        return WaitUntil(gone, 60000);
+    return GetFileAttributesW(text.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+bool RemoveLink(const fs::path& link) {
+    // Wine acts on what a link of the host system leads to: the host's rm
+    // removes the link alone. Elsewhere the Windows calls remove a link as
+    // itself.
+    const std::wstring text = LongForm(link);
+    const auto gone = [&] { return !ListedInParent(link); };
+    if (RunHostCommand("/bin/rm -f --", link, link)) return WaitUntil(gone, 60000);
+    const DWORD attributes = GetFileAttributesW(text.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        RemoveDirectoryW(text.c_str());
+    } else {
+        DeleteFileW(text.c_str());
     }
     return gone();
 }
 
-bool MakeLink(const fs::path& link, const fs::path& target) {
-    auto isLink = [&] {
-        const DWORD a = GetFileAttributesW(LongForm(link).c_str());
-        return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+bool ListedInParent(const fs::path& path) {
+    bool listed = false;
+    ForEachEntry(path.parent_path(), [&](const std::wstring& name, const WIN32_FIND_DATAW&) {
+        listed = listed || CompareStringOrdinal(name.c_str(), -1, path.filename().c_str(), -1,
+                                                TRUE) == CSTR_EQUAL;
+    });
+    return listed;
+}
+
+bool OpensAsItself(const fs::path& link) {
+    HANDLE handle =
+        CreateFileW(LongForm(link).c_str(), FILE_READ_ATTRIBUTES, 7, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool reparse = GetFileInformationByHandle(handle, &info) &&
+                         (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    CloseHandle(handle);
+    return reparse;
+}
+
+bool IsLink(const fs::path& path) {
+    if (OpensAsItself(path)) return true;
+    // Opened as what it leads to: the file system names another path.
+    auto finalPath = [](const fs::path& of) {
+        HANDLE handle = CreateFileW(LongForm(of).c_str(), FILE_READ_ATTRIBUTES, 7, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        std::wstring text(32768, L'\0');
+        const DWORD length = handle == INVALID_HANDLE_VALUE
+                                 ? 0
+                                 : GetFinalPathNameByHandleW(handle, text.data(),
+                                                             static_cast<DWORD>(text.size()), 0);
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+        text.resize(length < text.size() ? length : 0);
+        return text;
     };
+    const std::wstring opened = finalPath(path);
+    const std::wstring parent = finalPath(path.parent_path());
+    const std::wstring named = parent + L"\\" + path.filename().wstring();
+    return !opened.empty() && !parent.empty() &&
+           CompareStringOrdinal(opened.c_str(), -1, named.c_str(), -1, TRUE) != CSTR_EQUAL;
+}
+
+bool MakeLink(const fs::path& link, const fs::path& target) {
+    auto isLink = [&] { return IsLink(link); };
     // SYMBOLIC_LINK_FLAG_DIRECTORY for a folder, and
     // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
     const DWORD target_attributes = GetFileAttributesW(LongForm(target).c_str());
@@ -174,11 +225,7 @@ bool MakeLink(const fs::path& link, const fs::path& target) {
         return false;
     }
     if (isLink()) return true;
-    // Wine shows a link to a file as a plain file, which no test can tell
-    // from one: it is removed again (the link alone) and no link is made.
-    if (RunHostCommand("/bin/rm -f --", link, link)) {
-        WaitUntil([&] { return !LongExists(link); }, 60000);
-    }
+    RemoveLink(link);
     return false;
 }
 

@@ -33,5 +33,18 @@ bool RemoveLongTree(const std::filesystem::path& path);
 // Windows call where it works, else (under Wine) with the host system's own.
 // False when neither could.
 bool MakeLink(const std::filesystem::path& link, const std::filesystem::path& target);
+// Removes a link itself, never what it leads to. True when its folder no
+// longer lists it.
+bool RemoveLink(const std::filesystem::path& link);
+
+// Whether `path` is a link: a reparse point where links open as themselves,
+// or a name the file system gives another path once opened (Wine opens a
+// link as what it leads to, and lists a link to a file as a plain file).
+bool IsLink(const std::filesystem::path& path);
+// Whether the link opens as itself here (on Windows; not under Wine).
+bool OpensAsItself(const std::filesystem::path& link);
+// Whether the folder that holds `path` lists its name. (GetFileAttributesW
+// calls a link whose target is gone absent; Wine does not list one either.)
+bool ListedInParent(const std::filesystem::path& path);
 
 }  // namespace testing_support
