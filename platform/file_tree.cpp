@@ -215,26 +215,12 @@ std::optional<HeldFolder> HeldFolder::Open(const TreePath& path, Use use) {
 
 bool HeldFolder::IsListedHere(void* handle, const TreeEntry& entry) const {
     const auto identity = IdentityOf(handle);
-    if (!identity || (entry.id && identity->id != entry.id)) return false;
-    if (entry.IsLink()) {
-        // Opened as itself; a platform that opened what it leads to shows a
-        // plain file or folder here.
-        if (!IsLink(identity->attributes, identity->reparseTag)) return false;
-    } else if (IsLink(identity->attributes, identity->reparseTag) ||
-               identity->IsFolder() != entry.IsFolder()) {
-        return false;
-    }
     if (!fileSystemName_) fileSystemName_ = FileSystemNameOf(handle_.get());
-    const auto name = FileSystemNameOf(handle);
-    if (!fileSystemName_ || !name || name->size() <= entry.name.size()) return false;
-    // This folder's name, a backslash (the volume root's name ends in one)
-    // and the entry's name.
-    const size_t split = name->size() - entry.name.size();
-    const std::wstring_view whole(*name), own(*fileSystemName_);
-    const bool rooted = !own.empty() && own.back() == L'\\';
-    const std::wstring_view head = whole.substr(0, rooted ? split : split - 1);
-    return (rooted || whole[split - 1] == L'\\') && SameName(head, own) &&
-           SameName(whole.substr(split), entry.name);
+    auto name = FileSystemNameOf(handle);
+    if (!identity || !fileSystemName_ || !name) return false;
+    return IsListedEntry(
+        entry, {identity->attributes, identity->reparseTag, identity->id, std::move(*name)},
+        *fileSystemName_);
 }
 
 FolderListing HeldFolder::List() const {
@@ -405,6 +391,27 @@ bool HeldFolder::RemoveOnClose() {
 bool TreeEntry::IsFolder() const { return attributes & FILE_ATTRIBUTE_DIRECTORY; }
 bool TreeEntry::IsHidden() const { return attributes & FILE_ATTRIBUTE_HIDDEN; }
 bool TreeEntry::IsReparsePoint() const { return attributes & FILE_ATTRIBUTE_REPARSE_POINT; }
+
+bool IsListedEntry(const TreeEntry& listed, const OpenedEntry& opened, std::wstring_view folder) {
+    if (listed.id && opened.id != listed.id) return false;
+    const bool link = IsLink(opened.attributes, opened.reparseTag);
+    // A link opened as itself; anything else as a real file or folder of
+    // the listed kind (a platform that opened what a link leads to shows
+    // that here).
+    if (link != listed.IsLink()) return false;
+    if (!link && bool(opened.attributes & FILE_ATTRIBUTE_DIRECTORY) != listed.IsFolder()) {
+        return false;
+    }
+    // Named as the folder's entry: the folder's name, a backslash (the
+    // volume root's name ends in one), and the listed name.
+    const std::wstring_view whole(opened.name);
+    if (whole.size() <= listed.name.size()) return false;
+    const size_t split = whole.size() - listed.name.size();
+    const bool rooted = !folder.empty() && folder.back() == L'\\';
+    const std::wstring_view head = whole.substr(0, rooted ? split : split - 1);
+    return (rooted || whole[split - 1] == L'\\') && SameName(head, folder) &&
+           SameName(whole.substr(split), listed.name);
+}
 
 const TreeEntry* FolderListing::Find(const std::wstring& name) const {
     const TreeEntry* found = nullptr;

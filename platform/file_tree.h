@@ -94,14 +94,26 @@ struct FolderListing {
     const TreeEntry* Find(const std::wstring& name) const;
 };
 
+// What a handle opened below a held folder turned out to be.
+struct OpenedEntry {
+    uint32_t attributes = 0;
+    uint32_t reparseTag = 0;
+    uint64_t id = 0;
+    std::wstring name;  // the path the file system gives the open file, from its volume's root
+};
+// Whether `opened`, opened by the name `listed` gives below the folder the
+// file system names `folder`, is that listed entry: of the listed id, a link
+// opened as itself or a real file or folder of the listed kind, and named as
+// the folder's entry. (Where links open as their targets, as under Wine, a
+// link to a file is listed as a plain file with its target's id: only the
+// name tells.)
+bool IsListedEntry(const TreeEntry& listed, const OpenedEntry& opened, std::wstring_view folder);
+
 // A folder a walk is inside, held open: what is below it is listed, opened
 // and removed relative to this handle, never by a path, so that no name on
 // the way can be bound to a link while the walk runs. Nothing below it is
 // entered, read, written or removed unless the handle opened is still the
-// entry the listing gave: a link opened as itself, else a real file or folder
-// of the listed file id that the file system names as this folder's entry.
-// (Where links open as their targets, as under Wine, a link to a file is
-// listed as a plain file with its target's id: only the name tells.)
+// entry the listing gave (IsListedEntry).
 class HeldFolder {
   public:
     // What the walk does in the folder: list and read it, remove from it,
@@ -148,7 +160,7 @@ class HeldFolder {
     };
     explicit HeldFolder(void* handle) : handle_(handle) {}
     // Whether `handle`, opened below this folder by the name `entry` gives,
-    // is that entry (see the class).
+    // is that entry (IsListedEntry).
     bool IsListedHere(void* handle, const TreeEntry& entry) const;
     std::unique_ptr<void, Close> handle_;
     // The name the file system gives this folder, asked once when needed.

@@ -1,6 +1,8 @@
 // What each workspace walk does with an entry, decided apart from the file
-// system from the entry as a listing gives it: Wine has no reparse points
-// but links, so the rule over tags is held here.
+// system from the entry as a listing gives it, and whether a handle opened
+// for it is that entry: Wine has no reparse points but links, and opens a
+// link as its target, so the rules for what Windows would show are held
+// here.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -62,6 +64,60 @@ TEST(TreeSteps, OnlyNameSurrogatesAreLinksAndLinksAreNeverEntered) {
                 EXPECT_EQ(StepFor(TreeWalk::Usage, traits), counted) << what;
             }
         }
+    }
+}
+
+// A handle is the listed entry only when it is of the listed id and kind
+// (a link opened as itself) and the file system names it as that entry of
+// the folder: Wine opens a link as its target, of the target's name.
+TEST(TreeSteps, AHandleIsTheListedEntryOnlyWhenItsIdKindAndNameAreThose) {
+    platform::TreeEntry file;
+    file.name = L"call.wav";
+    file.attributes = 0x20;
+    file.id = 7;
+    platform::TreeEntry link = file;
+    link.attributes = 0x20 | kReparse;
+    link.reparseTag = 0xA000000C;
+    const platform::OpenedEntry asListed{0x20, 0, 7, L"\\Ws\\W\\call.wav"};
+    struct Case {
+        const char* what;
+        const platform::TreeEntry& listed;
+        platform::OpenedEntry opened;
+        const wchar_t* folder;
+        bool same;
+    } cases[] = {
+        {"the file itself", file, asListed, L"\\Ws\\W", true},
+        {"named in another case", file, {0x20, 0, 7, L"\\WS\\w\\CALL.wav"}, L"\\Ws\\W", true},
+        {"at the volume's root", file, {0x20, 0, 7, L"\\call.wav"}, L"\\", true},
+        {"of any id when none was listed", platform::TreeEntry{L"call.wav", 0x20, 0, 0, 0},
+         asListed, L"\\Ws\\W", true},
+        {"another id", file, {0x20, 0, 8, L"\\Ws\\W\\call.wav"}, L"\\Ws\\W", false},
+        {"a folder", file, {0x10, 0, 7, L"\\Ws\\W\\call.wav"}, L"\\Ws\\W", false},
+        {"a link swapped in",
+         file,
+         {0x20 | kReparse, 0xA000000C, 7, L"\\Ws\\W\\call.wav"},
+         L"\\Ws\\W",
+         false},
+        {"its target, named where it lies",
+         file,
+         {0x20, 0, 7, L"\\elsewhere\\call.wav"},
+         L"\\Ws\\W",
+         false},
+        {"in a folder whose name it starts with",
+         file,
+         {0x20, 0, 7, L"\\Ws\\Wx\\call.wav"},
+         L"\\Ws\\W",
+         false},
+        {"another name ending so", file, {0x20, 0, 7, L"\\Ws\\W\\acall.wav"}, L"\\Ws\\W", false},
+        {"a link opened as itself",
+         link,
+         {0x20 | kReparse, 0xA000000C, 7, L"\\Ws\\W\\call.wav"},
+         L"\\Ws\\W",
+         true},
+        {"a link opened as its target", link, asListed, L"\\Ws\\W", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(platform::IsListedEntry(c.listed, c.opened, c.folder), c.same) << c.what;
     }
 }
 
