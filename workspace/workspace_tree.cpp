@@ -170,7 +170,7 @@ bool DeleteTree(const TreePath& root, const ProgressFunction& progress) {
         HeldFolder folder;
         std::vector<TreeEntry> entries;
         size_t next = 0;
-        TreeEntry self;  // as its parent listed it; nothing for the root
+        TreeEntry self;  // as its parent listed it
     };
     bool stopped = false;
     Tally tally = TallyFor(TreeWalk::Delete, parent, self, progress, stopped);
