@@ -50,5 +50,12 @@ extern "C" __declspec(dllexport) unsigned __stdcall CheckAllowedOrigins(unsigned
         return ERROR_INSTALL_FAILURE;
     }
     session.Log(std::string(kProperty) + " accepted: " + *value);
+    const auto entries = shell::ReadPolicyEntries(*value);
+    if (entries.size() == 1 && entries.front().everyPage) {
+        session.Log(std::string("warning: ") + kProperty +
+                    "=* serves every page of every site: any page the browser opens can read, "
+                    "write and delete the user's files and start programs. Name the product's "
+                    "origins instead.");
+    }
     return ERROR_SUCCESS;
 }

@@ -244,6 +244,7 @@ int main(int argc, char** argv) {
                     return std::string("\"*\"");
                 case shell::OriginPolicy::Kind::Origins:
                 case shell::OriginPolicy::Kind::Unusable:
+                case shell::OriginPolicy::Kind::Missing:
                     break;
             }
             std::string list = "[";

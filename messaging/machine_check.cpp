@@ -60,6 +60,20 @@ std::vector<ViewedValue> InBothViews(const std::string& key, const std::string& 
     return found;
 }
 
+// The host's own version, "a.b.c.d".
+std::string OwnVersion() {
+#define MACHINE_CHECK_QUOTE(...) #__VA_ARGS__
+#define MACHINE_CHECK_TEXT(...) MACHINE_CHECK_QUOTE(__VA_ARGS__)
+    const std::string text = MACHINE_CHECK_TEXT(PLUGIN_VERSION_NUMBERS);
+#undef MACHINE_CHECK_TEXT
+#undef MACHINE_CHECK_QUOTE
+    std::string version;
+    for (const char c : text) {
+        if (c != ' ') version += c == ',' ? '.' : c;
+    }
+    return version;
+}
+
 void CheckModule(std::vector<Finding>& out, const std::wstring& hostFolder) {
     const std::wstring module = hostFolder + platform::WideFromUtf8(kModuleName);
     const std::string shown = platform::Utf8FromWide(module);
@@ -69,8 +83,20 @@ void CheckModule(std::vector<Finding>& out, const std::wstring& hostFolder) {
         return;
     }
     const auto version = platform::FileVersion(module);
-    if (!version) {
-        out.push_back({Status::Problem, "module", shown + " has no version: it is not the module",
+    const auto product = platform::FileVersionText(module, L"ProductName");
+    const auto mimeType = platform::FileVersionText(module, L"MIMEType");
+    if (!version || product != PLUGIN_PRODUCT_NAME || mimeType != PLUGIN_MIME_TYPE) {
+        out.push_back({Status::Problem, "module",
+                       shown + " is not this product's module (product \"" +
+                           product.value_or("none") + "\", MIME type \"" +
+                           mimeType.value_or("none") + "\")",
+                       kReinstall});
+        return;
+    }
+    if (*version != OwnVersion()) {
+        out.push_back({Status::Problem, "module",
+                       shown + ", version " + *version + ", but the host is version " +
+                           OwnVersion() + ": the two come from one package",
                        kReinstall});
         return;
     }
@@ -89,10 +115,17 @@ void CheckPluginRegistration(std::vector<Finding>& out) {
             "HKLM\\" + key + ": " + path.text + ", version " +
             (version.kind == platform::MachineValue::Kind::Text ? version.text
                                                                 : std::string("(none)"));
-        if (platform::FileExists(platform::WideFromAnsi(path.text))) {
-            out.push_back({Status::Ok, where, detail, ""});
-        } else {
+        const std::wstring file = platform::WideFromAnsi(path.text);
+        const auto fileVersion = platform::FileVersion(file);
+        if (!platform::FileExists(file)) {
             out.push_back({Status::Problem, where, detail + "; the file is missing", kReinstall});
+        } else if (version.kind != platform::MachineValue::Kind::Text ||
+                   fileVersion != version.text) {
+            out.push_back({Status::Problem, where,
+                           detail + "; the file is version " + fileVersion.value_or("(none)"),
+                           kReinstall});
+        } else {
+            out.push_back({Status::Ok, where, detail, ""});
         }
     }
     if (!registered) {
@@ -168,18 +201,58 @@ void CheckBrowser(std::vector<Finding>& out, const char* browser, const std::str
     }
 }
 
+constexpr char kEveryPageRisk[] =
+    "every page of every site is served: any page the browser opens can read, write and "
+    "delete this user's files and start programs";
+
+// What to add for a page of `origin` that the policy does not serve, written
+// so that the installer and the plug-in take it: the origin a browser
+// reports, over https unless the page is on this machine.
+std::string AddOriginFix(const std::string& origin, const std::string& current) {
+    const auto entries = shell::ReadPolicyEntries(origin);
+    std::string add = origin;
+    std::string why;
+    if (entries.size() == 1 && !entries.front().refusal.empty()) {
+        why = "\"" + origin + "\" " + entries.front().refusal + "; ";
+        // A page's address: its origin is what comes before the path.
+        const size_t scheme = origin.find("://");
+        const size_t path = scheme == std::string::npos ? scheme : origin.find('/', scheme + 3);
+        add = origin.substr(0, path);
+        if (add.compare(0, 7, "http://") == 0) add = "https://" + add.substr(7);
+        const auto fixed = shell::ReadPolicyEntries(add);
+        if (fixed.size() != 1 || !fixed.front().refusal.empty()) {
+            return why +
+                   "give the page's origin as scheme://host[:port], such as "
+                   "https://calls.example";
+        }
+        if (add != origin.substr(0, path)) why += "serve the pages over https and ";
+    }
+    const std::string value = current.empty() ? add : current + ";" + add;
+    return why + "add " + add + " to AllowedOrigins: Group Policy (Enabled, with \"" + value +
+           "\"), or reinstall with ALLOWEDORIGINS=\"" + value + "\"";
+}
+
 void CheckPolicy(std::vector<Finding>& out, const std::optional<std::string>& origin) {
     const std::string where = std::string("HKLM\\") + shell::kPolicyKey + " " +
                               shell::kAllowedOriginsValue + " (64-bit view)";
     const auto value = platform::ReadMachineString(shell::kPolicyKey, shell::kAllowedOriginsValue);
     const shell::OriginPolicy policy = shell::ReadMachineOriginPolicy();
     const char* setIt =
-        "set AllowedOrigins to the product's origins, separated by \";\" (Group Policy, or "
-        "reinstall with ALLOWEDORIGINS=...)";
+        "set AllowedOrigins to the product's origins, separated by \";\" (Group Policy: "
+        "Enabled, with the origins; or reinstall with ALLOWEDORIGINS=...)";
     switch (value.kind) {
         case platform::MachineValue::Kind::Absent:
-            out.push_back({Status::Warning, "origin policy",
-                           where + " is not set: every page is served", setIt});
+            if (policy.kind == shell::OriginPolicy::Kind::Missing) {
+                out.push_back({Status::Problem, "origin policy",
+                               where + " is not set, and the installed package requires it (Group "
+                                       "Policy set to Disabled deletes it): no page is served",
+                               setIt});
+            } else {
+                out.push_back({Status::Warning, "origin policy",
+                               where + " is not set and no package requires it (a module "
+                                       "registered by hand): every page is served",
+                               setIt});
+            }
             break;
         case platform::MachineValue::Kind::Unreadable:
             out.push_back({Status::Problem, "origin policy",
@@ -188,12 +261,13 @@ void CheckPolicy(std::vector<Finding>& out, const std::optional<std::string>& or
         case platform::MachineValue::Kind::Text: {
             out.push_back({Status::Ok, "origin policy", where + " = \"" + value.text + "\"", ""});
             for (const shell::PolicyEntry& entry : shell::ReadPolicyEntries(value.text)) {
-                if (entry.refusal.empty()) {
+                if (entry.everyPage) {
+                    out.push_back({Status::Warning, "policy entry",
+                                   "\"*\": " + std::string(kEveryPageRisk),
+                                   "name the product's origins instead of \"*\""});
+                } else if (entry.refusal.empty()) {
                     out.push_back({Status::Ok, "policy entry",
-                                   "\"" + entry.text + "\"" +
-                                       (entry.everyPage ? std::string(": every page")
-                                                        : ": " + OriginText(*entry.origin)),
-                                   ""});
+                                   "\"" + entry.text + "\": " + OriginText(*entry.origin), ""});
                 } else {
                     out.push_back({Status::Problem, "policy entry",
                                    "\"" + entry.text + "\" " + entry.refusal + ": it is left out",
@@ -205,7 +279,8 @@ void CheckPolicy(std::vector<Finding>& out, const std::optional<std::string>& or
                 out.push_back({Status::Problem, "policy in force",
                                "it names no origin: no page is served", setIt});
             } else if (policy.kind == shell::OriginPolicy::Kind::EveryPage) {
-                out.push_back({Status::Ok, "policy in force", "every page (\"*\")", ""});
+                out.push_back({Status::Warning, "policy in force", kEveryPageRisk,
+                               "name the product's origins instead of \"*\""});
             } else {
                 out.push_back({Status::Ok, "policy in force",
                                std::to_string(policy.origins.size()) + " origin(s) served", ""});
@@ -223,6 +298,9 @@ void CheckPolicy(std::vector<Finding>& out, const std::optional<std::string>& or
         case shell::OriginPolicy::Kind::EveryPage:
             rule = "the policy is \"*\"";
             break;
+        case shell::OriginPolicy::Kind::Missing:
+            rule = "the installed package requires a policy and none is set";
+            break;
         case shell::OriginPolicy::Kind::Origins:
         case shell::OriginPolicy::Kind::Unusable:
             if (const auto parsed = shell::ParseOrigin(*origin); parsed && served) {
@@ -234,9 +312,14 @@ void CheckPolicy(std::vector<Finding>& out, const std::optional<std::string>& or
             }
             break;
     }
+    // The origins served now, and the page's.
+    std::string current;
+    for (const shell::Origin& named : policy.origins) {
+        current += (current.empty() ? "" : ";") + OriginText(named);
+    }
     out.push_back({served ? Status::Ok : Status::Problem, "page " + *origin,
                    std::string(served ? "served: " : "refused: ") + rule,
-                   served ? "" : "add it to AllowedOrigins if its pages must be served"});
+                   served ? "" : AddOriginFix(*origin, current)});
 }
 
 const char* StatusText(Status status) {

@@ -27,6 +27,31 @@ std::optional<std::string> FileVersion(const std::wstring& path) {
            std::to_string(LOWORD(info->dwFileVersionLS));
 }
 
+std::optional<std::string> FileVersionText(const std::wstring& path, const std::wstring& name) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    if (size == 0) return std::nullopt;
+    std::vector<char> data(size);
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return std::nullopt;
+    const WORD* translation = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation",
+                        reinterpret_cast<void**>(const_cast<WORD**>(&translation)), &length) ||
+        !translation || length < 2 * sizeof(WORD)) {
+        return std::nullopt;
+    }
+    wchar_t block[32];
+    swprintf(block, 32, L"%04x%04x", translation[0], translation[1]);
+    const std::wstring query = L"\\StringFileInfo\\" + std::wstring(block) + L"\\" + name;
+    const wchar_t* text = nullptr;
+    if (!VerQueryValueW(data.data(), query.c_str(),
+                        reinterpret_cast<void**>(const_cast<wchar_t**>(&text)), &length) ||
+        !text) {
+        return std::nullopt;
+    }
+    return Utf8FromWide(std::wstring(text, length > 0 ? length - 1 : 0));
+}
+
 bool FileExists(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);

@@ -9,6 +9,9 @@ namespace platform {
 // "a.b.c.d" from the file's fixed version information; nothing when the file
 // has none or cannot be read.
 std::optional<std::string> FileVersion(const std::wstring& path);
+// A text of the file's version resource ("ProductName", "MIMEType"), in its
+// first language; nothing when it has none.
+std::optional<std::string> FileVersionText(const std::wstring& path, const std::wstring& name);
 
 // Whether a file (not a folder) of that name exists.
 bool FileExists(const std::wstring& path);

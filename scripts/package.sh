@@ -38,13 +38,13 @@ case "$arch" in
     upgrade_code=5B0E6C8A-3F1D-4C52-9A27-7D4E1B6F0C39
     guids=(8C1F2A47-6E3B-4D90-B5A2-0F7C9E31D864 2D7A9B10-4C6E-4F83-8E15-6B3A0C92F7D1
            6A3E1F92-0B7C-4D58-A1E4-93C2D7B05F16 C4B82E07-5D19-4A6F-8E3B-2F70A9D14C58
-           1E9D5B3A-7C42-4F06-B8A1-5D3E6F2C9B74) ;;
+           1E9D5B3A-7C42-4F06-B8A1-5D3E6F2C9B74 3B7E2A91-D4C8-4F15-9A63-E08B5C7D1F24) ;;
   x64)
     preset=windows64-release tools=x86_64-w64-mingw32 suffix="-x64" win64=yes folder=ProgramFiles64Folder
     upgrade_code=FC5E77A8-CEF2-4A02-A45B-7861A828FCDE
     guids=(944EBB3B-D763-4665-B7B9-42B16D313267 FB95CFF2-2ED2-4115-80AD-B1BBB6DA3D74
            7511C360-F02D-4934-8ACA-07F0E672A764 D5F088EC-23AE-41BA-8D17-EC2C365E7893
-           5CA0A003-2402-4A58-8429-FC6534B73F4C) ;;
+           5CA0A003-2402-4A58-8429-FC6534B73F4C A6D41E73-5B92-4C08-8F3D-71E9C2B46A05) ;;
   *) echo "package.sh: --arch is x86 or x64, not '$arch'" >&2; exit 2 ;;
 esac
 command -v wixl >/dev/null || {
@@ -110,7 +110,8 @@ wixl --arch "$arch" -o "$package" \
   -D UpgradeCode="$upgrade_code" -D Win64="$win64" -D ProgramFilesFolder="$folder" \
   -D GuidPluginModule="${guids[0]}" -D GuidPluginRegistration="${guids[1]}" \
   -D GuidMessagingHost="${guids[2]}" -D GuidChromiumManifest="${guids[3]}" \
-  -D GuidFirefoxManifest="${guids[4]}" -D PackageName="$package_name" \
+  -D GuidFirefoxManifest="${guids[4]}" -D GuidPolicyRequiredMark="${guids[5]}" \
+  -D PackageName="$package_name" \
   -D ProductName="$(identity PLUGIN_PRODUCT_NAME)" -D Vendor="$(identity PLUGIN_VENDOR)" \
   -D RegistryId="$(identity PLUGIN_REGISTRY_ID)" -D MimeType="$(identity PLUGIN_MIME_TYPE)" \
   -D Extension="$(identity PLUGIN_FILE_EXTENSION)" \

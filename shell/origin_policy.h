@@ -48,6 +48,7 @@ struct OriginPolicy {
         EveryPage,  // "*": every page is served, by the administrator's choice
         Origins,    // only these origins are served
         Unusable,   // set but unreadable, or naming no origin: no page is served
+        Missing,    // not set where the installed package requires it: no page is served
     };
     Kind kind = Kind::None;
     std::vector<Origin> origins;

@@ -87,8 +87,11 @@ bool PluginInstance::OriginAllowed() {
         if (scriptable::ActivityLogged()) origin_ = DocumentOrigin();
         return true;
     }
-    if (policy.kind == OriginPolicy::Kind::Unusable) {
-        Trace("PluginInstance: the origin policy names no origin; no page is served");
+    if (policy.kind == OriginPolicy::Kind::Unusable || policy.kind == OriginPolicy::Kind::Missing) {
+        Trace(policy.kind == OriginPolicy::Kind::Missing
+                  ? "PluginInstance: the package requires an origin policy and none is set; no "
+                    "page is served"
+                  : "PluginInstance: the origin policy names no origin; no page is served");
         scriptable::LogRefusal(DocumentOrigin());
         return false;
     }

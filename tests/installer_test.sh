@@ -163,6 +163,48 @@ grep -q '^problem module: .* is missing beside the host' <<<"$(check)" || fail "
 mv "$out/module.dll" "$unix"
 [ "$(check >/dev/null; echo $?)" = 0 ] || fail "--check once everything is back"
 
+# A page the policy does not serve: the fix names what to write, and
+# written so, it serves the page.
+fix=$(check http://new.example | sed -n 's/^problem page http:\/\/new.example: .*(fix: .*ALLOWEDORIGINS="\([^"]*\)")$/\1/p')
+[ "$fix" = "$origins;https://new.example" ] || fail "--check's fix for an http page: $(check http://new.example)"
+grep -q 'fix: "https://new.example/app" holds a path.*; add https://new.example to' <<<"$(check https://new.example/app)" ||
+  fail "--check's fix for a page's address: $(check https://new.example/app)"
+w reg add "$policy" /v AllowedOrigins /d "$fix" /f >/dev/null
+grep -q '^ok      page https://new.example: served' <<<"$(check https://new.example)" || fail "the fix followed"
+w reg add "$policy" /v AllowedOrigins /d "$origins" /f >/dev/null
+
+# Group Policy's "Disabled" deletes the value: the package's mark keeps the
+# machine closed, in the module and the host, and --check says so. Without
+# the mark (a module registered by hand) every page is served, with a
+# warning.
+host_call() {
+  node -e '
+    const text = JSON.stringify({ id: 7, method: "fileExists", args: ["C:\\windows\\win.ini"],
+                                  origin: process.argv[1] });
+    const frame = Buffer.alloc(4 + text.length);
+    frame.writeUInt32LE(text.length, 0);
+    frame.write(text, 4);
+    process.stdout.write(frame);' "$1" | wine "$folder/npDravenilFileAccessHost.exe" 2>/dev/null | tail -c +5
+}
+console_call() {
+  w build/windows/bin/plugin-console.exe --plugin "$path" --quiet --origin "$1" \
+    'fileExists("C:\\windows\\win.ini")' | tr -d '\r'
+}
+mark='HKLM\Software\Dravenil\FileAccessPlugin'
+[ "$(value "$mark" PolicyRequired)" = 1 ] || fail "the package's mark"
+w reg delete "$policy" /v AllowedOrigins /f >/dev/null
+[ -z "$(console_call https://calls.example:8443)" ] || fail "the module served a page with the policy deleted"
+grep -q '"name":"PolicyRefusedError"' <<<"$(host_call https://calls.example:8443)" ||
+  fail "the host with the policy deleted: $(host_call https://calls.example:8443)"
+grep -q '^problem origin policy: .* is not set, and the installed package requires it' <<<"$(check)" ||
+  fail "--check with the policy deleted: $(check)"
+w reg delete "$mark" /v PolicyRequired /f >/dev/null
+[ "$(console_call https://anywhere.example)" = true ] || fail "without the mark, a page was refused"
+grep -q '^warning origin policy: .* every page is served' <<<"$(check)" || fail "--check without the mark"
+w reg add "$mark" /v PolicyRequired /d 1 /f >/dev/null
+w reg add "$policy" /v AllowedOrigins /d "$origins" /f >/dev/null
+[ "$(check >/dev/null; echo $?)" = 0 ] || fail "--check once the policy is back"
+
 # An older package over a newer one is refused, and the newer one stays.
 if w msiexec /i "$(winepath -w "$old")" /qn; then fail "a downgrade to 5.2.0.0 was not refused"; fi
 [ "$(value "$key" Version)" = "$current" ] || fail "after the refused downgrade: $(value "$key" Version)"
@@ -176,6 +218,7 @@ for host_key in "${host_keys[@]}"; do
   if w reg query "$host_key" >/dev/null; then fail "$host_key removed"; fi
 done
 if w reg query "$policy" /v AllowedOrigins >/dev/null; then fail "the origin policy removed"; fi
+if w reg query "$mark" /v PolicyRequired >/dev/null; then fail "the package's mark removed"; fi
 [ "$(value "$other" Path)" = 'C:\elsewhere\npother.dll' ] || fail "an unrelated plug-in's key kept"
 w reg delete "$other" /f >/dev/null
 [ "$(products)" = 0 ] || fail "a product left after the uninstall"
@@ -183,8 +226,13 @@ w reg delete "$other" /f >/dev/null
 # "*" serves every page; the next build, differing only in the fourth
 # number, upgrades it and keeps it; one product is left, and uninstalling
 # it leaves nothing.
-w msiexec /i "$(winepath -w "$prev")" /qn ALLOWEDORIGINS='*' || fail "install $previous with *"
+w msiexec /i "$(winepath -w "$prev")" /qn ALLOWEDORIGINS='*' /l*v "$(winepath -w "$out/star.log")" ||
+  fail "install $previous with *"
 [ "$(value "$policy" AllowedOrigins)" = '*' ] || fail "the policy *: '$(value "$policy" AllowedOrigins)'"
+log_has "$out/star.log" "warning: ALLOWEDORIGINS=* serves every page of every site" ||
+  fail "the install log does not warn of *"
+grep -q '^warning policy entry: "\*": every page of every site is served' <<<"$(check)" ||
+  fail "--check does not warn of *: $(check)"
 path=$(value "$key" Path)
 answer=$(w build/windows/bin/plugin-console.exe --plugin "$path" --quiet \
   --origin https://anywhere.example 'fileExists("C:\\windows\\win.ini")' | tr -d '\r') || true

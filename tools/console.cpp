@@ -50,6 +50,11 @@ std::string WhyNoObject(const std::optional<std::string>& origin, NPError newRes
                ") names no origin, or cannot be read: no page is served; see "
                "npDravenilFileAccessHost.exe --check";
     }
+    if (policy.kind == shell::OriginPolicy::Kind::Missing) {
+        return "the origin policy (" + where +
+               ") is not set, and the installed package requires it: no page is served; see "
+               "npDravenilFileAccessHost.exe --check";
+    }
     if (!shell::Allows(policy, origin)) {
         return "the origin policy (" + where + ") does not serve " +
                (origin ? "the page of " + *origin : std::string("a page that tells no origin")) +
