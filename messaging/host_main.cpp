@@ -127,6 +127,19 @@ const char* OutcomeKind(const standin::CallOutcome& outcome) {
     return "undefined";
 }
 
+// Whether the arguments are of the types the method takes (their number is
+// checked before a call is made).
+bool Fits(std::string_view method, const std::vector<standin::Value>& args) {
+    const scriptable::MethodRow* row = scriptable::FindMethod(method);
+    if (!row || args.size() != row->argumentCount) return false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const bool text = std::holds_alternative<std::string>(args[i]);
+        const bool flag = std::holds_alternative<bool>(args[i]);
+        if (row->argumentTypes[i] == scriptable::ArgType::String ? !text : !flag) return false;
+    }
+    return true;
+}
+
 std::optional<size_t> Arity(std::string_view name) {
     const scriptable::MethodRow* row = scriptable::FindMethod(name);
     if (!row) return std::nullopt;
@@ -254,18 +267,26 @@ int main(int argc, char** argv) {
             }
             return list + "]";
         };
-        // A call through `embed`, logged.
+        // A call through `embed`, and its line for the log: how the page's
+        // call ended (`cancelled` when it was stopped and answered so).
+        struct Called {
+            standin::CallOutcome outcome;
+            std::function<void(const char*)> log;
+        };
         const auto call = [&](standin::Embed& embed, const std::string& method,
                               const std::vector<standin::Value>& args,
                               const std::optional<std::string>& origin) {
             const auto started = std::chrono::steady_clock::now();
             standin::CallOutcome outcome = embed.Call(method, args);
-            if (scriptable::ActivityLogged()) {
-                const std::chrono::duration<double, std::milli> took =
-                    std::chrono::steady_clock::now() - started;
-                scriptable::LogCall(origin, method, OutcomeKind(outcome), took.count());
-            }
-            return outcome;
+            const std::chrono::duration<double, std::milli> took =
+                std::chrono::steady_clock::now() - started;
+            // The plug-in answers a call of the wrong types undefined.
+            const bool fits = Fits(method, args);
+            return Called{std::move(outcome), [=, &origin](const char* kind) {
+                              if (!scriptable::ActivityLogged()) return;
+                              scriptable::LogCall(origin, method, fits ? kind : "wrong arguments",
+                                                  took.count());
+                          }};
         };
         // The workers' embeds: made here, on this thread, as a browser makes
         // them; each worker then calls only through its own.
@@ -275,18 +296,27 @@ int main(int argc, char** argv) {
         }
         bool workerObjectsMade = false;
         messaging::CallPool pool(kWorkers, [&](size_t worker, messaging::PoolCall& poolCall) {
-            if (poolCall.cancelled) return Answer(messaging::CancelledAnswer(poolCall.id));
+            if (poolCall.cancelled) {
+                if (scriptable::ActivityLogged()) {
+                    scriptable::LogCall(poolCall.origin, poolCall.method, "cancelled", 0.0);
+                }
+                return Answer(messaging::CancelledAnswer(poolCall.id));
+            }
             standin::Embed& own = *workerEmbeds[worker];
             CallProgress progress{poolCall};
             browser.SetProgressSink(own.npp(), ProgressSink{&progress, &CallProgress::Report});
-            const standin::CallOutcome outcome =
-                call(own, poolCall.method, poolCall.args, poolCall.origin);
+            const Called called = call(own, poolCall.method, poolCall.args, poolCall.origin);
+            const standin::CallOutcome& outcome = called.outcome;
             browser.SetProgressSink(own.npp(), std::nullopt);
             // A cancel that came as the walk ended leaves its answer as it
             // is; a walk that ended whole (true) was not stopped.
             const bool whole =
                 std::holds_alternative<bool>(outcome.value) && std::get<bool>(outcome.value);
-            if (progress.stopped && !whole) return Answer(messaging::CancelledAnswer(poolCall.id));
+            if (progress.stopped && !whole) {
+                called.log("cancelled");
+                return Answer(messaging::CancelledAnswer(poolCall.id));
+            }
+            called.log(OutcomeKind(outcome));
             progress.Finish();
             Answer(messaging::AnswerCall(poolCall.id, outcome));
         });
@@ -314,6 +344,9 @@ int main(int argc, char** argv) {
             messaging::Reading reading =
                 messaging::ReadRequest(request, Arity, originAllowed, policyText);
             if (const auto* answer = std::get_if<messaging::Answer>(&reading)) {
+                if (!answer->outcome.empty() && scriptable::ActivityLogged()) {
+                    scriptable::LogCall(answer->origin, answer->method, answer->outcome, 0.0);
+                }
                 Answer(*answer);
                 continue;
             }
@@ -330,8 +363,9 @@ int main(int argc, char** argv) {
                               ? messaging::ScopesOf(row->doc.parameters, prepared.args, FolderKeyOf)
                               : std::vector<messaging::Scope>{};
             if (!runsLong && !pool.MustWait(scopes)) {
-                Answer(messaging::AnswerCall(
-                    prepared.id, call(embed, prepared.method, prepared.args, prepared.origin)));
+                const Called called = call(embed, prepared.method, prepared.args, prepared.origin);
+                called.log(OutcomeKind(called.outcome));
+                Answer(messaging::AnswerCall(prepared.id, called.outcome));
                 continue;
             }
             if (!workerObjectsMade) {

@@ -106,26 +106,42 @@ Reading ReadRequest(std::string_view text, const ArityFunction& arity,
     const auto* method = request.method.present && !request.method.composite
                              ? std::get_if<std::string>(&request.method.value.value)
                              : nullptr;
-    if (policy && method && *method == kPolicyRequest) {
-        return Answer{*id, "{\"id\":" + *id + ",\"policy\":" + policy() + "}"};
-    }
-    if (method && *method == kCancelRequest) return Cancel{*id};
     std::optional<std::string> origin;
     if (request.origin.present) {
         if (const auto* text = std::get_if<std::string>(&request.origin.value.value))
             origin = *text;
     }
+    const auto logged = [&origin](Answer answer, std::string what, std::string outcome) {
+        answer.method = std::move(what);
+        answer.outcome = std::move(outcome);
+        answer.origin = origin;
+        return answer;
+    };
+    if (policy && method && *method == kPolicyRequest) {
+        return logged({*id, "{\"id\":" + *id + ",\"policy\":" + policy() + "}"},
+                      std::string(kPolicyRequest), "policy");
+    }
+    if (method && *method == kCancelRequest) return Cancel{*id};
     if (originAllowed && !originAllowed(origin)) {
         return ErrorAnswer(*id,
                            "the administrator's origin policy does not allow this page's origin",
                            kPolicyRefusedError);
     }
-    if (!method) return ErrorAnswer(*id, "bad request: no \"method\" string");
-    if (!request.argsIsArray) return ErrorAnswer(*id, "bad request: no \"args\" array");
-
+    if (!method) {
+        return logged(ErrorAnswer(*id, "bad request: no \"method\" string"), "-", "bad request");
+    }
     const auto count = arity(*method);
-    if (!count) return ErrorAnswer(*id, "exception during invocation", kInvocationError);
-    if (request.argCount != *count) return Answer{*id, "{\"id\":" + *id + "}"};
+    const std::string known = count ? *method : "(unknown)";
+    if (!request.argsIsArray) {
+        return logged(ErrorAnswer(*id, "bad request: no \"args\" array"), known, "bad request");
+    }
+    if (!count) {
+        return logged(ErrorAnswer(*id, "exception during invocation", kInvocationError), known,
+                      "exception");
+    }
+    if (request.argCount != *count) {
+        return logged({*id, "{\"id\":" + *id + "}"}, known, "wrong arguments");
+    }
     PreparedCall call{*id, *method, {}, std::move(origin)};
     call.args.reserve(request.argValues.size());
     for (RequestMember& arg : request.argValues) call.args.push_back(Argument(arg));

@@ -31,6 +31,11 @@ constexpr size_t kMaxIdCharacters = 256;
 struct Answer {
     std::string id;    // the id as JSON text: "null" when the request gave none
     std::string text;  // the whole answer
+    // For the log, when the request was answered without a call: what was
+    // asked ("(unknown)" for a name that is no method's), how it ended, and
+    // the page's origin as the request gave it.
+    std::string method{}, outcome{};
+    std::optional<std::string> origin{};
 };
 
 // The answer to one request. A name that is not exactly a method's is

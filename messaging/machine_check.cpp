@@ -6,6 +6,7 @@
 #include "platform/log_file.h"
 #include "platform/registry.h"
 #include "platform/version_info.h"
+#include "scriptable/activity_log.h"
 #include "shell/identity.h"
 #include "shell/machine_policy.h"
 #include "shell/origin_policy.h"
@@ -322,6 +323,35 @@ void CheckPolicy(std::vector<Finding>& out, const std::optional<std::string>& or
                    served ? "" : AddOriginFix(*origin, current)});
 }
 
+void CheckLog(std::vector<Finding>& out) {
+    const auto value = platform::ReadMachineString(shell::kPolicyKey, scriptable::kLogFileValue);
+    if (value.kind != platform::MachineValue::Kind::Text || value.text.empty()) {
+        out.push_back({Status::Ok, "log", "off (no LogFile policy value)", ""});
+        return;
+    }
+    const std::wstring path = platform::WideFromAnsi(value.text);
+    const std::wstring folder = FolderOf(path);
+    const std::string shownFolder = platform::Utf8FromWide(folder);
+    const std::string fixFolder = "create the folder " + shownFolder +
+                                  " so that every user whose browser uses the plug-in can write "
+                                  "in it, or set LogFile to a file in such a folder";
+    if (!IsAbsolute(path) || folder.empty()) {
+        out.push_back(
+            {Status::Problem, "log",
+             "LogFile is \"" + value.text + "\", not a full path: nothing is logged",
+             "set LogFile to a full path, such as C:\\ProgramData\\Dravenil\\access.log"});
+    } else if (!platform::FolderExists(folder)) {
+        out.push_back({Status::Problem, "log",
+                       value.text + ": its folder is missing, so nothing is logged", fixFolder});
+    } else if (!platform::CanAppendTo(path)) {
+        out.push_back({Status::Problem, "log",
+                       value.text + " cannot be written by this user: their calls are not logged",
+                       fixFolder});
+    } else {
+        out.push_back({Status::Ok, "log", value.text, ""});
+    }
+}
+
 const char* StatusText(Status status) {
     switch (status) {
         case Status::Ok:
@@ -347,6 +377,7 @@ std::vector<Finding> CheckMachine(const std::optional<std::string>& origin) {
     CheckBrowser(out, "Chromium", "Software\\Chromium" + hosts, false, hostPath);
     CheckBrowser(out, "Firefox", "Software\\Mozilla" + hosts, true, hostPath);
     CheckPolicy(out, origin);
+    CheckLog(out);
     return out;
 }
 

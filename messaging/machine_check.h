@@ -1,7 +1,9 @@
 // What `npDravenilFileAccessHost.exe --check` finds on a machine: the module
 // beside the host, its registration for browsers that load plug-ins, the
 // host's registration and manifest for each current browser, and the origin
-// policy. It only reads, and needs no administrator rights.
+// policy, and the activity log. It only reads (but for a file it makes and
+// removes at once, to learn whether the log can be written), and needs no
+// administrator rights.
 #pragma once
 
 #include <optional>

@@ -23,14 +23,26 @@ void AppendLogLine(const std::string& path, const std::string& line, uint64_t ro
     FileHandle file = OpenForAppending(path);
     if (!file.IsValid()) return;
     LARGE_INTEGER size{};
+    std::string text = line;
     if (GetFileSizeEx(file.Get(), &size) && static_cast<uint64_t>(size.QuadPart) >= rotateAtBytes) {
         file.Reset(INVALID_HANDLE_VALUE);
-        MoveFileExA(path.c_str(), (path + ".1").c_str(), MOVEFILE_REPLACE_EXISTING);
-        file = OpenForAppending(path);
+        const std::string older = path + ".1";
+        if (MoveFileExA(path.c_str(), older.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            file = OpenForAppending(path);
+        } else {
+            // The older log cannot be replaced (a folder of its name, a file
+            // held open): the log begins again from nothing rather than grow
+            // past its bound, and says why.
+            file = FileHandle(CreateFileA(
+                path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            text = UtcTimestamp() + " the log was begun again: " + older +
+                   " could not be replaced\r\n" + line;
+        }
         if (!file.IsValid()) return;
     }
     DWORD written = 0;
-    WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 std::string UtcTimestamp() {

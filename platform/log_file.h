@@ -1,6 +1,7 @@
 // Appending lines to a log file that several processes share, kept bounded:
 // when the file has reached its size it is renamed with ".1" added
-// (replacing the older one) and a new one is begun. Nothing here ever
+// (replacing the older one) and a new one is begun; when the older one
+// cannot be replaced, the file is begun again from nothing. Nothing here ever
 // reports a failure: a log that cannot be written changes nothing else.
 #pragma once
 

@@ -15,6 +15,10 @@ std::optional<std::string> FileVersionText(const std::wstring& path, const std::
 
 // Whether a file (not a folder) of that name exists.
 bool FileExists(const std::wstring& path);
+bool FolderExists(const std::wstring& path);
+// Whether this user can append to the file at `path`, or, when there is none,
+// create one in its folder (tried with a file removed at once).
+bool CanAppendTo(const std::wstring& path);
 
 // A small file's bytes (at most 1 MiB); nothing when it cannot be read whole.
 std::optional<std::string> ReadTextFile(const std::wstring& path);

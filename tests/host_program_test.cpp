@@ -316,6 +316,54 @@ TEST_F(HostLongCalls, ACancelledCopyStopsAndAClosedInputEndsTheHost) {
     RecordProperty("ended after (ms)", std::to_string(GetTickCount() - closed));
 }
 
+// Every request the host answers has its line in the administrator's log,
+// with how it ended: those refused before a call, the extension's own
+// question, and a cancelled copy.
+TEST_F(HostLongCalls, TheLogHasALineForEveryRequestAnswered) {
+    constexpr char kKey[] = "Software\\Policies\\Dravenil\\FileAccessPlugin";
+    HKEY key = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0,
+                        KEY_SET_VALUE | KEY_QUERY_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
+    if (RegQueryValueExA(key, "LogFile", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+        RegCloseKey(key);
+        GTEST_SKIP() << "a log is already set here";
+    }
+    testing_support::TempFolder folder;
+    const std::string log = (folder.path() / "access.log").string();
+    RegSetValueExA(key, "LogFile", 0, REG_SZ, reinterpret_cast<const BYTE*>(log.c_str()),
+                   static_cast<DWORD>(log.size() + 1));
+    {
+        PipedHost host;
+        ASSERT_TRUE(host.Started());
+        host.Send(Copy(5, "Part"));
+        if (const auto why = NotRunning(host)) {
+            RegDeleteValueA(key, "LogFile");
+            RegCloseKey(key);
+            GTEST_SKIP() << *why;
+        }
+        host.Send(Frame(R"({"id":1,"method":"fileExists","args":[]})") +
+                  Frame(R"({"id":2,"method":"fileExist","args":["x"]})") +
+                  Frame(R"({"id":3,"method":"fileExists","args":[true]})") +
+                  Frame(R"({"id":4,"method":"#policy","args":[]})") +
+                  Frame(R"({"id":5,"method":"#cancel","args":[]})"));
+        Until(host, "5.000000");
+    }
+    RegDeleteValueA(key, "LogFile");
+    RegCloseKey(key);
+    const std::string text = testing_support::ReadBytes(log);
+    for (const char* line :
+         {"method=fileExists outcome=wrong arguments", "method=(unknown) outcome=exception",
+          "method=#policy outcome=policy", "method=copyWSFolder outcome=cancelled"}) {
+        EXPECT_NE(text.find(line), std::string::npos) << line << " in\n" << text;
+    }
+    size_t wrong = 0;
+    for (size_t at = 0; (at = text.find("outcome=wrong arguments", at)) != std::string::npos; ++at)
+        ++wrong;
+    EXPECT_EQ(wrong, 2u) << "a wrong count and a wrong type, one line each:\n" << text;
+}
+
 // Cancels that come at any moment of a short copy: a copy that copied
 // everything keeps its answer, true; one that was stopped is answered
 // AbortError and is not whole. Nothing else is ever answered.

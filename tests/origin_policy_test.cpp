@@ -172,6 +172,17 @@ TEST_F(OriginPolicy, TheLogRecordsCallsAndRefusalsButNoArgumentValues) {
     EXPECT_EQ(std::filesystem::file_size(log.string() + ".1"), 1u << 20);
     EXPECT_LT(std::filesystem::file_size(log), 1000u);
 
+    // An older log that cannot be replaced (a folder of its name): the log
+    // begins again rather than grow past its bound, and says why.
+    std::filesystem::remove(log.string() + ".1");
+    std::filesystem::create_directory(log.string() + ".1");
+    for (int round = 0; round < 2; ++round) {
+        testing_support::WriteBytes(log, std::string(1 << 20, 'x'));
+        EXPECT_TRUE(Served("https://calls.example"));
+        EXPECT_LT(std::filesystem::file_size(log), 1000u) << "round " << round;
+    }
+    EXPECT_NE(testing_support::ReadBytes(log).find("could not be replaced"), std::string::npos);
+
     // A log that cannot be written (a folder of that name) fails nothing.
     ASSERT_NO_FATAL_FAILURE(setLogFile(folder.Text()));
     EXPECT_TRUE(Served("https://calls.example"));
