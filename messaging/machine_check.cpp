@@ -18,7 +18,12 @@ using Status = Finding::Status;
 using platform::RegistryView;
 
 constexpr char kModuleName[] = "npDravenilFileAccessPlugin.dll";
-constexpr char kReinstall[] = "reinstall the package (msiexec /i ... ALLOWEDORIGINS=...)";
+// Puts back every file and registry value of the installed package as it
+// installed them.
+constexpr char kReinstall[] =
+    "repair the package: msiexec /i npDravenilFileAccessPlugin-<version>.msi REINSTALL=ALL "
+    "REINSTALLMODE=amus /qn (the package installed), or uninstall it and install it again "
+    "with ALLOWEDORIGINS=...";
 
 const char* ViewName(RegistryView view) {
     return view == RegistryView::Bits64 ? "64-bit view" : "32-bit view";
@@ -138,24 +143,89 @@ void CheckPluginRegistration(std::vector<Finding>& out) {
     }
 }
 
-// The ids a manifest allows, as one text.
-std::string AllowedIds(const Json& manifest, bool firefox) {
+// The ids a manifest allows: add-on ids for Firefox, for the others the id
+// within "chrome-extension://ID/".
+std::vector<std::string> AllowedIds(const Json& manifest, bool firefox) {
     const Json* list = manifest.Member(firefox ? "allowed_extensions" : "allowed_origins");
     const auto* items = list ? std::get_if<std::shared_ptr<JsonArray>>(&list->value) : nullptr;
-    if (!items) return "";
-    std::string ids;
+    std::vector<std::string> ids;
+    if (!items) return ids;
+    constexpr std::string_view kScheme = "chrome-extension://";
     for (const Json& item : **items) {
-        if (const auto* text = std::get_if<std::string>(&item.value)) {
-            ids += (ids.empty() ? "" : ", ") + *text;
+        const auto* text = std::get_if<std::string>(&item.value);
+        if (!text) continue;
+        std::string id = *text;
+        if (!firefox && id.compare(0, kScheme.size(), kScheme) == 0) {
+            id = id.substr(kScheme.size());
+            if (!id.empty() && id.back() == '/') id.pop_back();
         }
+        ids.push_back(id);
     }
     return ids;
 }
 
+std::string Joined(const std::vector<std::string>& texts) {
+    std::string joined;
+    for (const std::string& text : texts) joined += (joined.empty() ? "" : ", ") + text;
+    return joined;
+}
+
+// The extensions a browser's policies install for every user: the numbered
+// values of ExtensionInstallForcelist ("id" or "id;update URL"), and the ids
+// of the JSON policy ExtensionSettings whose installation_mode installs them.
+std::vector<std::string> ForcedIds(const std::string& policyKey) {
+    std::vector<std::string> ids;
+    for (int n = 1; n <= 200; ++n) {
+        const auto value = platform::ReadMachineString(policyKey + "\\ExtensionInstallForcelist",
+                                                       std::to_string(n));
+        if (value.kind == platform::MachineValue::Kind::Text && !value.text.empty()) {
+            ids.push_back(value.text.substr(0, value.text.find(';')));
+        }
+    }
+    const auto settings = platform::ReadMachineString(policyKey, "ExtensionSettings");
+    if (settings.kind != platform::MachineValue::Kind::Text) return ids;
+    const auto parsed = ParseJson(settings.text);
+    const Json* json = std::get_if<Json>(&parsed);
+    const auto* object = json ? std::get_if<std::shared_ptr<JsonObject>>(&json->value) : nullptr;
+    if (!object) return ids;
+    for (const auto& [id, entry] : **object) {
+        const Json* mode = entry.Member("installation_mode");
+        const auto* text = mode ? std::get_if<std::string>(&mode->value) : nullptr;
+        if (text && (*text == "force_installed" || *text == "normal_installed")) ids.push_back(id);
+    }
+    return ids;
+}
+
+// Whether an extension the browser's policies force is one the host's
+// manifest allows: an organisation that signs the extension with a key of
+// its own needs a package built for that key.
+void CheckForcedExtensions(std::vector<Finding>& out, const std::string& browser,
+                           const std::string& policyKey, const std::vector<std::string>& allowed) {
+    const std::vector<std::string> forced = ForcedIds(policyKey);
+    if (forced.empty()) return;
+    const std::string item = browser + " forced extension";
+    for (const std::string& id : forced) {
+        for (const std::string& ok : allowed) {
+            if (id != ok) continue;
+            out.push_back({Status::Ok, item,
+                           id + " (HKLM\\" + policyKey + ") is allowed by the host manifest", ""});
+            return;
+        }
+    }
+    out.push_back({Status::Problem, item,
+                   "HKLM\\" + policyKey + " forces " + Joined(forced) +
+                       ", but the host manifest allows " +
+                       (allowed.empty() ? std::string("no extension") : Joined(allowed)) +
+                       ": the forced extension's pages find no host",
+                   "build the package for the key the forced extension is signed with "
+                   "(scripts/package.sh --extension-key KEY.pem) and install it"});
+}
+
 void CheckBrowser(std::vector<Finding>& out, const char* browser, const std::string& key,
-                  bool firefox, const std::wstring& hostPath) {
+                  const std::string& policyKey, bool firefox, const std::wstring& hostPath) {
     const std::string item = std::string(browser) + " host";
     bool registered = false;
+    std::vector<std::string> allowed;
     for (const auto& [view, value] : InBothViews(key, "")) {
         if (value.kind != platform::MachineValue::Kind::Text) continue;
         registered = true;
@@ -180,7 +250,9 @@ void CheckBrowser(std::vector<Finding>& out, const char* browser, const std::str
         const auto* path = pathMember ? std::get_if<std::string>(&pathMember->value) : nullptr;
         std::wstring target = path ? platform::WideFromUtf8(*path) : std::wstring();
         if (!target.empty() && !IsAbsolute(target)) target = FolderOf(manifestPath) + target;
-        const std::string ids = AllowedIds(*manifest, firefox);
+        const std::vector<std::string> listed = AllowedIds(*manifest, firefox);
+        allowed.insert(allowed.end(), listed.begin(), listed.end());
+        const std::string ids = Joined(listed);
         const std::string detail = "manifest " + manifestShown + ", path " +
                                    (path ? *path : std::string("(none)")) + ", allows " +
                                    (ids.empty() ? std::string("no extension") : ids);
@@ -199,7 +271,9 @@ void CheckBrowser(std::vector<Finding>& out, const char* browser, const std::str
                            " does not find the host (\"Specified native messaging host not "
                            "found\")",
                        kReinstall});
+        return;
     }
+    CheckForcedExtensions(out, browser, policyKey, allowed);
 }
 
 constexpr char kEveryPageRisk[] =
@@ -372,10 +446,14 @@ std::vector<Finding> CheckMachine(const std::optional<std::string>& origin) {
     CheckModule(out, FolderOf(hostPath));
     CheckPluginRegistration(out);
     const std::string hosts = std::string("\\NativeMessagingHosts\\") + HOST_NAME;
-    CheckBrowser(out, "Chrome", "Software\\Google\\Chrome" + hosts, false, hostPath);
-    CheckBrowser(out, "Edge", "Software\\Microsoft\\Edge" + hosts, false, hostPath);
-    CheckBrowser(out, "Chromium", "Software\\Chromium" + hosts, false, hostPath);
-    CheckBrowser(out, "Firefox", "Software\\Mozilla" + hosts, true, hostPath);
+    CheckBrowser(out, "Chrome", "Software\\Google\\Chrome" + hosts,
+                 "Software\\Policies\\Google\\Chrome", false, hostPath);
+    CheckBrowser(out, "Edge", "Software\\Microsoft\\Edge" + hosts,
+                 "Software\\Policies\\Microsoft\\Edge", false, hostPath);
+    CheckBrowser(out, "Chromium", "Software\\Chromium" + hosts, "Software\\Policies\\Chromium",
+                 false, hostPath);
+    CheckBrowser(out, "Firefox", "Software\\Mozilla" + hosts,
+                 "Software\\Policies\\Mozilla\\Firefox", true, hostPath);
     CheckPolicy(out, origin);
     CheckLog(out);
     return out;

@@ -205,6 +205,50 @@ w reg add "$mark" /v PolicyRequired /d 1 /f >/dev/null
 w reg add "$policy" /v AllowedOrigins /d "$origins" /f >/dev/null
 [ "$(check >/dev/null; echo $?)" = 0 ] || fail "--check once the policy is back"
 
+# What must agree, each broken in turn: --check names it, and its fix,
+# followed as written, clears it.
+cp "$unix" "$out/current.dll"
+# The module of another build: its fixed version information says 1.2.3.4.
+python3 - "$unix" <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+at = data.find(struct.pack("<I", 0xFEEF04BD))
+struct.pack_into("<II", data, at + 8, 1 << 16 | 2, 3 << 16 | 4)
+open(sys.argv[1], "wb").write(data)
+PY
+grep -q '^problem module: .*version 1.2.3.4, but the host is version' <<<"$(check)" ||
+  fail "--check with a module of another version: $(check)"
+grep -q '^problem NPAPI registration.*the file is version 1.2.3.4' <<<"$(check)" ||
+  fail "--check with a registration of another version: $(check)"
+repair() { w msiexec /i "$(winepath -w "$new")" REINSTALL=ALL REINSTALLMODE=amus /qn; }
+grep -q 'fix: repair the package: msiexec /i npDravenilFileAccessPlugin-<version>.msi REINSTALL=ALL REINSTALLMODE=amus' <<<"$(check)" ||
+  fail "the fix for another version: $(check)"
+repair || fail "the repair the fix names"
+[ "$(check >/dev/null; echo $?)" = 0 ] || fail "--check after the repair: $(check)"
+cmp -s "$unix" "$out/current.dll" || fail "the repair did not put the module back"
+cp "$WINEPREFIX/drive_c/windows/system32/version.dll" "$unix"
+grep -q "^problem module: .* is not this product's module" <<<"$(check)" || fail "--check with a foreign module"
+repair || fail "the repair after a foreign module"
+cmp -s "$unix" "$out/current.dll" || fail "the repair did not put back the module"
+w reg add "$policy" /v LogFile /d 'C:\nolog\access.log' /f >/dev/null
+grep -q '^problem log: C:\\nolog\\access.log: its folder is missing' <<<"$(check)" || fail "--check with no log folder: $(check)"
+mkdir -p "$WINEPREFIX/drive_c/nolog"
+grep -q '^ok      log: C:\\nolog\\access.log' <<<"$(check)" || fail "--check once the log's folder is made"
+w reg delete "$policy" /v LogFile /f >/dev/null
+forced='HKLM\Software\Policies\Google\Chrome\ExtensionInstallForcelist'
+keyed_id=$(extension_id_of_key "$out/key.pem")
+w reg add "$forced" /v 1 /d "$keyed_id;https://updates.example/updates.xml" /f >/dev/null
+grep -q "^problem Chrome forced extension: .*forces $keyed_id, but the host manifest allows" <<<"$(check)" ||
+  fail "--check with a forced extension no manifest allows: $(check)"
+keyed=$(ls "$out"/keyed/*.msi)
+w msiexec /x "$(winepath -w "$new")" /qn || fail "uninstall, to follow the forced extension's fix"
+w msiexec /i "$(winepath -w "$keyed")" /qn ALLOWEDORIGINS="$origins" || fail "install the keyed package"
+grep -q "^ok      Chrome forced extension: $keyed_id" <<<"$(check)" || fail "--check with the keyed package: $(check)"
+w reg delete "$forced" /f >/dev/null
+w msiexec /x "$(winepath -w "$keyed")" /qn || fail "uninstall the keyed package"
+w msiexec /i "$(winepath -w "$new")" /qn ALLOWEDORIGINS="$origins" || fail "install again"
+[ "$(check >/dev/null; echo $?)" = 0 ] || fail "--check after the package is back: $(check)"
+
 # An older package over a newer one is refused, and the newer one stays.
 if w msiexec /i "$(winepath -w "$old")" /qn; then fail "a downgrade to 5.2.0.0 was not refused"; fi
 [ "$(value "$key" Version)" = "$current" ] || fail "after the refused downgrade: $(value "$key" Version)"
