@@ -26,6 +26,7 @@ while [ $# -gt 0 ]; do
     --version) version="$2"; shift 2 ;;
     --output) output="$2"; shift 2 ;;
     --extension-key) extension_key="$2"; shift 2 ;;
+    -h|--help) sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; exit 0 ;;
     *) echo "usage: scripts/package.sh [--arch x86|x64] [--version X.Y.Z.W] [--output FOLDER] [--extension-key KEY.pem]" >&2; exit 2 ;;
   esac
 done
