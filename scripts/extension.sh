@@ -4,7 +4,7 @@
 # origin policy, through the native-messaging host.
 #
 #   scripts/extension.sh [--browser chromium|firefox] --out DIR
-#                        [--key KEY.pem] [--update-url BASE-URL]
+#                        [--key KEY.pem] [--update-url BASE-URL] [--host EXE]
 #
 #   DIR/extension/                   the unpacked extension (for Chromium by
 #                                    default, or Firefox)
@@ -12,7 +12,14 @@
 #                                    extension (its id follows from the key,
 #                                    or is the Firefox add-on id)
 #   DIR/npDravenilFileAccessHost.sh  for Linux browsers and the tests: runs
-#                                    the host under Wine in the project's prefix
+#                                    the host under Wine: the build's, in the
+#                                    project's prefix, or with --host an
+#                                    installed one (the Unix path of
+#                                    npDravenilFileAccessHost.exe), in the Wine
+#                                    prefix it lies in
+#
+# Everything in DIR is readable by every user (a web server's among them),
+# and nothing else is left there.
 #
 # With --key (the vendor's private key, kept outside the repository; the
 # release id follows from it), the Chromium build is also packed:
@@ -26,13 +33,16 @@ out=""
 browser=chromium
 key=""
 update_url=""
-usage="usage: scripts/extension.sh [--browser chromium|firefox] --out DIR [--key KEY.pem] [--update-url BASE-URL]"
+usage="usage: scripts/extension.sh [--browser chromium|firefox] --out DIR [--key KEY.pem] [--update-url BASE-URL] [--host EXE]"
+host="$root/build/windows/bin/npDravenilFileAccessHost.exe"
 while [ $# -gt 0 ]; do
   case "$1" in
     --out) out="$2"; shift 2 ;;
     --browser) browser="$2"; shift 2 ;;
     --key) key="$2"; shift 2 ;;
     --update-url) update_url="${2%/}"; shift 2 ;;
+    --host) host="$2"; shift 2 ;;
+    -h|--help) sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; exit 0 ;;
     *) echo "$usage" >&2; exit 2 ;;
   esac
 done
@@ -41,6 +51,15 @@ if [ "$browser" != chromium ] && [ "$browser" != firefox ]; then
   exit 2
 fi
 [ -n "$out" ] || { echo "$usage" >&2; exit 2; }
+# The wrapper must lead to a host that is there.
+if [ ! -f "$host" ]; then
+  echo "extension.sh: there is no host at $host: build it (cmake --build --preset windows), or name an installed one with --host" >&2
+  exit 2
+fi
+host=$(cd "$(dirname "$host")" && pwd)/$(basename "$host")
+# An installed host runs in the Wine prefix it was installed in.
+host_prefix="$WINEPREFIX"
+case "$host" in */drive_c/*) host_prefix="${host%%/drive_c/*}" ;; esac
 if [ -n "$key" ] && ! public_key=$(openssl rsa -in "$key" -pubout -outform DER 2>/dev/null | base64 -w0); then
   echo "extension.sh: $key is not an RSA private key in PEM form" >&2
   exit 2
@@ -84,11 +103,10 @@ else
 fi
 
 source scripts/host_manifest.sh
-host="$root/build/windows/bin/npDravenilFileAccessHost.exe"
 cat > "$out/npDravenilFileAccessHost.sh" <<WRAPPER
 #!/bin/sh
-# The native-messaging host under Wine, in the project's own prefix.
-export WINEPREFIX="\${WINEPREFIX:-$WINEPREFIX}" WINEDEBUG=-all
+# The native-messaging host under Wine, in the prefix that holds it.
+export WINEPREFIX="\${WINEPREFIX:-$host_prefix}" WINEDEBUG=-all
 exec wine "$host" 2>/dev/null
 WRAPPER
 chmod +x "$out/npDravenilFileAccessHost.sh"
@@ -111,10 +129,12 @@ else
     # Chromium packs and signs a CRX3 beside the folder, and exits.
     chromium_binary=/usr/lib/chromium/chromium
     [ -x "$chromium_binary" ] || chromium_binary=chromium
+    # Its profile lies outside DIR, which holds only what is to be served.
+    profile=$(mktemp -d)
+    trap 'rm -rf "$profile"' EXIT
     "$chromium_binary" --no-sandbox --headless=new --disable-gpu --no-first-run \
-      --user-data-dir="$out/.pack-profile" --pack-extension="$out/extension" \
+      --user-data-dir="$profile" --pack-extension="$out/extension" \
       --pack-extension-key="$(cd "$(dirname "$key")" && pwd)/$(basename "$key")" >/dev/null 2>&1 || true
-    rm -rf "$out/.pack-profile"
     [ -f "$out/extension.crx" ] || { echo "extension.sh: Chromium did not pack the extension" >&2; exit 1; }
     mv "$out/extension.crx" "$out/fileaccess.crx"
     cat > "$out/updates.xml" <<UPDATES
@@ -128,3 +148,4 @@ UPDATES
   fi
   echo "$out/extension (id $id) and $out/$(identity HOST_NAME).json"
 fi
+chmod -R a+rX "$out"

@@ -45,5 +45,23 @@ echo "not a key" > "$out/bad.pem"
 if scripts/extension.sh --out "$out/bad" --key "$out/bad.pem" >/dev/null 2>&1; then
   fail "a file that is no key was taken"
 fi
+# The output holds only what is to be served and the two files for this
+# machine, every one readable by a web server's user.
+[ "$(ls -A "$out/chromium" | tr '\n' ' ')" = "com.dravenil.fileaccess.json extension fileaccess.crx npDravenilFileAccess.js npDravenilFileAccessHost.sh updates.xml " ] ||
+  fail "the output holds more: $(ls -A "$out/chromium")"
+if find "$out/chromium" ! -perm -o=r | grep -q .; then fail "not readable by others: $(find "$out/chromium" ! -perm -o=r)"; fi
+
+# The host wrapper leads to a host that is there: an installed one runs in
+# the Wine prefix it lies in; a missing one is refused.
+installed="$out/prefix/drive_c/Program Files/Dravenil File Access Plugin/npDravenilFileAccessHost.exe"
+mkdir -p "$(dirname "$installed")" && touch "$installed"
+scripts/extension.sh --out "$out/installed" --host "$installed" >/dev/null 2>&1 || fail "a build for an installed host"
+grep -q "WINEPREFIX:-$out/prefix}" "$out/installed/npDravenilFileAccessHost.sh" &&
+  grep -qF "exec wine \"$installed\"" "$out/installed/npDravenilFileAccessHost.sh" ||
+  fail "the wrapper for an installed host: $(cat "$out/installed/npDravenilFileAccessHost.sh")"
+if scripts/extension.sh --out "$out/nohost" --host "$out/missing.exe" >/dev/null 2>&1 ||
+  [ -e "$out/nohost/npDravenilFileAccessHost.sh" ]; then
+  fail "a wrapper for a host that is not there"
+fi
 [ "$failed" = 0 ] && echo "extension build: one build, packed and signed with the key, its id allowed"
 exit "$failed"
