@@ -147,7 +147,15 @@ bool RemoveLink(const fs::path& link) {
     // itself.
     const std::wstring text = LongForm(link);
     const auto gone = [&] { return !ListedInParent(link); };
-    if (RunHostCommand("/bin/rm -f --", link, link)) return WaitUntil(gone, 60000);
+    // On a busy machine the host program may not start, or start late: it
+    // is asked again.
+    if (GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            RunHostCommand("/bin/rm -f --", link, link);
+            if (WaitUntil(gone, 20000)) return true;
+        }
+        return false;
+    }
     const DWORD attributes = GetFileAttributesW(text.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         RemoveDirectoryW(text.c_str());
