@@ -145,8 +145,25 @@ function startChromium(binary, profile, extension, configHome, env = wineEnv, fi
   const chromium = spawn(binary, [
     "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
     `--user-data-dir=${profile}`, ...loading, "--remote-debugging-pipe", firstUrl,
-  ], { stdio: ["ignore", "ignore", "ignore", "pipe", "pipe"], env: { ...env, XDG_CONFIG_HOME: configHome } });
+  ], {
+    stdio: ["ignore", "ignore", "ignore", "pipe", "pipe"], env: { ...env, XDG_CONFIG_HOME: configHome },
+    // A process group of its own, so that its helpers can be waited for.
+    detached: true,
+  });
   return { chromium, cdp: new Cdp(chromium) };
+}
+
+// Ends Chromium and waits until every process of its group is gone: a helper
+// that outlives it may still write into the profile while it is removed.
+// Helpers get 5 s to end on their own (hosts end when their input closes).
+async function stopChromium(chromium) {
+  const group = (signal) => { try { process.kill(-chromium.pid, signal); return true; } catch (error) { return false; } };
+  try { chromium.kill(); } catch (error) { /* gone */ }
+  if (chromium.exitCode === null && chromium.signalCode === null) await new Promise((resolve) => chromium.once("exit", resolve));
+  for (let waited = 0; group(0) && waited < 10000; waited += 100) {
+    if (waited === 5000) group("SIGKILL");
+    await new Promise((resolve) => setTimeout(resolve, 100));
+  }
 }
 
 // The calls the page makes, and the console makes after it.
@@ -713,8 +730,7 @@ async function main() {
     console.log(`browser: ${roundTrip}`);
 
     // The plug-in's route: the same page in a Chromium without the extension.
-    chromium.kill();
-    await new Promise((resolve) => chromium.once("exit", resolve));
+    await stopChromium(chromium);
     prepare(exchangeDir);
     standIn = new PluginStandIn();
     const plain = startChromium("chromium", path.join(scratch, "plain-profile"), null, path.join(scratch, "config"));
@@ -724,14 +740,12 @@ async function main() {
       pluginAnswers.splice(-2);
       compareAnswers("plug-in route", list, pluginAnswers, expected);
     } finally {
-      plain.chromium.kill();
-      await new Promise((resolve) => plain.chromium.once("exit", resolve));
+      await stopChromium(plain.chromium);
       await standIn.close();
     }
   } finally {
     removePolicy();
-    chromium.kill();
-    if (chromium.exitCode === null && chromium.signalCode === null) await new Promise((resolve) => chromium.once("exit", resolve));
+    await stopChromium(chromium);
     // The hosts end when Chromium closes their input; then the prefix's
     // server, when this test started it.
     for (let waited = 0; waited < 15000; waited += 200) {
@@ -765,7 +779,7 @@ async function main() {
 module.exports = {
   root, prefix, wineEnv, scratch, outer, fail, winePath, calls, setFolder, prepare, runConsole,
   expectedAnswers, compareAnswers, serveClient, page, otherPage, winePids, descendsFromUs, policyIsSet, setPolicy, removePolicy, waitServed, Cdp,
-  evaluateIn, followsThePolicy, startChromium, twoPageOrigins,
+  evaluateIn, followsThePolicy, startChromium, stopChromium, twoPageOrigins,
 };
 
 if (require.main === module) {

@@ -98,8 +98,7 @@ async function main() {
   } finally {
     shared.removePolicy();
     removePolicyFile();
-    chromium.kill();
-    await new Promise((resolve) => chromium.once("exit", resolve));
+    await shared.stopChromium(chromium);
     updates.close();
     pages.close();
     fs.rmSync(scratch, { recursive: true, force: true, maxRetries: 20, retryDelay: 250 });

@@ -95,8 +95,7 @@ async function main() {
     }
     if (!process.exitCode) console.log("settling: every call settled with the host's own texts");
   } finally {
-    chromium.kill();
-    await new Promise((resolve) => chromium.once("exit", resolve));
+    await shared.stopChromium(chromium);
     server.close();
     // Chromium's helpers may still be writing to the profile as it ends.
     fs.rmSync(scratch, { recursive: true, force: true, maxRetries: 20, retryDelay: 250 });
