@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -64,6 +65,10 @@ std::string OldOrNew(const fs::path& path, const std::string& before, const std:
     return now == before || now == after ? std::string()
                                          : path.filename().string() + " holds " + now;
 }
+
+// In whole seconds, which every file system keeps exactly.
+const fs::file_time_type kOldCommandTime = std::chrono::floor<std::chrono::seconds>(
+    fs::file_time_type::clock::now() - std::chrono::hours(24 * 400));
 
 class FaultSweep : public ::testing::Test {
   protected:
@@ -124,6 +129,9 @@ class FaultSweep : public ::testing::Test {
             WriteBytes(Exchange() / ("ReplayUpdate" + std::string(ws) + ".dat"), "playing 5");
             WriteBytes(Exchange() / ("CurrentCall" + std::string(ws) + ".dat"), "call-7");
             WriteBytes(Exchange() / ("TimelineUpdate" + std::string(ws) + ".dat"), "st");
+            // A time of its own, which a command put back must keep.
+            fs::last_write_time(Exchange() / ("TimelineUpdate" + std::string(ws) + ".dat"),
+                                kOldCommandTime);
         }
         // Every method that needs the object's exchange folder has it.
         plan(0, nullptr, 0);
@@ -238,8 +246,12 @@ TEST_F(FaultSweep, EveryMethodUnderEveryFailingCallGivesADocumentedResult) {
     // The exchange files a failed write may leave only as they were or as
     // the method meant them.
     auto exchangeIntact = [&](const std::string& command, const std::string& position) {
-        return OldOrNew(Exchange() / "TimelineUpdate.dat", "st", command) +
-               OldOrNew(Exchange() / "ReplayPos.dat", "12345", position);
+        const fs::path commands = Exchange() / "TimelineUpdate.dat";
+        const bool oldWithNewTime = command != "st" && FileOrNone(commands) == "st" &&
+                                    fs::last_write_time(commands) != kOldCommandTime;
+        return OldOrNew(commands, "st", command) +
+               OldOrNew(Exchange() / "ReplayPos.dat", "12345", position) +
+               (oldWithNewTime ? "the old command is back with another time" : "");
     };
     std::map<std::string, Sweep> sweeps = Sweeps();
     ASSERT_EQ(sweeps.size(), scriptable::Methods().size()) << "a method without a sweep";
@@ -409,6 +421,14 @@ TEST_F(FaultSweep, EachCallThatFailsPartwayGivesTheFailureResult) {
                         ? ""
                         : "a file changed";
          }},
+        // A command file made by a write that fails is not left behind.
+        {"startPlayback",
+         [&] {
+             fs::remove(Exchange() / "TimelineUpdate.dat");
+             return std::vector<Value>{false};
+         },
+         "_write", undefined,
+         [&] { return fs::exists(Exchange() / "TimelineUpdate.dat") ? "left behind" : ""; }},
         // A close that fails after the bytes reached the file: the answer
         // is what the disk holds.
         {"startPlayback", [&] { return std::vector<Value>{false}; }, "_close", true,

@@ -107,6 +107,12 @@ TEST_F(Messaging, UnknownNamesAndUnreadableRequestsAreAnsweredWithErrors) {
              std::string(R"({"id":1,"method":"fileExists","args":["\u12"]})"),
              std::string("{\"id\":1,\"method\":\"fileExists\",\"args\":[\"\xC0\xAF\"]}"),
              std::string("{\"id\":1,\"method\":\"fileExists\",\"args\":[\"\xED\xA0\x80\"]}"),
+             // Overlong in three bytes, past U+10FFFF, a raw control
+             // character, and a high surrogate before U+E000.
+             std::string("{\"id\":1,\"method\":\"fileExists\",\"args\":[\"\xE0\x80\xAF\"]}"),
+             std::string("{\"id\":1,\"method\":\"fileExists\",\"args\":[\"\xF4\x90\x80\x80\"]}"),
+             std::string("{\"id\":1,\"method\":\"fileExists\",\"args\":[\"a\x01\"]}"),
+             std::string(R"({"id":1,"method":"fileExists","args":["\uD800\uE000"]})"),
              R"({"id":1,"skipped":)" + deep + R"(,"method":"fileExists","args":["a"]})",
          }) {
         EXPECT_EQ(Answer(text).rfind(R"({"id":null,"error":"bad request: )", 0), 0u) << text;
@@ -147,9 +153,10 @@ TEST(HostProgram, AnswersInOrderAndCarriesOnAfterWhatItCannotRead) {
     testing_support::TempFolder folder;
     const std::string good = R"({"id":1,"method":"fileExists","args":["C:\nothing"]})";
     const std::string unknown = R"({"id":2,"method":"nothing","args":[]})";
+    const std::string cut = R"({"id":3,"method":"fileExists\u0000x","args":["C:\nothing"]})";
     testing_support::WriteBytes(folder.path() / "in.bin",
                                 Frame(good, good.size()) + Frame("", 0) + Frame("{oops", 5) +
-                                    Frame(unknown, unknown.size()) +
+                                    Frame(unknown, unknown.size()) + Frame(cut, cut.size()) +
                                     Frame("cut short", 100));  // the input ends inside it
     testing_support::ChildProcess host(
         testing_support::ProgramBeside("npDravenilFileAccessHost.exe"), folder.Text("in.bin"),
@@ -163,6 +170,7 @@ TEST(HostProgram, AnswersInOrderAndCarriesOnAfterWhatItCannotRead) {
                   R"({"id":null,"error":"bad request: a length of 0 bytes"})",
                   R"({"id":null,"error":"bad request: a member name was expected at byte 1"})",
                   R"({"id":2,"error":"exception during invocation","name":"InvocationError"})",
+                  R"({"id":3,"error":"exception during invocation","name":"InvocationError"})",
                   R"({"id":null,"error":"bad request: the input ended inside a message"})"}));
 }
 

@@ -110,9 +110,10 @@ TEST_F(OriginPolicy, AStarAloneServesEveryPage) {
 // another type, and (through the test build's fault plan) a key that cannot
 // be opened or a value whose read fails.
 TEST_F(OriginPolicy, APolicyThatCannotBeReadServesNoPage) {
-    const DWORD number = 1;
-    ASSERT_EQ(RegSetValueExA(key_, kValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
-                             sizeof number),
+    // Bytes that would read as the very origin, in a value that is no text.
+    const char bytes[] = "https://calls.example";
+    ASSERT_EQ(RegSetValueExA(key_, kValue, 0, REG_BINARY, reinterpret_cast<const BYTE*>(bytes),
+                             sizeof bytes),
               ERROR_SUCCESS);
     EXPECT_FALSE(Served("https://calls.example"));
     SetPolicy("https://calls.example");

@@ -26,7 +26,9 @@ TEST(Origins, ParseToTheFormABrowserReportsAndBackAgain) {
          {"null", "", "https://", "https://calls.example/", "https://u@calls.example",
           "https://*.example", "https://calls.example:0", "https://calls.example:65536",
           "https://calls.example:", "calls.example", "://calls.example", "https://calls..",
-          "https://.calls", "https://[::1", "https://calls.example:8443x", "1http://a"}) {
+          "https://.calls", "https://[::1", "https://calls.example:8443x", "1http://a",
+          // Six digits that a 16-bit port would wrap to 443 and 8443.
+          "https://calls.example:065979", "https://calls.example:139515"}) {
         EXPECT_FALSE(shell::ParseOrigin(refused)) << refused;
     }
 }
@@ -37,6 +39,7 @@ TEST(Origins, PolicyEntriesAreOriginsOrAStarAloneOrRefusedWithTheReason) {
     const std::pair<const char*, const char*> cases[] = {
         {"https://calls.example", ""},
         {" https://calls.example:8443 ", ""},
+        {"\thttps://calls.example\t", ""},
         {"http://localhost:3000", ""},
         {"http://[::1]", ""},
         {"https://calls.example/", "holds a path, query or fragment"},
