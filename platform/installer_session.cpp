@@ -44,12 +44,23 @@ void InstallerSession::Log(const std::string& text) const { Message(INSTALLMESSA
 void InstallerSession::Error(const std::string& text) const { Message(INSTALLMESSAGE_ERROR, text); }
 
 void InstallerSession::Message(int kind, const std::string& text) const {
-    // The text goes in as a field, never as the template: brackets in it
-    // ("http://[::1]") would be read as property names.
-    const Record record(1);
+    // Brackets and braces in the text ("http://[::1]", "[ProductName]")
+    // would be read as property names or conditional parts, also in a field
+    // (Wine formats a field's text again): each goes in escaped, as "[\[]".
+    std::string escaped;
+    escaped.reserve(text.size() + 16);
+    for (const char c : text) {
+        if (c == '[' || c == ']' || c == '{' || c == '}') {
+            escaped += "[\\";
+            escaped += c;
+            escaped += ']';
+        } else {
+            escaped += c;
+        }
+    }
+    const Record record(0);
     if (!record.Get()) return;
-    MsiRecordSetStringA(record.Get(), 0, "[1]");
-    MsiRecordSetStringA(record.Get(), 1, text.c_str());
+    MsiRecordSetStringA(record.Get(), 0, escaped.c_str());
     MsiProcessMessage(handle_, static_cast<INSTALLMESSAGE>(kind), record.Get());
 }
 

@@ -347,6 +347,7 @@ TEST_F(HostLongCalls, TheLogHasALineForEveryRequestAnswered) {
                   Frame(R"({"id":2,"method":"fileExist","args":["x"]})") +
                   Frame(R"({"id":3,"method":"fileExists","args":[true]})") +
                   Frame(R"({"id":4,"method":"#policy","args":[]})") +
+                  Frame(R"({"id":6,"method":"fileExists","args":["C:\\nothing"]})") +
                   Frame(R"({"id":5,"method":"#cancel","args":[]})"));
         Until(host, "5.000000");
     }
@@ -362,6 +363,10 @@ TEST_F(HostLongCalls, TheLogHasALineForEveryRequestAnswered) {
     for (size_t at = 0; (at = text.find("outcome=wrong arguments", at)) != std::string::npos; ++at)
         ++wrong;
     EXPECT_EQ(wrong, 2u) << "a wrong count and a wrong type, one line each:\n" << text;
+    EXPECT_EQ(text.find("outcome=boolean"), text.rfind("outcome=boolean"))
+        << "a call logged twice:\n"
+        << text;
+    EXPECT_NE(text.find("outcome=boolean"), std::string::npos) << text;
 }
 
 // Cancels that come at any moment of a short copy: a copy that copied

@@ -67,12 +67,13 @@ if w msiexec /i "$(winepath -w "$new")" /qn /l*v "$(winepath -w "$out/none.log")
 fi
 log_has "$out/none.log" "ALLOWEDORIGINS is required" ||
   fail "the log does not say ALLOWEDORIGINS is required"
-if w msiexec /i "$(winepath -w "$new")" /qn ALLOWEDORIGINS='https://ok.example;https://calls.example/' \
+# The entry goes into the log as written: bracketed text is no property.
+if w msiexec /i "$(winepath -w "$new")" /qn ALLOWEDORIGINS='https://ok.example;https://calls.example/[ProductName]' \
   /l*v "$(winepath -w "$out/bad.log")"; then
   fail "a package with a path in ALLOWEDORIGINS was installed"
 fi
-log_has "$out/bad.log" "the entry 'https://calls.example/' holds a path" ||
-  fail "the log does not name the refused entry"
+log_has "$out/bad.log" "the entry 'https://calls.example/[ProductName]' holds a path" ||
+  fail "the log does not name the refused entry as written: $(iconv -f UTF-16LE -t UTF-8 "$out/bad.log" 2>/dev/null | grep -a "entry" ; grep -a entry "$out/bad.log")"
 if w reg query "$key" >/dev/null; then fail "a refused package registered the plug-in"; fi
 [ "$(products)" = 0 ] || fail "a refused package left a product"
 
@@ -201,6 +202,8 @@ grep -q '^problem origin policy: .* is not set, and the installed package requir
 w reg delete "$mark" /v PolicyRequired /f >/dev/null
 [ "$(console_call https://anywhere.example)" = true ] || fail "without the mark, a page was refused"
 grep -q '^warning origin policy: .* every page is served' <<<"$(check)" || fail "--check without the mark"
+[ "$(check >/dev/null; echo $?)" = 0 ] || fail "a warning is no problem: --check exits 0"
+w "$installed_host" --no-such-option >/dev/null; [ $? = 2 ] || fail "an unknown option does not exit 2"
 w reg add "$mark" /v PolicyRequired /d 1 /f >/dev/null
 w reg add "$policy" /v AllowedOrigins /d "$origins" /f >/dev/null
 [ "$(check >/dev/null; echo $?)" = 0 ] || fail "--check once the policy is back"

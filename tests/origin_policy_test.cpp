@@ -157,6 +157,8 @@ TEST_F(OriginPolicy, TheLogRecordsCallsAndRefusalsButNoArgumentValues) {
     SetPolicy("https://calls.example");
     EXPECT_TRUE(Served("https://calls.example"));
     EXPECT_FALSE(Served("https://evil.example"));
+    // An origin that would forge a field of its line is written without its blank.
+    EXPECT_FALSE(Served("https://evil.example outcome=boolean"));
     const std::string text = testing_support::ReadBytes(log);
     EXPECT_NE(text.find(" route=plugin origin=https://calls.example method=fileExists "
                         "outcome=boolean "),
@@ -166,8 +168,11 @@ TEST_F(OriginPolicy, TheLogRecordsCallsAndRefusalsButNoArgumentValues) {
               std::string::npos)
         << text;
     EXPECT_EQ(text.find("none"), std::string::npos) << "an argument's value was logged: " << text;
+    EXPECT_NE(text.find("origin=https://evil.example?outcome=boolean refused"), std::string::npos)
+        << text;
 
-    // Full at 1 MB: the file is renamed and a new one begun.
+    // Full at 1 MB: the file is renamed over the older one and a new one begun.
+    testing_support::WriteBytes(log.string() + ".1", "older");
     testing_support::WriteBytes(log, std::string(1 << 20, 'x'));
     EXPECT_TRUE(Served("https://calls.example"));
     EXPECT_EQ(std::filesystem::file_size(log.string() + ".1"), 1u << 20);
