@@ -8,12 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "tests/support/held_file.h"
 #include "tests/support/long_paths.h"
 #include "tests/support/workspace_fixture.h"
+#include "workspace/workspace_tree.h"
 
 namespace fs = std::filesystem;
 using standin::Value;
@@ -261,6 +263,65 @@ TEST_F(DeepWorkspaces, ACopyReplacesAReadOnlyFileAtItsDestination) {
     WriteLong(Ws("Dst") / "Calls" / "c1", "old and longer", FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Src", "Dst"}), true);
     EXPECT_EQ(testing_support::ReadBytes(Ws("Dst") / "Calls" / "c1"), "new");
+}
+
+// ---- Progress and stopping ---------------------------------------------------------
+
+// Each walk, followed: every report with totals names the whole walk, the last
+// report of a whole walk has done all of it, and a walk told to stop (while it
+// counts ahead or after some entries) reports nothing more and leaves part of
+// its work undone.
+TEST_F(DeepWorkspaces, EachWalkReportsItsWholeAndStopsWhereItIsTold) {
+    for (int d = 0; d < 4; ++d) {
+        MakeLongFolders(Ws("P") / "Calls" / ("d" + std::to_string(d)));
+        for (int f = 0; f < 10; ++f) {
+            WriteLong(Ws("P") / "Calls" / ("d" + std::to_string(d)) / ("f" + std::to_string(f)),
+                      std::string(1024, 'p'));
+        }
+    }
+    const auto tree = [&](const std::string& name) {
+        return *platform::TreePath::FromNarrow(Ws(name).string());
+    };
+    using Walk = std::function<double(const workspace::ProgressFunction&)>;
+    const std::pair<const char*, Walk> walks[] = {
+        {"usage", [&](auto& p) { return workspace::FolderSizeKiB(tree(""), p); }},
+        {"copy", [&](auto& p) { return double(workspace::CopyTree(tree("P"), tree("C"), p)); }},
+        {"delete", [&](auto& p) { return double(workspace::DeleteTree(tree("C"), p)); }},
+    };
+    for (const auto& [name, walk] : walks) {
+        for (const size_t stopAt : {size_t(0), size_t(1), size_t(20)}) {
+            const std::string what = std::string(name) + ", stopped at report " +
+                                     (stopAt ? std::to_string(stopAt) : std::string("never"));
+            if (std::string(name) == "delete") {
+                testing_support::RemoveLongTree(Ws("C"));
+                ASSERT_EQ(workspace::CopyTree(tree("P"), tree("C")), true);
+            }
+            std::vector<workspace::WalkProgress> reports;
+            const double result = walk([&](const workspace::WalkProgress& now) {
+                reports.push_back(now);
+                return stopAt == 0 || reports.size() < stopAt;
+            });
+            ASSERT_FALSE(reports.empty()) << what;
+            // Usage gives KiB, a whole set's 40; the others whether they
+            // were whole.
+            const double whole = std::string(name) == "usage" ? 40.0 : 1.0;
+            if (stopAt) {
+                EXPECT_EQ(reports.size(), stopAt) << what << ": reports after the stop";
+                EXPECT_LT(result, whole) << what;
+                continue;
+            }
+            EXPECT_EQ(result, whole) << what;
+            const workspace::WalkProgress& last = reports.back();
+            ASSERT_TRUE(last.totalsKnown) << what;
+            EXPECT_EQ(last.entriesDone, last.entriesTotal) << what;
+            EXPECT_EQ(last.bytesDone, last.bytesTotal) << what;
+            for (const workspace::WalkProgress& report : reports) {
+                if (!report.totalsKnown) continue;
+                EXPECT_EQ(report.entriesTotal, last.entriesTotal) << what << ": partial totals";
+                EXPECT_LE(report.entriesDone, report.entriesTotal) << what;
+            }
+        }
+    }
 }
 
 // ---- Names Windows reads its own way ----------------------------------------------
