@@ -128,4 +128,32 @@ TEST(CallPool, WhatWaitsIsBoundedAndOneCallOfAnySizeIsTaken) {
     pool.Drain();
 }
 
+// A short call waits for every earlier call on its workspace, those still
+// queued behind a busy worker as well as those running.
+TEST(CallPool, AShortCallWaitsForQueuedCallsOnItsWorkspaceToo) {
+    std::mutex gate;
+    std::unique_lock<std::mutex> closed(gate);
+    std::atomic<int> started{0};
+    messaging::CallPool pool(1, [&](size_t, messaging::PoolCall&) {
+        ++started;
+        const std::lock_guard<std::mutex> pass(gate);
+    });
+    const auto on = [](const char* workspace) {
+        return ScopesOf("outerName, workspaceName, innerName", Texts({"T", workspace, "I"}));
+    };
+    const auto call = [&](const char* workspace) {
+        auto made = std::make_shared<messaging::PoolCall>();
+        made->scopes = on(workspace);
+        return made;
+    };
+    ASSERT_TRUE(pool.Add(call("running")));
+    while (started < 1) std::this_thread::yield();
+    ASSERT_TRUE(pool.Add(call("queued")));
+    EXPECT_TRUE(pool.MustWait(on("running")));
+    EXPECT_TRUE(pool.MustWait(on("queued"))) << "a queued call on the workspace was passed";
+    EXPECT_FALSE(pool.MustWait(on("other")));
+    closed.unlock();
+    pool.Drain();
+}
+
 }  // namespace

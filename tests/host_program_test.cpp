@@ -316,6 +316,19 @@ TEST_F(HostLongCalls, ACancelledCopyStopsAndAClosedInputEndsTheHost) {
     RecordProperty("ended after (ms)", std::to_string(GetTickCount() - closed));
 }
 
+// A copy that waits behind another on its workspace and is cancelled while
+// it waits is answered AbortError and never runs.
+TEST_F(HostLongCalls, ACallCancelledBeforeItStartsNeverRuns) {
+    PipedHost host;
+    ASSERT_TRUE(host.Started());
+    host.Send(Copy(1, "First"));
+    if (const auto why = NotRunning(host)) GTEST_SKIP() << *why;
+    host.Send(Copy(2, "Second") + Frame(R"({"id":2,"method":"#cancel","args":[]})"));
+    const auto messages = Until(host, "2.000000");
+    EXPECT_EQ(messages.back(), R"({"id":2,"error":"the call was cancelled","name":"AbortError"})");
+    EXPECT_FALSE(std::filesystem::exists(Ws("Second"))) << "the cancelled copy ran";
+}
+
 // Every request the host answers has its line in the administrator's log,
 // with how it ended: those refused before a call, the extension's own
 // question, and a cancelled copy.
