@@ -669,4 +669,61 @@ TEST_F(LinkRace, AWorkspaceSwappedForALinkBeforeItsFirstOpenIsNeverFollowed) {
     }
 }
 
+// Between a walk's listing and its open of an entry, the name is taken by
+// something else: the walk never copies, overwrites or enters what it did not
+// list, and says the copy is not whole.
+TEST_F(LinkRace, ANameTakenBetweenTheListingAndTheOpenIsLeftAlone) {
+    struct Case {
+        const char* what;
+        bool destinationThere, sub;
+        long open;  // the relative open it comes before
+        std::function<void()> take;
+        fs::path kept;       // what must hold "someone's" afterwards
+        fs::path notHere{};  // what must not (empty: nothing)
+    };
+    const fs::path src = Ws("Src"), dst = Ws("Dst");
+    auto replace = [](const fs::path& file) {
+        fs::rename(file, file.string() + ".moved");
+        WriteBytes(file, "someone's");
+    };
+    const Case cases[] = {
+        // Opens: the source, the destination, the source's file, its copy.
+        {"the source file replaced", false, false, 3, [&] { replace(src / "a.wav"); },
+         src / "a.wav", dst / "a.wav"},
+        {"the new copy's name taken", false, false, 4,
+         [&] { WriteBytes(dst / "a.wav", "someone's"); }, dst / "a.wav"},
+        {"the listed destination file replaced", true, false, 4, [&] { replace(dst / "a.wav"); },
+         dst / "a.wav"},
+        // Opens: the source, the destination, the source's folder, its copy.
+        {"the new folder's name taken", false, true, 4,
+         [&] {
+             fs::create_directory(dst / "sub");
+             WriteBytes(dst / "sub" / "x", "someone's");
+         },
+         dst / "sub" / "x"},
+    };
+    struct Hook {
+        std::function<void()> action;
+        static void __cdecl Now(void* context) { static_cast<Hook*>(context)->action(); }
+    } now;
+    for (const Case& c : cases) {
+        ASSERT_TRUE(testing_support::RemoveLongTree(Root() / outer));
+        fs::create_directories(c.sub ? src / "sub" : src);
+        if (!c.sub) WriteBytes(src / "a.wav", "the source's");
+        if (c.destinationThere) {
+            fs::create_directories(dst);
+            WriteBytes(dst / "a.wav", "the old copy");
+        }
+        now.action = c.take;
+        hook("NtCreateFile", c.open, &Hook::Now, &now);
+        const Value answer = embed->Call("copyWSFolder", {outer, "In", "Src", "Dst"}).value;
+        hook(nullptr, 0, nullptr, nullptr);
+        EXPECT_EQ(answer, Value(false)) << c.what;
+        EXPECT_EQ(FileOrNone(c.kept), "someone's") << c.what;
+        if (!c.notHere.empty()) {
+            EXPECT_NE(FileOrNone(c.notHere), "someone's") << c.what;
+        }
+    }
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/narrow_text.h"
 #include "workspace/workspace_path.h"
 
 namespace {
@@ -102,6 +103,13 @@ TEST(WorkspacePaths, HoldAtMost259Characters) {
     EXPECT_EQ(ComposeWorkspacePath(kAppData, {fits + "n"}).status, Status::Refused);
     EXPECT_EQ(ComposeWorkspacePath(kAppData, {fits.substr(2)}, "*").text.size(), 259u);
     EXPECT_EQ(ComposeWorkspacePath(kAppData, {fits.substr(1)}, "*").status, Status::Refused);
+}
+
+// No path Windows takes is longer than 32,767 characters; nor one with a NUL.
+TEST(WorkspacePaths, AUsablePathHasAtMost32767BytesAndNoNul) {
+    EXPECT_TRUE(platform::IsUsablePath(std::string(32767, 'p')));
+    EXPECT_FALSE(platform::IsUsablePath(std::string(32768, 'p')));
+    EXPECT_FALSE(platform::IsUsablePath(std::string("C:\\a\0b", 6)));
 }
 
 }  // namespace
