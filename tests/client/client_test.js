@@ -10,6 +10,7 @@ const { execFileSync } = require("child_process");
 const fs = require("fs");
 const os = require("os");
 const path = require("path");
+const vm = require("vm");
 
 const root = path.resolve(__dirname, "..", "..");
 const out = fs.mkdtempSync(path.join(os.tmpdir(), "client-test-"));
@@ -29,9 +30,12 @@ const refusal = (f) => {
   }
 };
 
+let clientSource = "";
+async function main() {
 try {
   execFileSync(path.join(root, "scripts", "extension.sh"), ["--out", out], { cwd: root, stdio: ["ignore", "ignore", "inherit"] });
   const client = require(path.join(out, "npDravenilFileAccess.js"));
+  clientSource = fs.readFileSync(path.join(out, "npDravenilFileAccess.js"), "utf8");
   const signatures = fs.readFileSync(path.join(root, "types", "npDravenilFileAccessPlugin.d.ts"), "utf8");
   // The Promise API's declarations name the same parameters the checks do.
   const declared = new Map([...signatures.matchAll(/^ {2}(\w+)\(([^)]*)\): Promise</gm)].map(
@@ -92,7 +96,115 @@ try {
   for (const name of given) check(listed.has(name), `${name} is given to pages but not in the reference's errors table`);
   for (const name of listed) check(given.has(name), `the reference lists ${name}, which nothing gives`);
   console.log(`client: ${declared.size} methods, ${calls} refused calls, ${given.size} error names`);
+  await routeChecks();
+  await workerChecks();
+} catch (error) {
+  check(false, error.stack);
 } finally {
   fs.rmSync(out, { recursive: true, force: true });
 }
-process.exitCode = failures ? 1 : 0;
+}
+
+// A page of https://calls.example as the client meets it: a window whose
+// messages the test plays the relay for, a document that answers the
+// extension's hello when `extension` is set, and a plug-in's MIME type when
+// `plugin` is.
+function pageWith({ extension, plugin, relay }) {
+  const listeners = { window: new Map(), document: new Map() };
+  const on = (where) => (type, f) => listeners[where].set(type, [...(listeners[where].get(type) || []), f]);
+  const off = (where) => (type, f) => listeners[where].set(type, (listeners[where].get(type) || []).filter((g) => g !== f));
+  const emit = (where, type, event) => (listeners[where].get(type) || []).forEach((f) => f(event));
+  const window = { addEventListener: on("window"), removeEventListener: off("window"), location: { origin: "https://calls.example" } };
+  window.postMessage = (data) => setTimeout(() => relay(data, (answer, source = window) =>
+    emit("window", "message", { source, data: { source: "dravenil-extension", ...answer } })));
+  const document = {
+    addEventListener: on("document"), removeEventListener: off("document"),
+    dispatchEvent: (event) => {
+      if (event.type === "dravenil-extension-hello" && extension) emit("document", "dravenil-extension-here", { detail: "9.9" });
+    },
+    createElement: () => ({ style: {}, readCurrentReplayPos: () => "", fileExists: () => "plug-in" }),
+    body: { appendChild: () => {} },
+  };
+  const navigator = { mimeTypes: plugin ? { "application/x-dravenilfileaccessplugin": { enabledPlugin: { version: "1" } } } : {} };
+  class CustomEvent { constructor(type, init) { this.type = type; this.detail = init && init.detail; } }
+  const context = { window, document, navigator, location: window.location, CustomEvent, Blob, DOMException, setTimeout, clearTimeout, console };
+  context.globalThis = context;
+  vm.runInNewContext(clientSource, context);
+  return window.DravenilFileAccess;
+}
+
+// Answers from another window are not the relay's; the extension is taken
+// over a plug-in that is there too; a signal aborted before the call rejects
+// it as aborted even where there is no route.
+async function routeChecks() {
+  const relay = (data, answer) => {
+    if (data.status !== undefined) return answer({ id: data.status, ready: true });
+    if (data.id === undefined) return;
+    answer({ id: data.id, result: "forged" }, {});  // posted by another window
+    answer({ id: data.id, result: "extension" });
+  };
+  const both = pageWith({ extension: true, plugin: true, relay });
+  check((await both.ready()).route === "extension", "the plug-in was taken over the extension");
+  check(await both.fileExists("x") === "extension", "an answer from another window was taken");
+  const none = pageWith({ relay });
+  const aborted = new AbortController();
+  aborted.abort();
+  const error = await none.fileExists("x", { signal: aborted.signal }).catch((e) => e);
+  check(error && error.name === "AbortError", `an aborted call without a route: ${error}`);
+}
+
+// The worker's policy: none set serves every page, origins are matched
+// exactly, and a host that cannot be asked leaves the page scripts as they
+// were.
+async function workerChecks() {
+  let hostAnswer;
+  const registered = new Map();
+  const listener = () => ({ addListener: () => {} });
+  const now = { time: 0 };
+  const chrome = {
+    runtime: {
+      getURL: () => "chrome-extension://abc/", onStartup: listener(), onInstalled: listener(),
+      onConnect: listener(), onMessage: listener(), lastError: undefined,
+      connectNative: () => {
+        const port = { onMessage: { addListener: (f) => (port.message = f) }, onDisconnect: { addListener: (f) => (port.gone = f) },
+          disconnect: () => {}, postMessage: () => setTimeout(() => (hostAnswer ? port.message(hostAnswer) : port.gone())) };
+        return port;
+      },
+    },
+    tabs: { onUpdated: listener(), onRemoved: listener(), query: async () => [] },
+    scripting: {
+      getRegisteredContentScripts: async ({ ids }) => ids.filter((id) => registered.has(id)).map((id) => registered.get(id)),
+      unregisterContentScripts: async ({ ids }) => ids.forEach((id) => registered.delete(id)),
+      registerContentScripts: async (scripts) => scripts.forEach((s) => registered.set(s.id, s)),
+      executeScript: async () => {},
+    },
+  };
+  class FakeDate extends Date { static now() { return now.time; } }
+  const context = { chrome, console, setTimeout, clearTimeout, URL, Date: FakeDate, importScripts: undefined };
+  context.globalThis = context;
+  vm.runInNewContext(fs.readFileSync(path.join(root, "extension", "methods.js"), "utf8") + "\n" +
+                     fs.readFileSync(path.join(root, "extension", "service_worker.js"), "utf8"), context);
+  const ask = async (answer) => {
+    hostAnswer = answer;
+    now.time += 5000;
+    await context.refreshPolicy();
+  };
+  const matches = () => JSON.stringify((registered.get("dravenil-page") || {}).matches);
+  await ask({ id: 0, policy: null });
+  check(context.serves("https://anywhere.example") && matches() === '["<all_urls>"]', `no policy: ${matches()}`);
+  await ask({ id: 0, policy: ["https://calls.example"] });
+  for (const [origin, served] of [["https://calls.example", true], ["https://calls.example.evil.example", false],
+    ["https://calls.example:8443", false], ["https://calls.exampl", false]]) {
+    check(context.serves(origin) === served, `the policy of https://calls.example ${served ? "does not serve" : "serves"} ${origin}`);
+  }
+  const before = matches();
+  await ask(undefined);  // the host cannot be asked
+  check(matches() === before && before !== undefined, `a host that cannot be asked changed the page scripts: ${matches()}`);
+}
+
+main().then(() => {
+  process.exitCode = failures ? 1 : 0;
+}, (error) => {
+  console.error(error);
+  process.exitCode = 1;
+});
