@@ -170,6 +170,20 @@ bool SameName(std::wstring_view a, std::wstring_view b) {
 // Marks an open file or folder for removal when its last handle closes,
 // clearing first the read-only attribute among `attributes` (as listed).
 bool MarkForRemoval(HANDLE handle, DWORD attributes) {
+    // Where the system has it, the POSIX way: the name goes at once, even
+    // while another program (the search indexer, an antivirus scanner)
+    // holds the file with delete sharing, so that its folder can go too; the
+    // read-only attribute is passed over. Elsewhere (older Windows, other
+    // file systems, Wine) the classic mark below, whose name stays listed
+    // until the last handle closes.
+    struct {
+        DWORD Flags;
+    } posix{0x1 | 0x2 | 0x10};  // delete, POSIX semantics, ignore read-only
+    constexpr auto kDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+    if (PLATFORM_CALL("SetFileInformationByHandle", FALSE,
+                      SetFileInformationByHandle(handle, kDispositionInfoEx, &posix, sizeof posix))) {
+        return true;
+    }
     if (attributes & FILE_ATTRIBUTE_READONLY) {
         FILE_BASIC_INFO basic{};
         basic.FileAttributes = attributes & ~FILE_ATTRIBUTE_READONLY;

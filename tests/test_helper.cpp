@@ -2,8 +2,8 @@
 //
 //   test-helper hold PATH SHARE READY RELEASE
 //       opens PATH for reading and writing, sharing SHARE ("rw": others may
-//       read and write; "r": others may only read; "w": only write; "none"), creates READY, and
-//       keeps the file open until RELEASE exists.
+//       read and write; "r": others may only read; "w": only write; "rwd": read, write
+//       and delete; "none"), creates READY, and keeps the file open until RELEASE exists.
 //   test-helper poll READY STOP OUT PATH...
 //       reads each PATH in one read of its size, over and over, as a player polls, until STOP
 //       exists (creating READY once it has started); then writes into OUT one
@@ -76,7 +76,9 @@ int main(int argc, char** argv) {
         const DWORD shareMode = share == "rw"  ? FILE_SHARE_READ | FILE_SHARE_WRITE
                                 : share == "r" ? FILE_SHARE_READ
                                 : share == "w" ? FILE_SHARE_WRITE
-                                               : 0;
+                                : share == "rwd"
+                                    ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
+                                    : 0;
         HANDLE file = CreateFileA(argv[2], GENERIC_READ | GENERIC_WRITE, shareMode, nullptr,
                                   OPEN_ALWAYS, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE) return 3;

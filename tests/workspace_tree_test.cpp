@@ -272,6 +272,34 @@ TEST_F(DeepWorkspaces, ACopyReplacesAReadOnlyFileAtItsDestination) {
     EXPECT_EQ(testing_support::ReadBytes(Ws("Dst") / "Calls" / "c1"), "new");
 }
 
+// Another program holding a file with delete sharing, as the search indexer
+// and antivirus scanners do for moments: the POSIX delete takes its name at
+// once, so the workspace goes whole.
+TEST_F(DeepWorkspaces, ADeleteSucceedsWhileAReaderHoldsAFileWithDeleteSharing) {
+    MakeLongFolders(Ws("Held") / "Calls");
+    WriteLong(Ws("Held") / "Calls" / "c1", "being indexed");
+    {
+        // Whether this system deletes the POSIX way (Windows 10 1809 and
+        // later on NTFS; not Wine 8, where a held file stays listed).
+        WriteLong(scratch.path() / "probe", "");
+        HANDLE probe = CreateFileW(testing_support::LongForm(scratch.path() / "probe").c_str(),
+                                   DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+        DWORD flags = 0x1 | 0x2;
+        const bool posix =
+            probe != INVALID_HANDLE_VALUE &&
+            SetFileInformationByHandle(probe, static_cast<FILE_INFO_BY_HANDLE_CLASS>(21), &flags,
+                                       sizeof flags);
+        if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
+        if (!posix)
+            GTEST_SKIP() << "no POSIX delete here: a held file stays listed until it is closed";
+    }
+    testing_support::HeldFile held(scratch, Ws("Held") / "Calls" / "c1", "rwd");
+    ASSERT_TRUE(held.Holding());
+    EXPECT_EQ(Flag("deleteWorkspace", {outer, "Held", "In"}), true);
+    EXPECT_FALSE(testing_support::ListedInParent(Ws("Held")));
+}
+
 // ---- Progress and stopping ---------------------------------------------------------
 
 // Each walk, followed: every report with totals names the whole walk, the last

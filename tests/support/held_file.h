@@ -12,7 +12,7 @@ namespace testing_support {
 class HeldFile {
   public:
     // share: "rw" lets others read and write, "r" only read, "w" only write,
-    // "none" nothing.
+    // "rwd" read, write and delete (as an indexer does), "none" nothing.
     HeldFile(const TempFolder& folder, const std::filesystem::path& file, const char* share);
     ~HeldFile() { Release(); }
     HeldFile(const HeldFile&) = delete;
