@@ -180,8 +180,9 @@ bool MarkForRemoval(HANDLE handle, DWORD attributes) {
         DWORD Flags;
     } posix{0x1 | 0x2 | 0x10};  // delete, POSIX semantics, ignore read-only
     constexpr auto kDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
-    if (PLATFORM_CALL("SetFileInformationByHandle", FALSE,
-                      SetFileInformationByHandle(handle, kDispositionInfoEx, &posix, sizeof posix))) {
+    if (PLATFORM_CALL(
+            "SetFileInformationByHandle", FALSE,
+            SetFileInformationByHandle(handle, kDispositionInfoEx, &posix, sizeof posix))) {
         return true;
     }
     if (attributes & FILE_ATTRIBUTE_READONLY) {

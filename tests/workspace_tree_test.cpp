@@ -300,6 +300,32 @@ TEST_F(DeepWorkspaces, ADeleteSucceedsWhileAReaderHoldsAFileWithDeleteSharing) {
     EXPECT_FALSE(testing_support::ListedInParent(Ws("Held")));
 }
 
+// A call file held open by the player or the recorder: Windows refuses to
+// rename the folder that holds it, and renameWS says so.
+TEST_F(DeepWorkspaces, ARenameWhileACallFileIsHeldOpenIsFalse) {
+    MakeLongFolders(Ws("Open") / "Calls");
+    WriteLong(Ws("Open") / "Calls" / "c1", "recording");
+    testing_support::HeldFile held(scratch, Ws("Open") / "Calls" / "c1", "rw");
+    ASSERT_TRUE(held.Holding());
+    {
+        // Whether this system refuses so (Windows does; Wine renames).
+        MakeLongFolders(scratch.path() / "probe-folder");
+        const auto inside = scratch.path() / "probe-folder" / "held";
+        WriteLong(inside, "");
+        HANDLE open =
+            CreateFileW(testing_support::LongForm(inside).c_str(), GENERIC_READ,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        const bool renamed =
+            MoveFileW(testing_support::LongForm(scratch.path() / "probe-folder").c_str(),
+                      testing_support::LongForm(scratch.path() / "probe-moved").c_str());
+        if (open != INVALID_HANDLE_VALUE) CloseHandle(open);
+        if (renamed)
+            GTEST_SKIP() << "this system renames a folder that holds an open file (Wine does)";
+    }
+    EXPECT_EQ(Flag("renameWS", {outer, "Open", "Moved", "In"}), false);
+    EXPECT_TRUE(testing_support::ListedInParent(Ws("Open")));
+}
+
 // ---- Progress and stopping ---------------------------------------------------------
 
 // Each walk, followed: every report with totals names the whole walk, the last
