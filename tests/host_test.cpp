@@ -1,5 +1,7 @@
 // File probes and program launch, as page script calls them.
 #include <windows.h>
+// windows.h first: the access-control declarations build on it.
+#include <aclapi.h>
 
 #include <gtest/gtest.h>
 
@@ -107,6 +109,43 @@ TEST_F(Host, CheckAccessRightsIsFalseWhenTheExistingTestFileCannotBeWritten) {
     EXPECT_EQ(Call("checkAccessRights", folder.Text()), false);
     held.Release();
     EXPECT_EQ(ReadBytes(Path("TestFile.txt")), "held");
+}
+
+// A folder whose access list denies adding files, to everyone: no probe can
+// be made there.
+TEST_F(Host, CheckAccessRightsIsFalseForAFolderWhoseAclDeniesWriting) {
+    fs::create_directory(Path("denied"));
+    const std::wstring denied = Path("denied").wstring();
+    PACL old = nullptr, acl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(GetNamedSecurityInfoW(denied.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                    nullptr, nullptr, &old, nullptr, &descriptor),
+              ERROR_SUCCESS);
+    BYTE world[SECURITY_MAX_SID_SIZE];
+    DWORD worldSize = sizeof world;
+    ASSERT_TRUE(CreateWellKnownSid(WinWorldSid, nullptr, world, &worldSize));
+    EXPLICIT_ACCESS_W deny{};
+    deny.grfAccessPermissions = FILE_ADD_FILE | FILE_WRITE_DATA;
+    deny.grfAccessMode = DENY_ACCESS;
+    deny.grfInheritance = NO_INHERITANCE;
+    BuildTrusteeWithSidW(&deny.Trustee, world);
+    ASSERT_EQ(SetEntriesInAclW(1, &deny, old, &acl), ERROR_SUCCESS);
+    const DWORD set =
+        SetNamedSecurityInfoW(const_cast<wchar_t*>(denied.c_str()), SE_FILE_OBJECT,
+                              DACL_SECURITY_INFORMATION, nullptr, nullptr, acl, nullptr);
+    // Whether the system enforces it here (Wine run as root does not).
+    const HANDLE probe = CreateFileW((denied + L"\\probe").c_str(), GENERIC_WRITE, 0, nullptr,
+                                     CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    const bool enforced = set == ERROR_SUCCESS && probe == INVALID_HANDLE_VALUE;
+    if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
+    const std::optional<bool> answer =
+        enforced ? Call("checkAccessRights", folder.Text("denied")) : std::nullopt;
+    SetNamedSecurityInfoW(const_cast<wchar_t*>(denied.c_str()), SE_FILE_OBJECT,
+                          DACL_SECURITY_INFORMATION, nullptr, nullptr, old, nullptr);
+    LocalFree(acl);
+    LocalFree(descriptor);
+    if (!enforced) GTEST_SKIP() << "a folder's access list is not enforced here (Wine run as root)";
+    EXPECT_EQ(answer, false);
 }
 
 // ---- launchExe ------------------------------------------------------------------
