@@ -30,9 +30,13 @@ std::string LongTree(const std::filesystem::path& folder);
 bool RemoveLongTree(const std::filesystem::path& path);
 
 // Makes `link` a symbolic link to the folder or file `target`: with the
-// Windows call where it works, else (under Wine) with the host system's own.
+// Windows call where it works, else a junction for a folder, else (under
+// Wine) with the host system's own.
 // False when neither could.
 bool MakeLink(const std::filesystem::path& link, const std::filesystem::path& target);
+// Makes `link` a junction to the folder `target`, as any Windows user may
+// (Wine 8 cannot: false there).
+bool MakeJunction(const std::filesystem::path& link, const std::filesystem::path& target);
 // Removes a link itself, never what it leads to. True when its folder no
 // longer lists it.
 bool RemoveLink(const std::filesystem::path& link);
