@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/child_process.h"
 #include "tests/support/held_file.h"
 #include "tests/support/long_paths.h"
 #include "tests/support/workspace_fixture.h"
@@ -324,6 +325,27 @@ TEST_F(DeepWorkspaces, ARenameWhileACallFileIsHeldOpenIsFalse) {
     }
     EXPECT_EQ(Flag("renameWS", {outer, "Open", "Moved", "In"}), false);
     EXPECT_TRUE(testing_support::ListedInParent(Ws("Open")));
+}
+
+// A file Windows keeps compressed (a reparse point of the WOF tag, not a
+// link) is counted, copied whole and deleted like any other file.
+TEST_F(DeepWorkspaces, ASystemCompressedFileIsCountedCopiedAndDeletedLikeAnyOther) {
+    MakeLongFolders(Ws("Packed") / "Calls");
+    const fs::path file = Ws("Packed") / "Calls" / "c1";
+    const std::string bytes(64 * 1024, 'z');
+    WriteLong(file, bytes);
+    testing_support::ChildProcess compact("compact.exe /c /exe:xpress4k \"" + file.string() + "\"");
+    const bool ran = compact.Started() && compact.WaitForExit(60000);
+    const DWORD attributes = GetFileAttributesW(testing_support::LongForm(file).c_str());
+    if (!ran || attributes == INVALID_FILE_ATTRIBUTES ||
+        !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        GTEST_SKIP() << "no system compression here (compact /exe, Windows 10 and later)";
+    }
+    EXPECT_EQ(Usage(), 64.0 / 1024 / 1024);
+    EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Packed", "Copy"}), true);
+    EXPECT_EQ(testing_support::ReadBytes(Ws("Copy") / "Calls" / "c1"), bytes);
+    EXPECT_EQ(Flag("deleteWorkspace", {outer, "Packed", "In"}), true);
+    EXPECT_FALSE(testing_support::ListedInParent(Ws("Packed")));
 }
 
 // ---- Progress and stopping ---------------------------------------------------------
