@@ -566,4 +566,6 @@ PathState StateOf(const TreePath& path) {
     return state;
 }
 
+void Pause(unsigned milliseconds) { Sleep(milliseconds); }
+
 }  // namespace platform

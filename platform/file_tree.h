@@ -167,4 +167,7 @@ class HeldFolder {
     mutable std::optional<std::wstring> fileSystemName_;
 };
 
+// Waits `milliseconds`.
+void Pause(unsigned milliseconds);
+
 }  // namespace platform

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/child_process.h"
@@ -346,6 +347,25 @@ TEST_F(DeepWorkspaces, ASystemCompressedFileIsCountedCopiedAndDeletedLikeAnyOthe
     EXPECT_EQ(testing_support::ReadBytes(Ws("Copy") / "Calls" / "c1"), bytes);
     EXPECT_EQ(Flag("deleteWorkspace", {outer, "Packed", "In"}), true);
     EXPECT_FALSE(testing_support::ListedInParent(Ws("Packed")));
+}
+
+// Where removal is the classic mark, a reader that lets go a moment later
+// does not leave the workspace half deleted: the delete waits for it.
+TEST_F(DeepWorkspaces, ADeleteWaitsForAReaderThatLetsGoAMomentLater) {
+    MakeLongFolders(Ws("Brief") / "Calls");
+    WriteLong(Ws("Brief") / "Calls" / "c1", "being scanned");
+    HANDLE reader = CreateFileW(
+        testing_support::LongForm(Ws("Brief") / "Calls" / "c1").c_str(), GENERIC_READ,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    std::thread letsGo([reader] {
+        Sleep(100);
+        CloseHandle(reader);
+    });
+    const auto deleted = Flag("deleteWorkspace", {outer, "Brief", "In"});
+    letsGo.join();
+    EXPECT_EQ(deleted, true);
+    EXPECT_FALSE(testing_support::ListedInParent(Ws("Brief")));
 }
 
 // ---- Progress and stopping ---------------------------------------------------------

@@ -141,7 +141,12 @@ TreeStep StepFor(TreeWalk walk, EntryTraits entry) {
     return entry.folder ? TreeStep::Descend : TreeStep::File;
 }
 
-bool DeleteTree(const TreePath& root, const ProgressFunction& progress) {
+namespace {
+
+// One pass of the delete, and whether every file and link it met was set
+// going (a name it could not take, or a folder it could not enter, is not).
+bool DeleteOnce(const TreePath& root, const ProgressFunction& progress, bool& allSetGoing) {
+    allSetGoing = true;
     const Reached reached = Reach(root, Use::Read);
     if (!reached.parent) {
         // A parent that is not there holds nothing: asked twice.
@@ -156,7 +161,7 @@ bool DeleteTree(const TreePath& root, const ProgressFunction& progress) {
     const TreeEntry self = *reached.entry;
     if (StepFor(TreeWalk::Delete, TraitsOf(self)) != TreeStep::Descend) {
         // A file, or a link (to a folder or not): removed itself, never followed.
-        parent.Remove(self);
+        allSetGoing = parent.Remove(self);
         return NotListed(parent, name);
     }
     // Depth first without recursion, so that no depth can exhaust the stack,
@@ -165,7 +170,10 @@ bool DeleteTree(const TreePath& root, const ProgressFunction& progress) {
     // what is below it is removed through handles of their own. A folder is
     // removed as its handle closes, once what was below it is gone.
     auto top = parent.Enter(self, Use::Delete);
-    if (!top) return false;
+    if (!top) {
+        allSetGoing = false;
+        return false;
+    }
     struct Level {
         HeldFolder folder;
         std::vector<TreeEntry> entries;
@@ -191,6 +199,8 @@ bool DeleteTree(const TreePath& root, const ProgressFunction& progress) {
         Level& level = pending.back();
         if (!goOn || level.next == level.entries.size()) {
             // Emptied (or the walk was stopped, and what remains stays).
+            // A folder whose files are still held refuses its mark: it
+            // is waiting, which the next pass sees.
             if (goOn) level.folder.RemoveOnClose();
             const TreeEntry self = level.self;
             pending.pop_back();
@@ -200,6 +210,7 @@ bool DeleteTree(const TreePath& root, const ProgressFunction& progress) {
         const TreeEntry entry = level.entries[level.next++];
         if (StepFor(TreeWalk::Delete, TraitsOf(entry)) == TreeStep::Descend) {
             auto inside = level.folder.Enter(entry, Use::Delete);
+            allSetGoing = allSetGoing && inside.has_value();
             // A folder that is no longer the one listed (a link swapped in,
             // or gone) is not entered: what it leads to is not the walk's.
             if (inside) {
@@ -208,11 +219,31 @@ bool DeleteTree(const TreePath& root, const ProgressFunction& progress) {
                 tally.FolderDropped();
             }
         } else {
-            level.folder.Remove(entry);
+            allSetGoing = level.folder.Remove(entry) && allSetGoing;
             goOn = tally.Done(entry);
         }
     }
+    // A stopped delete is not gone over again.
+    allSetGoing = allSetGoing && goOn;
     return NotListed(parent, name);
+}
+
+}  // namespace
+
+bool DeleteTree(const TreePath& root, const ProgressFunction& progress) {
+    // Where a removal is marked the classic way, a name another program
+    // holds with delete sharing (the search indexer, an antivirus scanner,
+    // for moments) stays listed until it lets go, and its folder cannot go
+    // before it. When every removal was set going, the delete waits a
+    // little for them and goes over what is left, at most 1.5 s in all.
+    bool allSetGoing = false;
+    if (DeleteOnce(root, progress, allSetGoing)) return true;
+    for (unsigned pause = 50; allSetGoing && pause <= 800; pause *= 2) {
+        platform::Pause(pause);
+        bool ignored = false;
+        if (DeleteOnce(root, {}, ignored)) return true;
+    }
+    return false;
 }
 
 bool CopyTree(const TreePath& from, const TreePath& to, const ProgressFunction& progress) {
