@@ -214,7 +214,8 @@ constexpr MethodRow kMethods[] = {
         "deleteWorkspace", {S, S, S},
         {MethodGroup::Workspaces, "outerName, workspaceName, innerName",
          "Deletes the workspace folder and everything in it, outright (not to the recycle "
-         "bin).",
+         "bin). A file another program holds only for a moment with delete sharing (the search "
+         "indexer, an antivirus scanner) is waited for, about 1.5 s at most.",
          "false when part of it remains (a file held open elsewhere) or a name is refused; true "
          "when it did not exist",
          "false while anything of the workspace remains"}),

@@ -230,6 +230,10 @@ TEST_F(LinkedWorkspaces, ASetFolderThatIsALinkIsWalkedThrough) {
     EXPECT_EQ(Flag("deleteWorkspace", {outer, "W", "In"}), true);
     EXPECT_FALSE(testing_support::ListedInParent(moved / "W"));
     EXPECT_TRUE(testing_support::ListedInParent(Set()));
+    // The link goes while it leads somewhere: Wine does not list one that
+    // leads nowhere, so its removal could not be seen.
+    EXPECT_TRUE(testing_support::RemoveLink(Set()));
+    links.pop_back();
     EXPECT_TRUE(testing_support::RemoveLongTree(moved));
 }
 

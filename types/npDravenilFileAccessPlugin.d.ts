@@ -34,7 +34,7 @@ export interface DravenilFileAccessPlugin {
   /** Renames a workspace of the set. */
   renameWS(outerName: string, oldWorkspaceName: string, newWorkspaceName: string, innerName: string): boolean;
 
-  /** Deletes the workspace folder and everything in it, outright (not to the recycle bin). */
+  /** Deletes the workspace folder and everything in it, outright (not to the recycle bin). A file another program holds only for a moment with delete sharing (the search indexer, an antivirus scanner) is waited for, about 1.5 s at most. */
   deleteWorkspace(outerName: string, workspaceName: string, innerName: string): boolean;
 
   /** Copies the whole content of a workspace into another of the set, creating it when missing and replacing files of the same name. */
@@ -288,7 +288,7 @@ export interface DravenilFileAccess {
   createWSFolder(outerName: string, workspaceName: string, innerName: string, options?: DravenilCallOptions): Promise<boolean>;
   /** Renames a workspace of the set. */
   renameWS(outerName: string, oldWorkspaceName: string, newWorkspaceName: string, innerName: string, options?: DravenilCallOptions): Promise<boolean>;
-  /** Deletes the workspace folder and everything in it, outright (not to the recycle bin). */
+  /** Deletes the workspace folder and everything in it, outright (not to the recycle bin). A file another program holds only for a moment with delete sharing (the search indexer, an antivirus scanner) is waited for, about 1.5 s at most. */
   deleteWorkspace(outerName: string, workspaceName: string, innerName: string, options?: DravenilCallOptions): Promise<boolean>;
   /** Copies the whole content of a workspace into another of the set, creating it when missing and replacing files of the same name. */
   copyWSFolder(outerName: string, innerName: string, sourceWorkspaceName: string, destinationWorkspaceName: string, options?: DravenilCallOptions): Promise<boolean>;

@@ -235,7 +235,7 @@ bool DeleteTree(const TreePath& root, const ProgressFunction& progress) {
     // holds with delete sharing (the search indexer, an antivirus scanner,
     // for moments) stays listed until it lets go, and its folder cannot go
     // before it. When every removal was set going, the delete waits a
-    // little for them and goes over what is left, at most 1.5 s in all.
+    // little for them and goes over what is left: 1.55 s of waiting at most.
     bool allSetGoing = false;
     if (DeleteOnce(root, progress, allSetGoing)) return true;
     for (unsigned pause = 50; allSetGoing && pause <= 800; pause *= 2) {
