@@ -92,16 +92,27 @@ TEST(CallPool, OverlappingCallsRunOneAfterAnotherInTheirOrder) {
     EXPECT_TRUE(concurrent) << "calls on different workspaces never ran side by side";
 }
 
+// A pool of one worker whose calls run only while the gate is open: a test
+// holds the worker busy for as long as it needs.
+struct GatedPool {
+    std::mutex gate;
+    std::unique_lock<std::mutex> closed{gate};
+    std::atomic<int> started{0};
+    messaging::CallPool pool{1, [this](size_t, messaging::PoolCall&) {
+                                 ++started;
+                                 const std::lock_guard<std::mutex> pass(gate);
+                             }};
+    void WaitForStarts(int count) {
+        while (started < count) std::this_thread::yield();
+    }
+};
+
 // What waits is bounded by calls and by bytes of arguments, running calls
 // aside; one call of any size is taken when nothing waits.
 TEST(CallPool, WhatWaitsIsBoundedAndOneCallOfAnySizeIsTaken) {
-    std::mutex gate;
-    std::unique_lock<std::mutex> closed(gate);
-    std::atomic<int> started{0};
-    messaging::CallPool pool(1, [&](size_t, messaging::PoolCall&) {
-        ++started;
-        const std::lock_guard<std::mutex> pass(gate);
-    });
+    GatedPool gated;
+    auto& pool = gated.pool;
+    auto& closed = gated.closed;
     const auto call = [](size_t bytes) {
         auto made = std::make_shared<messaging::PoolCall>();
         made->args = Texts({std::string(bytes, 'x'), "w"});
@@ -110,7 +121,7 @@ TEST(CallPool, WhatWaitsIsBoundedAndOneCallOfAnySizeIsTaken) {
     // A call of 500 bytes runs and holds the one worker.
     const auto running = [&](int number) {
         ASSERT_TRUE(pool.Add(call(500), {3, 100}));
-        while (started < number) std::this_thread::yield();
+        gated.WaitForStarts(number);
     };
     const messaging::WaitingBound bound{3, 100};
     running(1);
@@ -131,13 +142,8 @@ TEST(CallPool, WhatWaitsIsBoundedAndOneCallOfAnySizeIsTaken) {
 // A short call waits for every earlier call on its workspace, those still
 // queued behind a busy worker as well as those running.
 TEST(CallPool, AShortCallWaitsForQueuedCallsOnItsWorkspaceToo) {
-    std::mutex gate;
-    std::unique_lock<std::mutex> closed(gate);
-    std::atomic<int> started{0};
-    messaging::CallPool pool(1, [&](size_t, messaging::PoolCall&) {
-        ++started;
-        const std::lock_guard<std::mutex> pass(gate);
-    });
+    GatedPool gated;
+    auto& pool = gated.pool;
     const auto on = [](const char* workspace) {
         return ScopesOf("outerName, workspaceName, innerName", Texts({"T", workspace, "I"}));
     };
@@ -147,12 +153,12 @@ TEST(CallPool, AShortCallWaitsForQueuedCallsOnItsWorkspaceToo) {
         return made;
     };
     ASSERT_TRUE(pool.Add(call("running")));
-    while (started < 1) std::this_thread::yield();
+    gated.WaitForStarts(1);
     ASSERT_TRUE(pool.Add(call("queued")));
     EXPECT_TRUE(pool.MustWait(on("running")));
     EXPECT_TRUE(pool.MustWait(on("queued"))) << "a queued call on the workspace was passed";
     EXPECT_FALSE(pool.MustWait(on("other")));
-    closed.unlock();
+    gated.closed.unlock();
     pool.Drain();
 }
 
