@@ -214,6 +214,18 @@ TEST_F(LinkedWorkspaces, ALinkAsTheWorkspaceOrInItIsRemovedOnlyAsItself) {
         links.clear();
         ASSERT_TRUE(testing_support::RemoveLongTree(Set()));
     }
+    // A junction as well, where one can be made (any Windows user; not Wine
+    // 8): listed with the reparse attribute, and removed as itself.
+    for (const fs::path& to : {target, empty}) {
+        MakeLongFolders(Ws("W") / "Calls");
+        if (!testing_support::MakeJunction(Ws("W") / "Calls" / "junction", to)) break;
+        links.push_back(Ws("W") / "Calls" / "junction");
+        removedAsItself = true;
+        const DWORD listed =
+            GetFileAttributesW(testing_support::LongForm(Ws("W") / "Calls" / "junction").c_str());
+        EXPECT_TRUE(listed != INVALID_FILE_ATTRIBUTES && (listed & FILE_ATTRIBUTE_REPARSE_POINT));
+        ExpectDeleted("W", Ws("W") / "Calls" / "junction", "a junction inside to " + to.string());
+    }
 }
 
 // A set moved to another place and linked back: the walks go through the

@@ -234,6 +234,7 @@ bool MakeJunction(const fs::path& link, const fs::path& target) {
     const bool made = DeviceIoControl(folder, FSCTL_SET_REPARSE_POINT, buffer.data(),
                                       static_cast<DWORD>(buffer.size()), nullptr, 0, &got, nullptr);
     CloseHandle(folder);
+    if (!made) RemoveDirectoryW(LongForm(link).c_str());
     return made;
 }
 
@@ -258,7 +259,6 @@ bool MakeLink(const fs::path& link, const fs::path& target) {
     // Without the privilege (no developer mode), a folder is linked by a
     // junction, which any user may make.
     if (folder && MakeJunction(link, target) && isLink()) return true;
-    RemoveDirectoryW(link.wstring().c_str());
     // start.exe does not wait for a host program, whatever /wait says: the
     // link appears when ln has run, which on a busy machine takes a while.
     if (!RunHostCommand("/bin/ln -s", target, link) ||
