@@ -13,7 +13,7 @@ out=$(mktemp -d "${TMPDIR:-/tmp}/windows-kit.XXXXXX")
 trap 'rm -rf "$out"' EXIT
 fail() { echo "FAILED: $*" >&2; exit 1; }
 scripts/windows-kit.sh --out "$out/built" --no-build >/dev/null || fail "the kit was not built"
-unzip -q "$out/built/windows-kit.zip" -d "$out/unpacked" || fail "the kit does not unpack"
+python3 -m zipfile -e "$out/built/windows-kit.zip" "$out/unpacked" || fail "the kit does not unpack"
 kit="$out/unpacked/windows-kit"
 [ -f "$kit/x86/npDravenilFileAccessPlugin-faults.dll" ] && [ -f "$kit/x64/plugin_tests.exe" ] ||
   fail "the kit lacks a program: $(ls "$kit"/*)"
