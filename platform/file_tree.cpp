@@ -481,26 +481,36 @@ TreePath TreePath::Child(const std::wstring& name) const {
     return TreePath(std::move(text));
 }
 
+namespace {
+
+// A "\\?\" path without its prefix when it fits the classic length: not
+// every implementation resolves short names with the prefix.
+std::wstring WithoutPrefixWhenItFits(const std::wstring& full) {
+    if (full.size() >= MAX_PATH + 4) return full;
+    return full.compare(0, 8, L"\\\\?\\UNC\\") == 0 ? L"\\" + full.substr(7) : full.substr(4);
+}
+
+// The long form of a path that is there; nothing when it cannot be had.
+std::optional<std::wstring> LongPathOf(const std::wstring& text) {
+    const DWORD needed =
+        PLATFORM_CALL("GetLongPathNameW", 0, GetLongPathNameW(text.c_str(), nullptr, 0));
+    if (needed == 0) return std::nullopt;
+    std::wstring resolved(needed, L'\0');
+    const DWORD length = PLATFORM_CALL("GetLongPathNameW", 0,
+                                       GetLongPathNameW(text.c_str(), resolved.data(), needed));
+    if (length == 0 || length >= needed) return std::nullopt;
+    resolved.resize(length);
+    return resolved;
+}
+
+}  // namespace
+
 std::wstring LongName(const TreePath& path) {
     std::wstring name = path.Name();
     // Only a name with a tilde can be a short one.
     if (name.find(L'~') == std::wstring::npos) return name;
-    // Without the "\\?\" prefix when the path fits: not every implementation
-    // resolves short names with it.
-    const std::wstring& full = path.Text();
-    const bool unc = full.compare(0, 8, L"\\\\?\\UNC\\") == 0;
-    const std::wstring text = full.size() >= MAX_PATH + 4 ? full
-                              : unc                       ? L"\\" + full.substr(7)
-                                                          : full.substr(4);
-    const DWORD needed =
-        PLATFORM_CALL("GetLongPathNameW", 0, GetLongPathNameW(text.c_str(), nullptr, 0));
-    if (needed == 0) return name;
-    std::wstring resolved(needed, L'\0');
-    const DWORD length = PLATFORM_CALL("GetLongPathNameW", 0,
-                                       GetLongPathNameW(text.c_str(), resolved.data(), needed));
-    if (length == 0 || length >= needed) return name;
-    resolved.resize(length);
-    return resolved.substr(resolved.find_last_of(L'\\') + 1);
+    const auto resolved = LongPathOf(WithoutPrefixWhenItFits(path.Text()));
+    return resolved ? resolved->substr(resolved->find_last_of(L'\\') + 1) : name;
 }
 
 std::wstring ComparableText(const TreePath& path) {
@@ -512,21 +522,12 @@ std::wstring ComparableText(const TreePath& path) {
     // Only a name with a tilde can be a short one: other paths are not
     // asked about, which costs a listing of every folder on the way.
     const bool mayBeShort = head.find(L'~') != std::wstring::npos;
-    const bool unc = head.compare(0, 8, L"\\\\?\\UNC\\") == 0;
-    if (head.size() < MAX_PATH + 4) head = unc ? L"\\" + head.substr(7) : head.substr(4);
+    head = WithoutPrefixWhenItFits(head);
     const size_t kRoot = head.compare(0, 4, L"\\\\?\\") == 0 ? 7 : 3;  // past "C:\"
     while (mayBeShort) {
-        const DWORD needed =
-            PLATFORM_CALL("GetLongPathNameW", 0, GetLongPathNameW(head.c_str(), nullptr, 0));
-        if (needed > 0) {
-            std::wstring resolved(needed, L'\0');
-            const DWORD length = PLATFORM_CALL(
-                "GetLongPathNameW", 0, GetLongPathNameW(head.c_str(), resolved.data(), needed));
-            if (length > 0 && length < needed) {
-                resolved.resize(length);
-                head = std::move(resolved);
-                break;
-            }
+        if (auto resolved = LongPathOf(head)) {
+            head = std::move(*resolved);
+            break;
         }
         const size_t slash = head.find_last_of(L'\\');
         if (slash == std::wstring::npos || slash < kRoot) break;
