@@ -154,7 +154,7 @@ std::string FolderKeyOf(const std::vector<std::string_view>& names) {
                                                             workspace::kMaxLongPathLength)
                           : workspace::ComposeWorkspacePath({names[0], names[1], names[2]}, {},
                                                             workspace::kMaxLongPathLength);
-    const auto path = composed ? platform::TreePath::FromNarrow(composed.text) : std::nullopt;
+    const auto path = composed ? platform::TreePath::FromWide(composed.wide) : std::nullopt;
     if (!path) return messaging::AsciiFoldedKey(names);
     return platform::Utf8FromWide(platform::ComparableText(*path));
 }

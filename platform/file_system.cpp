@@ -7,13 +7,23 @@
 #include "platform/fault_plan.h"
 #include "platform/handle.h"
 #include "platform/narrow_text.h"
+#include "platform/wide_text.h"
 
 namespace platform {
 
-bool PathExists(const std::string& path) {
+std::optional<std::wstring> WidePathOf(std::string_view text) {
+    return ToWide(AreFileApisANSI() ? CP_ACP : CP_OEMCP, text, kLongestPathBytes);
+}
+
+bool PathExists(const std::wstring& path) {
     if (!IsWholeText(path)) return false;
-    return PLATFORM_CALL("GetFileAttributesA", INVALID_FILE_ATTRIBUTES,
-                         GetFileAttributesA(path.c_str())) != INVALID_FILE_ATTRIBUTES;
+    return PLATFORM_CALL("GetFileAttributesW", INVALID_FILE_ATTRIBUTES,
+                         GetFileAttributesW(path.c_str())) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool PathExists(const std::string& path) {
+    const auto wide = WidePathOf(path);
+    return wide && PathExists(*wide);
 }
 
 std::optional<uint64_t> LastWriteTime(const std::string& path) {
@@ -27,21 +37,37 @@ std::optional<uint64_t> LastWriteTime(const std::string& path) {
            data.ftLastWriteTime.dwLowDateTime;
 }
 
-bool IsFolder(const std::string& path) {
+bool IsFolder(const std::wstring& path) {
     if (!IsWholeText(path)) return false;
-    const DWORD attributes = PLATFORM_CALL("GetFileAttributesA", INVALID_FILE_ATTRIBUTES,
-                                           GetFileAttributesA(path.c_str()));
+    const DWORD attributes = PLATFORM_CALL("GetFileAttributesW", INVALID_FILE_ATTRIBUTES,
+                                           GetFileAttributesW(path.c_str()));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool RenamePath(const std::string& from, const std::string& to) {
+bool IsFolder(const std::string& path) {
+    const auto wide = WidePathOf(path);
+    return wide && IsFolder(*wide);
+}
+
+bool RenamePath(const std::wstring& from, const std::wstring& to) {
     if (!IsWholeText(from) || !IsWholeText(to)) return false;
-    return PLATFORM_CALL("rename", -1, std::rename(from.c_str(), to.c_str())) == 0;
+    return PLATFORM_CALL("_wrename", -1, _wrename(from.c_str(), to.c_str())) == 0;
+}
+
+bool RenamePath(const std::string& from, const std::string& to) {
+    const auto wideFrom = WidePathOf(from);
+    const auto wideTo = WidePathOf(to);
+    return wideFrom && wideTo && RenamePath(*wideFrom, *wideTo);
+}
+
+bool CreateFolder(const std::wstring& path) {
+    if (!IsWholeText(path)) return false;
+    return PLATFORM_CALL("CreateDirectoryW", FALSE, CreateDirectoryW(path.c_str(), nullptr));
 }
 
 bool CreateFolder(const std::string& path) {
-    if (!IsWholeText(path)) return false;
-    return PLATFORM_CALL("CreateDirectoryA", FALSE, CreateDirectoryA(path.c_str(), nullptr));
+    const auto wide = WidePathOf(path);
+    return wide && CreateFolder(*wide);
 }
 
 NewFileOutcome CreateNewFile(const std::string& path) {

@@ -1,4 +1,5 @@
-// Folders and file probes by narrow path, the bytes passed on unchanged.
+// Folders and file probes by path: narrow text is read as the narrow file
+// functions read it (see WidePathOf), wide text is taken as it is.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@ namespace platform {
 
 // Whether a file or folder of that name exists.
 bool PathExists(const std::string& path);
+bool PathExists(const std::wstring& path);
 
 // The file's last write time in 100-nanosecond units, as fine as the file
 // system keeps it; nothing when the file cannot be queried.
@@ -16,13 +18,16 @@ std::optional<uint64_t> LastWriteTime(const std::string& path);
 
 // Whether a folder (not a file) of that name exists.
 bool IsFolder(const std::string& path);
+bool IsFolder(const std::wstring& path);
 
 // Renames a file or folder with the runtime's rename: fails when the old
 // name is missing or the new one exists.
 bool RenamePath(const std::string& from, const std::string& to);
+bool RenamePath(const std::wstring& from, const std::wstring& to);
 
 // Creates one folder with default security; false when it was not created.
 bool CreateFolder(const std::string& path);
+bool CreateFolder(const std::wstring& path);
 
 enum class NewFileOutcome { Created, AlreadyExists, Failed };
 

@@ -20,28 +20,21 @@ bool IsNotFound(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
 // "\\?\" paths are taken literally: a "." or ".." part, or a forward slash,
-// would name something other than the narrow path does.
-bool HasOnlyPlainParts(std::string_view path) {
-    if (path.find('/') != std::string_view::npos) return false;
-    if (path.find('\0') != std::string_view::npos) return false;
+// would name something other than the plain path does.
+bool HasOnlyPlainParts(std::wstring_view path) {
+    if (path.find(L'/') != std::wstring_view::npos) return false;
+    if (path.find(L'\0') != std::wstring_view::npos) return false;
     size_t start = 0;
     for (;;) {
-        const size_t end = path.find('\\', start);
-        const std::string_view part = path.substr(start, end - start);
-        if (part == "." || part == "..") return false;
-        if (end == std::string_view::npos) return true;
+        const size_t end = path.find(L'\\', start);
+        const std::wstring_view part = path.substr(start, end - start);
+        if (part == L"." || part == L"..") return false;
+        if (end == std::wstring_view::npos) return true;
         start = end + 1;
     }
-}
-
-// The narrow file functions read paths in the ANSI code page, or the OEM one
-// once a program has switched them over; a "\\?\" path is at most 32,767
-// units long.
-std::optional<std::wstring> Widen(std::string_view text) {
-    return ToWide(AreFileApisANSI() ? CP_ACP : CP_OEMCP, text, 32767);
 }
 
 // How an entry below a held folder is opened: a link as itself
@@ -438,22 +431,22 @@ const TreeEntry* FolderListing::Find(const std::wstring& name) const {
 }
 
 std::optional<TreePath> TreePath::FromNarrow(std::string_view path) {
+    const auto wide = WidePathOf(path);
+    return wide ? FromWide(*wide) : std::nullopt;
+}
+
+std::optional<TreePath> TreePath::FromWide(std::wstring_view path) {
     if (!HasOnlyPlainParts(path)) return std::nullopt;
-    std::wstring prefix;
-    std::string_view rest;
-    if (path.size() >= 3 && IsLetter(path[0]) && path[1] == ':' && path[2] == '\\') {
-        prefix = L"\\\\?\\";
-        rest = path;
-    } else if (path.size() >= 3 && path[0] == '\\' && path[1] == '\\' && path[2] != '\\') {
-        prefix = L"\\\\?\\UNC\\";
-        rest = path.substr(2);
+    std::wstring text;
+    if (path.size() >= 3 && IsLetter(path[0]) && path[1] == L':' && path[2] == L'\\') {
+        text.assign(L"\\\\?\\").append(path);
+    } else if (path.size() >= 3 && path[0] == L'\\' && path[1] == L'\\' && path[2] != L'\\') {
+        text.assign(L"\\\\?\\UNC\\").append(path.substr(2));
     } else {
         return std::nullopt;
     }
-    auto wide = Widen(rest);
-    if (!wide) return std::nullopt;
-    if (wide->size() > 1 && wide->back() == L'\\') wide->pop_back();
-    return TreePath(prefix + *wide);
+    if (text.back() == L'\\') text.pop_back();
+    return TreePath(std::move(text));
 }
 
 std::optional<TreePath> TreePath::Parent() const {

@@ -47,6 +47,7 @@ class TreePath {
     // Nothing unless `path` is absolute ("X:\..." or "\\server\share...")
     // and converts.
     static std::optional<TreePath> FromNarrow(std::string_view path);
+    static std::optional<TreePath> FromWide(std::wstring_view path);
 
     TreePath Child(const std::wstring& name) const;
     // The folder that holds this path; nothing for a drive or share root.

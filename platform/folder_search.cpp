@@ -54,12 +54,27 @@ FolderSearch::FolderSearch(const std::string& pattern) : state_(std::make_unique
     } else if (pattern.size() < MAX_PATH) {
         s.handle = PLATFORM_CALL("FindFirstFileA", INVALID_HANDLE_VALUE,
                                  FindFirstFileA(pattern.c_str(), &s.data));
-    } else if (const auto path = TreePath::FromNarrow(pattern)) {
-        s.wide = true;
-        s.handle = PLATFORM_CALL("FindFirstFileW", INVALID_HANDLE_VALUE,
-                                 FindFirstFileW(path->Text().c_str(), &s.wideData));
+    } else if (const auto wide = WidePathOf(pattern)) {
+        StartWide(*wide);
     }
     s.pending = s.handle != INVALID_HANDLE_VALUE;
+}
+
+FolderSearch::FolderSearch(const std::wstring& pattern) : state_(std::make_unique<State>()) {
+    StartWide(pattern);
+    state_->pending = state_->handle != INVALID_HANDLE_VALUE;
+}
+
+void FolderSearch::StartWide(const std::wstring& pattern) {
+    State& s = *state_;
+    s.wide = true;
+    if (!IsWholeText(pattern)) return;
+    // Only the "\\?\" form passes MAX_PATH.
+    const auto path = pattern.size() < MAX_PATH ? std::nullopt : TreePath::FromWide(pattern);
+    if (pattern.size() >= MAX_PATH && !path) return;
+    s.handle =
+        PLATFORM_CALL("FindFirstFileW", INVALID_HANDLE_VALUE,
+                      FindFirstFileW(path ? path->Text().c_str() : pattern.c_str(), &s.wideData));
 }
 
 bool FolderSearch::FindNext() {
@@ -86,7 +101,11 @@ bool FolderSearch::Next(FolderEntry& entry) {
             }
         }
         state_->pending = false;
-        if (state_->wide && !Narrow(state_->wideData, state_->data)) continue;
+        // A name that cannot be given would leave the list short of it.
+        if (state_->wide && !Narrow(state_->wideData, state_->data)) {
+            state_->failed = true;
+            return false;
+        }
         const WIN32_FIND_DATAA& d = state_->data;
         // The name is NUL-terminated within its array; never read past it.
         const size_t length = strnlen(d.cFileName, sizeof d.cFileName);

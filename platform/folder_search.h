@@ -1,6 +1,6 @@
 // A search of one folder's entries (FindFirstFileA / FindNextFileA, or their
-// wide forms for a pattern longer than the narrow ones take), owning its
-// search handle and closing it on every path.
+// wide forms for a wide pattern or one longer than the narrow ones take),
+// owning its search handle and closing it on every path.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +24,9 @@ class FolderSearch {
     // `pattern` is a folder path followed by "\*" (or another wildcard, or a
     // name), of any length; the search starts at once.
     explicit FolderSearch(const std::string& pattern);
+    // The same with a wide pattern; names are still given as the narrow
+    // functions would give them.
+    explicit FolderSearch(const std::wstring& pattern);
     ~FolderSearch();
     FolderSearch(const FolderSearch&) = delete;
     FolderSearch& operator=(const FolderSearch&) = delete;
@@ -39,6 +42,7 @@ class FolderSearch {
     bool Next(FolderEntry& entry);
 
   private:
+    void StartWide(const std::wstring& pattern);
     bool FindNext();
     struct State;
     std::unique_ptr<State> state_;

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace platform {
@@ -13,9 +15,17 @@ namespace platform {
 constexpr size_t kLongestPathBytes = 32767;
 
 inline bool IsWholeText(std::string_view text) { return text.find('\0') == std::string_view::npos; }
+inline bool IsWholeText(std::wstring_view text) {
+    return text.find(L'\0') == std::wstring_view::npos;
+}
 
 inline bool IsUsablePath(std::string_view path) {
     return path.size() <= kLongestPathBytes && IsWholeText(path);
 }
+
+// The text as the narrow file functions read it: in the ANSI code page, or
+// the OEM one once a program has switched them over. Nothing when it holds a
+// NUL, does not convert, or is longer than any path.
+std::optional<std::wstring> WidePathOf(std::string_view text);
 
 }  // namespace platform

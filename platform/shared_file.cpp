@@ -18,12 +18,22 @@ namespace {
 
 // The mode always names text or binary: the runtime's process-wide default
 // may have been switched by the browser or another module.
-std::FILE* OpenShared(const std::string& path, const char* mode) {
+std::FILE* OpenShared(const std::wstring& path, const wchar_t* mode) {
     if (!IsWholeText(path)) {
         errno = EINVAL;
         return nullptr;
     }
-    return PLATFORM_CALL("_fsopen", nullptr, _fsopen(path.c_str(), mode, _SH_DENYNO));
+    return PLATFORM_CALL("_wfsopen", nullptr, _wfsopen(path.c_str(), mode, _SH_DENYNO));
+}
+
+// A narrow path is read as the runtime's narrow functions read it.
+std::FILE* OpenShared(const std::string& path, const wchar_t* mode) {
+    const auto wide = WidePathOf(path);
+    if (!wide) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    return OpenShared(*wide, mode);
 }
 
 // One character, or EOF; `failed` is set when the stream failed rather than
@@ -172,11 +182,11 @@ void PutBack(const std::string& path, std::string_view old, const std::optional<
 }  // namespace
 
 SharedFile SharedFile::OpenForReading(const std::string& path) {
-    return SharedFile(OpenShared(path, "rt"));
+    return SharedFile(OpenShared(path, L"rt"));
 }
 
 SharedFile SharedFile::OpenForWriting(const std::string& path) {
-    return SharedFile(OpenShared(path, "wt"));
+    return SharedFile(OpenShared(path, L"wt"));
 }
 
 SharedFile& SharedFile::operator=(SharedFile&& other) noexcept {
@@ -222,7 +232,12 @@ bool SharedFile::Close() {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path, const ReadProgress& progress) {
-    std::FILE* file = OpenShared(path, "rb");
+    const auto wide = WidePathOf(path);
+    return wide ? ReadWholeFile(*wide, progress) : std::nullopt;
+}
+
+std::optional<std::string> ReadWholeFile(const std::wstring& path, const ReadProgress& progress) {
+    std::FILE* file = OpenShared(path, L"rb");
     if (!file) return std::nullopt;
     std::string content;
     // The size is only a hint: the writer may still be growing or cutting

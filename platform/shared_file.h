@@ -1,6 +1,7 @@
 // Files opened through the C runtime without denying other processes read or
 // write access: the desktop player and the producer of workspace calls may
-// hold the same files open. Paths are narrow text, passed on as bytes. Every
+// hold the same files open. A narrow path is read as the narrow file
+// functions read it; a wide one is taken as it is. Every
 // read and write says whether it worked: a stream error is never taken for
 // the end of the file.
 #pragma once
@@ -54,6 +55,8 @@ using ReadProgress = std::function<bool(uint64_t done, uint64_t size)>;
 // read to its end, or when `progress` stopped it. With `progress`, the file
 // is read in parts of 1 MiB, each told.
 std::optional<std::string> ReadWholeFile(const std::string& path,
+                                         const ReadProgress& progress = {});
+std::optional<std::string> ReadWholeFile(const std::wstring& path,
                                          const ReadProgress& progress = {});
 
 // Replaces a small file's content with `content`, as text mode writes it:

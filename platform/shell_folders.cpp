@@ -5,9 +5,11 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <cwchar>
 #include <mutex>
 
 #include "platform/fault_plan.h"
+#include "platform/wide_text.h"
 
 namespace platform {
 
@@ -21,8 +23,8 @@ std::mutex& KeptLock() {
     return lock;
 }
 
-std::optional<std::string>& Kept() {
-    static std::optional<std::string> kept;
+std::optional<LocalAppData>& Kept() {
+    static std::optional<LocalAppData> kept;
     return kept;
 }
 
@@ -35,19 +37,25 @@ void ForgetLocalAppDataFolder() {
 }
 #endif
 
-std::optional<std::string> LocalAppDataFolder() {
+std::optional<LocalAppData> LocalAppDataFolder() {
     // Asked once per loaded module: the shell's answer costs as much as a
     // settings read. Only a successful answer is kept; after a failure the
     // next call asks again.
     const std::lock_guard<std::mutex> hold(KeptLock());
-    std::optional<std::string>& kept = Kept();
+    std::optional<LocalAppData>& kept = Kept();
     if (kept) return kept;
-    char path[MAX_PATH] = {};
-    if (PLATFORM_CALL("SHGetFolderPathA", E_FAIL,
-                      SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, path)) != S_OK) {
+    // Asked wide: the narrow answer has "?" for every character of the
+    // user's name that the ANSI code page lacks, and names no folder.
+    wchar_t path[MAX_PATH] = {};
+    if (PLATFORM_CALL("SHGetFolderPathW", E_FAIL,
+                      SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, path)) != S_OK) {
         return std::nullopt;
     }
-    kept.emplace(path, strnlen(path, sizeof path));
+    LocalAppData folder;
+    folder.path.assign(path, wcsnlen(path, MAX_PATH));
+    folder.narrow = FromWide(CP_ACP, folder.path);
+    if (folder.path.empty() || folder.narrow.empty()) return std::nullopt;
+    kept = std::move(folder);
     return kept;
 }
 

@@ -90,16 +90,7 @@ std::optional<std::string> ReadTextFile(const std::wstring& path) {
     }
 }
 
-std::string Utf8FromWide(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                          nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) return {};
-    std::string narrow(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(),
-                        bytes, nullptr, nullptr);
-    return narrow;
-}
+std::string Utf8FromWide(const std::wstring& text) { return FromWide(CP_UTF8, text); }
 
 std::wstring WideFromUtf8(const std::string& text) {
     return ToWide(CP_UTF8, text, 32767).value_or(std::wstring());

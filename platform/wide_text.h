@@ -1,5 +1,6 @@
-// Narrow text to UTF-16 in a given code page, for the platform layer's own
-// use: the one conversion behind program command lines and long paths.
+// Narrow text to UTF-16 in a given code page and back, for the platform
+// layer's own use: the one conversion behind program command lines, paths and
+// settings texts.
 #pragma once
 
 #include <windows.h>
@@ -34,6 +35,24 @@ inline std::optional<std::wstring> ToWide(UINT codePage, std::string_view text, 
         return std::nullopt;
     }
     return wide;
+}
+
+// UTF-16 text to narrow text in a given code page, a character the code page
+// lacks given as its default character ("?"); empty when it does not convert.
+inline std::string FromWide(UINT codePage, std::wstring_view text) {
+    if (text.empty() || text.size() > INT_MAX / 4) return {};
+    const int length = static_cast<int>(text.size());
+    const int bytes = PLATFORM_CALL(
+        "WideCharToMultiByte", 0,
+        WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr));
+    if (bytes <= 0) return {};
+    std::string narrow(static_cast<size_t>(bytes), '\0');
+    if (PLATFORM_CALL("WideCharToMultiByte", 0,
+                      WideCharToMultiByte(codePage, 0, text.data(), length, narrow.data(), bytes,
+                                          nullptr, nullptr)) != bytes) {
+        return {};
+    }
+    return narrow;
 }
 
 }  // namespace platform

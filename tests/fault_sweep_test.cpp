@@ -339,7 +339,7 @@ TEST_F(FaultSweep, EachCallThatFailsPartwayGivesTheFailureResult) {
          [&] {
              return std::vector<Value>{o, "In"};
          },
-         "FindNextFileA",
+         "FindNextFileW",
          std::string(),
          {}},
         // No folder can be listed: nothing is counted, however large (a
@@ -357,7 +357,7 @@ TEST_F(FaultSweep, EachCallThatFailsPartwayGivesTheFailureResult) {
          [&] {
              return std::vector<Value>{o, "W", "In", "c1,c2"};
          },
-         "FindNextFileA",
+         "FindNextFileW",
          std::string("c1,c2"),
          {}},
         {"getCallDetailsForWorkspace",
@@ -447,7 +447,7 @@ TEST_F(FaultSweep, EachCallThatFailsPartwayGivesTheFailureResult) {
          [&] {
              return std::vector<Value>{o, "W", "In", "list"};
          },
-         "WritePrivateProfileStringA",
+         "WritePrivateProfileStringW",
          false,
          {}},
     };
@@ -551,7 +551,7 @@ TEST_F(FaultSweep, WithoutALocalApplicationDataFolderEachWorkspaceMethodSaysSo) 
     };
     const std::string before = LongTree(Root() / outer);
     for (const auto& [method, call] : cases) {
-        plan(0, "SHGetFolderPathA", E_FAIL);
+        plan(0, "SHGetFolderPathW", E_FAIL);
         const standin::CallOutcome outcome = embed->Call(method, call.first);
         plan(0, nullptr, 0);
         EXPECT_EQ(outcome.value, call.second) << method << " gave " << standin::Show(outcome);
@@ -570,16 +570,17 @@ TEST_F(FaultSweep, WithoutALocalApplicationDataFolderEachWorkspaceMethodSaysSo) 
 struct SwapForLink {
     fs::path sub, moved, target;
     std::string before;
+    testing_support::LinkKind kind = testing_support::LinkKind::Symbolic;
     bool linked = false;
     static void __cdecl Now(void* context) {
         auto& s = *static_cast<SwapForLink*>(context);
         std::error_code error;
         fs::rename(s.sub, s.moved, error);
-        s.linked = !error && testing_support::MakeLink(s.sub, s.target);
+        s.linked = !error && testing_support::MakeLink(s.sub, s.target, s.kind);
     }
 };
 
-class LinkRace : public FaultSweep {
+class WalkRace : public FaultSweep {
   protected:
     void SetUp() override {
         FaultSweep::SetUp();
@@ -616,12 +617,27 @@ class LinkRace : public FaultSweep {
     standin::CallOutcome outcome;
 };
 
+// The link races run with both kinds of link, each where it can be made.
+class LinkRace : public WalkRace, public ::testing::WithParamInterface<testing_support::LinkKind> {
+  protected:
+    void SetUp() override {
+        WalkRace::SetUp();
+        swap.kind = GetParam();
+    }
+    std::string NoLink() const {
+        return std::string("no way to make a ") + testing_support::NameOf(GetParam()) + " here";
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Kinds, LinkRace, ::testing::ValuesIn(testing_support::kLinkKinds),
+                         [](const auto& info) { return testing_support::TestNameOf(info.param); });
+
 // The delete never follows the link: the folder it leads to keeps
 // everything, and the link is left, so the workspace remains.
-TEST_F(LinkRace, ADeleteNeverFollowsASubfolderSwappedForALink) {
+TEST_P(LinkRace, ADeleteNeverFollowsASubfolderSwappedForALink) {
     Fill(Ws("Race"));
     if (!Race(Ws("Race") / "zsub", "deleteWorkspace", {outer, "Race", "In"})) {
-        GTEST_SKIP() << "no way to make a link here";
+        GTEST_SKIP() << NoLink();
     }
     EXPECT_EQ(LongTree(swap.target), swap.before) << "the delete followed the link";
     EXPECT_EQ(outcome.value, Value(false));
@@ -629,11 +645,11 @@ TEST_F(LinkRace, ADeleteNeverFollowsASubfolderSwappedForALink) {
 
 // The copy never writes through a destination subfolder swapped for a link,
 // and says the copy is not whole.
-TEST_F(LinkRace, ACopyNeverWritesThroughADestinationSubfolderSwappedForALink) {
+TEST_P(LinkRace, ACopyNeverWritesThroughADestinationSubfolderSwappedForALink) {
     Fill(Ws("Source"));
     Fill(Ws("Dest"));
     if (!Race(Ws("Dest") / "zsub", "copyWSFolder", {outer, "In", "Source", "Dest"})) {
-        GTEST_SKIP() << "no way to make a link here";
+        GTEST_SKIP() << NoLink();
     }
     EXPECT_EQ(LongTree(swap.target), swap.before) << "the copy wrote through the link";
     EXPECT_EQ(outcome.value, Value(false));
@@ -641,7 +657,7 @@ TEST_F(LinkRace, ACopyNeverWritesThroughADestinationSubfolderSwappedForALink) {
 
 // The workspace itself swapped for a link after its folder listed it, just
 // before it is first opened: neither walked, nor written, nor counted.
-TEST_F(LinkRace, AWorkspaceSwappedForALinkBeforeItsFirstOpenIsNeverFollowed) {
+TEST_P(LinkRace, AWorkspaceSwappedForALinkBeforeItsFirstOpenIsNeverFollowed) {
     struct Case {
         const char* swapped;
         const char* method;
@@ -660,8 +676,7 @@ TEST_F(LinkRace, AWorkspaceSwappedForALinkBeforeItsFirstOpenIsNeverFollowed) {
         ASSERT_TRUE(testing_support::RemoveLongTree(Root() / outer));
         for (const char* name : {"Race", "Source", "Dest"}) Fill(Ws(name));
         WriteBytes(Ws("") / "notes.bin", std::string(2048, 'n'));
-        if (!Race(Ws(c.swapped), c.method, c.args, c.open))
-            GTEST_SKIP() << "no way to make a link here";
+        if (!Race(Ws(c.swapped), c.method, c.args, c.open)) GTEST_SKIP() << NoLink();
         const std::string what = std::string(c.method) + " with " + c.swapped + " swapped";
         EXPECT_EQ(outcome.value, c.expected) << what;
         EXPECT_EQ(LongTree(swap.target), swap.before) << what << ": the link was followed";
@@ -672,7 +687,7 @@ TEST_F(LinkRace, AWorkspaceSwappedForALinkBeforeItsFirstOpenIsNeverFollowed) {
 // Between a walk's listing and its open of an entry, the name is taken by
 // something else: the walk never copies, overwrites or enters what it did not
 // list, and says the copy is not whole.
-TEST_F(LinkRace, ANameTakenBetweenTheListingAndTheOpenIsLeftAlone) {
+TEST_F(WalkRace, ANameTakenBetweenTheListingAndTheOpenIsLeftAlone) {
     struct Case {
         const char* what;
         bool destinationThere, sub;

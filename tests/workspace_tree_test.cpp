@@ -158,7 +158,9 @@ TEST_F(DeepWorkspaces, ACallWhosePathIsTooLongForTheNarrowFunctionsIsStillFound)
 // through it, so it stays and so does the workspace: each delete gives the
 // one answer the platform allows. "Gone" and "kept" are what the parent
 // folder lists.
-class LinkedWorkspaces : public DeepWorkspaces {
+// Each test runs with both kinds of link, each where it can be made.
+class LinkedWorkspaces : public DeepWorkspaces,
+                         public ::testing::WithParamInterface<testing_support::LinkKind> {
   protected:
     void SetUp() override {
         DeepWorkspaces::SetUp();
@@ -179,7 +181,7 @@ class LinkedWorkspaces : public DeepWorkspaces {
     // A skip ends only the function it is in: each test skips itself when
     // this is false.
     [[nodiscard]] bool Link(const fs::path& link, const fs::path& to) {
-        if (!testing_support::MakeLink(link, to)) return false;
+        if (!testing_support::MakeLink(link, to, GetParam())) return false;
         links.push_back(link);
         removedAsItself = testing_support::OpensAsItself(link);
         return true;
@@ -193,49 +195,80 @@ class LinkedWorkspaces : public DeepWorkspaces {
         if (removedAsItself) links.pop_back();
     }
 
+    std::string NoLink(const std::string& to = "a folder") const {
+        return std::string("no way to make a ") + testing_support::NameOf(GetParam()) + " to " +
+               to + " here";
+    }
+    bool LinksToFiles() const { return GetParam() == testing_support::LinkKind::Symbolic; }
+
     fs::path target, empty;
     std::string targetTree;
     std::vector<fs::path> links;
     bool removedAsItself = false;
 };
 
-TEST_F(LinkedWorkspaces, ALinkAsTheWorkspaceOrInItIsRemovedOnlyAsItself) {
+INSTANTIATE_TEST_SUITE_P(Kinds, LinkedWorkspaces, ::testing::ValuesIn(testing_support::kLinkKinds),
+                         [](const auto& info) { return testing_support::TestNameOf(info.param); });
+
+TEST_P(LinkedWorkspaces, ALinkAsTheWorkspaceOrInItIsRemovedOnlyAsItself) {
     const std::pair<const char*, fs::path> targets[] = {
         {"a folder", target}, {"an empty folder", empty}, {"a file", target / "precious.wav"}};
     for (const auto& [kind, to] : targets) {
+        if (to == target / "precious.wav" && !LinksToFiles()) continue;
         MakeLongFolders(Set());
-        if (!Link(Ws("Linked"), to)) GTEST_SKIP() << "no way to make a link to " << kind << " here";
+        if (!Link(Ws("Linked"), to)) GTEST_SKIP() << NoLink(kind);
         ExpectDeleted("Linked", Ws("Linked"), std::string("a workspace that is a link to ") + kind);
         MakeLongFolders(Ws("W") / "Calls");
         WriteLong(Ws("W") / "Calls" / "c1", std::string(1024, 'c'));
-        if (!Link(Ws("W") / "Calls" / "escape", to)) GTEST_SKIP();
+        if (!Link(Ws("W") / "Calls" / "escape", to)) GTEST_SKIP() << NoLink(kind);
         ExpectDeleted("W", Ws("W") / "Calls" / "escape", std::string("a link inside to ") + kind);
         for (const fs::path& link : links) ASSERT_TRUE(testing_support::RemoveLink(link));
         links.clear();
         ASSERT_TRUE(testing_support::RemoveLongTree(Set()));
     }
-    // A junction as well, where one can be made (any Windows user; not Wine
-    // 8): listed with the reparse attribute, and removed as itself.
-    for (const fs::path& to : {target, empty}) {
-        MakeLongFolders(Ws("W") / "Calls");
-        if (!testing_support::MakeJunction(Ws("W") / "Calls" / "junction", to)) break;
-        links.push_back(Ws("W") / "Calls" / "junction");
-        removedAsItself = true;
-        const DWORD listed =
-            GetFileAttributesW(testing_support::LongForm(Ws("W") / "Calls" / "junction").c_str());
-        EXPECT_TRUE(listed != INVALID_FILE_ATTRIBUTES && (listed & FILE_ATTRIBUTE_REPARSE_POINT));
-        ExpectDeleted("W", Ws("W") / "Calls" / "junction", "a junction inside to " + to.string());
+}
+
+// A link at each level from the workspace down: where a link opens as itself
+// its folder lists it with the reparse attribute, and the walks leave it as
+// a link by that. Usage counts only the call beside it, the copy is not
+// whole and holds nothing of the link, and the delete's answer is the
+// platform's.
+TEST_P(LinkedWorkspaces, ALinkAtEveryLevelIsNeitherCopiedNorCountedNorFollowed) {
+    const fs::path levels[] = {Ws("W"), Ws("W") / "top", Ws("W") / "Calls" / "link",
+                               Ws("W") / "Calls" / "a" / "b" / "link"};
+    for (const fs::path& link : levels) {
+        SCOPED_TRACE(link.string());
+        MakeLongFolders(Ws("W") / "Calls" / "a" / "b");
+        if (link == Ws("W")) {
+            ASSERT_TRUE(testing_support::RemoveLongTree(Ws("W")));
+        } else {
+            WriteLong(Ws("W") / "Calls" / "c1", std::string(1024, 'c'));
+        }
+        if (!Link(link, target)) GTEST_SKIP() << NoLink();
+        if (removedAsItself) {
+            WIN32_FILE_ATTRIBUTE_DATA listed{};
+            ASSERT_TRUE(GetFileAttributesExW(testing_support::LongForm(link).c_str(),
+                                             GetFileExInfoStandard, &listed));
+            EXPECT_TRUE(listed.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        }
+        EXPECT_EQ(Usage(), link == Ws("W") ? 0.0 : 1.0 / 1024 / 1024);
+        EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "W", "Copy"}), false);
+        EXPECT_FALSE(LongExists(Ws("Copy") / link.lexically_relative(Ws("W"))));
+        ExpectDeleted("W", link, "the link at this level");
+        for (const fs::path& made : links) ASSERT_TRUE(testing_support::RemoveLink(made));
+        links.clear();
+        ASSERT_TRUE(testing_support::RemoveLongTree(Set()));
     }
 }
 
 // A set moved to another place and linked back: the walks go through the
 // link above the workspaces, as to any folder.
-TEST_F(LinkedWorkspaces, ASetFolderThatIsALinkIsWalkedThrough) {
+TEST_P(LinkedWorkspaces, ASetFolderThatIsALinkIsWalkedThrough) {
     const fs::path moved = scratch.path() / "moved-set";
     MakeLongFolders(moved / "W" / "Calls");
     WriteLong(moved / "W" / "Calls" / "c1", std::string(2048, 'c'));
     MakeLongFolders(Set().parent_path());
-    if (!Link(Set(), moved)) GTEST_SKIP() << "no way to make a link here";
+    if (!Link(Set(), moved)) GTEST_SKIP() << NoLink();
     EXPECT_EQ(Usage(), 2.0 / 1024 / 1024);
     EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "W", "Copy"}), true);
     EXPECT_EQ(testing_support::ReadBytes(moved / "Copy" / "Calls" / "c1"), std::string(2048, 'c'));
@@ -249,11 +282,11 @@ TEST_F(LinkedWorkspaces, ASetFolderThatIsALinkIsWalkedThrough) {
     EXPECT_TRUE(testing_support::RemoveLongTree(moved));
 }
 
-TEST_F(LinkedWorkspaces, NothingIsCopiedThroughALinkNorCountedPastOne) {
+TEST_P(LinkedWorkspaces, NothingIsCopiedThroughALinkNorCountedPastOne) {
     MakeLongFolders(Ws("W") / "Calls");
     WriteLong(Ws("W") / "Calls" / "c1", std::string(1024, 'c'));
-    if (!Link(Ws("W") / "Calls" / "escape", target)) GTEST_SKIP() << "no way to make a link here";
-    if (!Link(Ws("Linked"), target)) GTEST_SKIP();
+    if (!Link(Ws("W") / "Calls" / "escape", target)) GTEST_SKIP() << NoLink();
+    if (!Link(Ws("Linked"), target)) GTEST_SKIP() << NoLink();
     EXPECT_EQ(Usage(), 1.0 / 1024 / 1024);
     EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "W", "Copy"}), false);
     EXPECT_EQ(testing_support::ReadBytes(Ws("Copy") / "Calls" / "c1"), std::string(1024, 'c'));
@@ -261,18 +294,20 @@ TEST_F(LinkedWorkspaces, NothingIsCopiedThroughALinkNorCountedPastOne) {
     EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Linked", "Copy2"}), false);
     EXPECT_FALSE(LongExists(Ws("Copy2")));
     // A link to a file is copied neither as a link nor as its target's bytes.
+    if (!LinksToFiles()) return;
     MakeLongFolders(Ws("F"));
     ASSERT_TRUE(Link(Ws("F") / "precious.wav", target / "precious.wav"));
     EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "F", "Copy3"}), false);
     EXPECT_FALSE(LongExists(Ws("Copy3") / "precious.wav"));
 }
 
-TEST_F(LinkedWorkspaces, ACopyNeverWritesThroughALinkAtItsDestination) {
+TEST_P(LinkedWorkspaces, ACopyNeverWritesThroughALinkAtItsDestination) {
     MakeLongFolders(Ws("Src"));
     WriteLong(Ws("Src") / "precious.wav", "overwritten");
     MakeLongFolders(Ws("Dst2"));
-    if (!Link(Ws("Dst"), target)) GTEST_SKIP() << "no way to make a link here";
+    if (!Link(Ws("Dst"), target)) GTEST_SKIP() << NoLink();
     EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Src", "Dst"}), false);
+    if (!LinksToFiles()) return;
     ASSERT_TRUE(Link(Ws("Dst2") / "precious.wav", target / "precious.wav"));
     EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Src", "Dst2"}), false);
 }

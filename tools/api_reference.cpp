@@ -35,7 +35,11 @@ const Group kGroups[] = {
     {MethodGroup::Workspaces, "Workspaces",
      "Workspaces live below the user's local application-data folder, in "
      "Dravenil\\Workspaces\\<outerName>\\<innerName>\\<workspaceName>. The argument order "
-     "differs between methods, as the signatures show."},
+     "differs between methods, as the signatures show. That folder is found by its full name, "
+     "so a user whose profile folder is named in characters the system's ANSI code page lacks "
+     "is served too. The names page script gives are read in that code page, as they always "
+     "were, so existing workspaces stay where they are: under code page 1252 the UTF-8 bytes "
+     "of \"Zo\u00eb\" name a folder \"Zo\u00c3\u00ab\"."},
     {MethodGroup::Calls, "Calls",
      "The calls a workspace holds, and file lists of any folder.\n\n"
      "A workspace's call details file, `Calls.dat`, is written by the program that fills "

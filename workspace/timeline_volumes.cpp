@@ -13,7 +13,7 @@ std::string getTimelineVols(const std::string& outer, const std::string& workspa
     TraceScope trace("MyScriptableNPObject::getTimelineVols");
     const WorkspacePath path = ComposeWorkspacePath({outer, inner, workspace}, "Workspace.ini");
     const std::string list = path ? VolumeListText(platform::ReadProfileSection(
-                                        path.text, std::string(kTimelineVolumesSection)))
+                                        path.wide, std::string(kTimelineVolumesSection)))
                                   : "[]";
     Trace(list.c_str());
     return list;

@@ -31,7 +31,7 @@ SizedText getCallDetailsForWorkspace(const std::string& outer, const std::string
             return progress(now);
         };
     }
-    auto bytes = platform::ReadWholeFile(path.text, read);
+    auto bytes = platform::ReadWholeFile(path.wide, read);
     if (!bytes) return SizedText::Of("Failed to open file");
     // Measured now, written into the browser's buffer once it has one.
     auto kept = std::make_shared<const std::string>(std::move(*bytes));
@@ -45,7 +45,7 @@ std::string getMissingOrBufferingCalls(const std::string& outer, const std::stri
     const WorkspacePath pattern = ComposeWorkspacePath({outer, inner, workspace}, "Calls\\*");
     // A list holding a NUL is refused: every call counts as missing.
     if (!pattern || !platform::IsWholeText(callList)) return callList;
-    platform::FolderSearch search(pattern.text);
+    platform::FolderSearch search(pattern.wide);
     if (!search.Started()) return callList;
     std::unordered_set<std::string> present;
     for (platform::FolderEntry entry; search.Next(entry);) present.insert(entry.name);
@@ -65,7 +65,7 @@ bool isCallInWorkspace(const std::string& outer, const std::string& inner,
     // A call name is looked up as itself: one holding a separator or a
     // wildcard can never be the name of an entry.
     if (!sets || !IsAcceptableName(call)) return false;
-    platform::FolderSearch workspaces(sets.text);
+    platform::FolderSearch workspaces(sets.wide);
     for (platform::FolderEntry workspace; workspaces.Next(workspace);) {
         // The call's own path may be longer than the narrow functions take
         // while its Calls folder is not: it is searched all the same.
@@ -74,7 +74,7 @@ bool isCallInWorkspace(const std::string& outer, const std::string& inner,
         if (!pattern) continue;
         // The search matches without regard to case, and short names too:
         // only an entry named exactly so counts.
-        platform::FolderSearch calls(pattern.text);
+        platform::FolderSearch calls(pattern.wide);
         for (platform::FolderEntry entry; calls.Next(entry);) {
             if (entry.name == call) return true;
         }

@@ -16,7 +16,7 @@ std::string getWorkspaceList(const std::string& outer, const std::string& inner)
     const WorkspacePath pattern = ComposeWorkspacePath({outer, inner}, "*");
     if (pattern.status == WorkspacePath::Status::NoLocalAppData) return "Failed to get folder path";
     if (!pattern) return "";
-    platform::FolderSearch search(pattern.text);
+    platform::FolderSearch search(pattern.wide);
     if (!search.Started()) return "";
     std::vector<std::string> names;
     for (platform::FolderEntry entry; search.Next(entry);) names.push_back(std::move(entry.name));
@@ -33,9 +33,9 @@ bool createWSFolder(const std::string& outer, const std::string& workspace,
     // Each level in turn below the local application-data folder: Dravenil,
     // Workspaces, the outer, inner and workspace names, then Calls. A level
     // that exists is passed; one that cannot be made shows in the result.
-    const std::string& path = calls.text;
-    for (size_t at = path.find('\\', calls.baseLength + 1); at != std::string::npos;
-         at = path.find('\\', at + 1)) {
+    const std::wstring& path = calls.wide;
+    for (size_t at = path.find(L'\\', calls.wideBaseLength + 1); at != std::wstring::npos;
+         at = path.find(L'\\', at + 1)) {
         platform::CreateFolder(path.substr(0, at));
     }
     platform::CreateFolder(path);
@@ -48,7 +48,7 @@ bool renameWS(const std::string& outer, const std::string& oldName, const std::s
     TraceScope trace("MyScriptableNPObject::renameWS");
     const WorkspacePath from = ComposeWorkspacePath({outer, inner, oldName});
     const WorkspacePath to = ComposeWorkspacePath({outer, inner, newName});
-    const bool renamed = from && to && platform::RenamePath(from.text, to.text);
+    const bool renamed = from && to && platform::RenamePath(from.wide, to.wide);
     Trace(renamed ? "Rename successful" : "Rename failed");
     return renamed;
 }
@@ -59,7 +59,7 @@ bool deleteWorkspace(const std::string& outer, const std::string& workspace,
     const WorkspacePath folder = ComposeWorkspacePath({outer, inner, workspace});
     if (!folder) return false;
     Trace(folder.text.c_str());
-    const auto tree = platform::TreePath::FromNarrow(folder.text);
+    const auto tree = platform::TreePath::FromWide(folder.wide);
     // What counts is whether anything remains, not what each removal said.
     return tree && DeleteTree(*tree, progress);
 }
@@ -70,8 +70,8 @@ bool copyWSFolder(const std::string& outer, const std::string& inner, const std:
     const WorkspacePath from = ComposeWorkspacePath({outer, inner, source});
     const WorkspacePath to = ComposeWorkspacePath({outer, inner, destination});
     if (!from || !to) return false;
-    const auto sourceTree = platform::TreePath::FromNarrow(from.text);
-    const auto destinationTree = platform::TreePath::FromNarrow(to.text);
+    const auto sourceTree = platform::TreePath::FromWide(from.wide);
+    const auto destinationTree = platform::TreePath::FromWide(to.wide);
     return sourceTree && destinationTree && CopyTree(*sourceTree, *destinationTree, progress);
 }
 
@@ -80,7 +80,7 @@ double getWorkspaceUsage(const std::string& outer, const std::string& inner,
     TraceScope trace("MyScriptableNPObject::getWorkspaceUsage");
     const WorkspacePath set = ComposeWorkspacePath({outer, inner});
     if (!set) return 0.0;
-    const auto tree = platform::TreePath::FromNarrow(set.text);
+    const auto tree = platform::TreePath::FromWide(set.wide);
     if (!tree) return 0.0;
     return FolderSizeKiB(*tree, progress) / 1024.0 / 1024.0;
 }
@@ -89,7 +89,7 @@ bool doesWorkspaceExist(const std::string& outer, const std::string& workspace,
                         const std::string& inner) {
     TraceScope trace("MyScriptableNPObject::doesWorkspaceExist");
     const WorkspacePath folder = ComposeWorkspacePath({outer, inner, workspace});
-    return folder && platform::PathExists(folder.text);
+    return folder && platform::PathExists(folder.wide);
 }
 
 }  // namespace workspace

@@ -38,6 +38,11 @@ struct WorkspacePath {
     Status status = Status::Refused;
     std::string text;       // the composed path; empty unless Composed
     size_t baseLength = 0;  // how much of `text` is the local application-data folder
+    // The same path as the wide file functions take it: the folder as the
+    // shell names it, then the rest of `text` read as the narrow functions
+    // read it. Set only with the current user's folder, below.
+    std::wstring wide;
+    size_t wideBaseLength = 0;
 
     explicit operator bool() const { return status == Status::Composed; }
 };
@@ -49,7 +54,9 @@ WorkspacePath ComposeWorkspacePath(const std::optional<std::string>& localAppDat
                                    std::initializer_list<std::string_view> names,
                                    std::string_view leaf = {}, size_t maxLength = kMaxPathLength);
 
-// The same with the current user's local application-data folder.
+// The same with the current user's local application-data folder, `wide`
+// set too. Its narrow form (with "?" for what the ANSI code page lacks) is
+// what the length is measured by, as the narrow functions once took it.
 WorkspacePath ComposeWorkspacePath(std::initializer_list<std::string_view> names,
                                    std::string_view leaf = {}, size_t maxLength = kMaxPathLength);
 

@@ -63,7 +63,7 @@ bool WriteWorkspaceSetting(const std::string& outer, const std::string& workspac
         return false;
     }
     const WorkspacePath path = SettingsPath(outer, workspace, inner);
-    return path && platform::WriteProfileValue(path.text, section, key, value);
+    return path && platform::WriteProfileValue(path.wide, section, key, value);
 }
 
 std::optional<std::string> ReadWorkspaceSetting(const std::string& outer,
@@ -76,7 +76,7 @@ std::optional<std::string> ReadWorkspaceSetting(const std::string& outer,
     if (!path || !IsStorableKey(key) || capacity == 0) return std::string();
     // Read a few bytes more than the capacity allows, so that a cut is known
     // for one and never splits a character.
-    std::string value = platform::ReadProfileValue(path.text, section, key, capacity + 4);
+    std::string value = platform::ReadProfileValue(path.wide, section, key, capacity + 4);
     return CutAtCharacter(std::move(value), capacity - 1);
 }
 

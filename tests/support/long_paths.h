@@ -29,13 +29,22 @@ std::string LongTree(const std::filesystem::path& folder);
 // removed as a link. True when nothing of it remains.
 bool RemoveLongTree(const std::filesystem::path& path);
 
-// Makes `link` a symbolic link to the folder or file `target`: with the
-// Windows call where it works, else a junction for a folder, else (under
-// Wine) with the host system's own.
-// False when neither could.
+// The two kinds of link Windows has. A symbolic link is made with the
+// Windows call where the system allows it (developer mode or an
+// administrator), else, under Wine, with the host system's `ln -s`; a
+// junction leads only to a folder, and any Windows user may make one (Wine 8
+// cannot).
+enum class LinkKind { Symbolic, Junction };
+inline constexpr LinkKind kLinkKinds[] = {LinkKind::Symbolic, LinkKind::Junction};
+const char* NameOf(LinkKind kind);      // "symbolic link"
+const char* TestNameOf(LinkKind kind);  // "SymbolicLink"
+
+// Makes `link` a link of that kind to the folder or file `target`; false
+// when it cannot be made here. Without a kind: whichever this system can
+// make, a symbolic link first.
+bool MakeLink(const std::filesystem::path& link, const std::filesystem::path& target,
+              LinkKind kind);
 bool MakeLink(const std::filesystem::path& link, const std::filesystem::path& target);
-// Makes `link` a junction to the folder `target`, as any Windows user may
-// (Wine 8 cannot: false there).
 bool MakeJunction(const std::filesystem::path& link, const std::filesystem::path& target);
 // Removes a link itself, never what it leads to. True when its folder no
 // longer lists it.
