@@ -5,23 +5,6 @@
 namespace messaging {
 namespace {
 
-std::vector<std::string_view> Names(std::string_view list) {
-    std::vector<std::string_view> names;
-    while (!list.empty()) {
-        const size_t comma = list.find(',');
-        std::string_view name = list.substr(0, comma);
-        while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
-        names.push_back(name);
-        if (comma == std::string_view::npos) break;
-        list.remove_prefix(comma + 1);
-    }
-    return names;
-}
-
-bool EndsWith(std::string_view text, std::string_view end) {
-    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
 const std::string* Text(const standin::Value& value) { return std::get_if<std::string>(&value); }
 
 bool Overlaps(const Scope& a, const Scope& b) {
@@ -39,19 +22,17 @@ std::string AsciiFoldedKey(const std::vector<std::string_view>& names) {
     return key;
 }
 
-std::vector<Scope> ScopesOf(std::string_view parameterNames,
+std::vector<Scope> ScopesOf(std::span<const scriptable::ParameterDoc> parameters,
                             const std::vector<standin::Value>& args, const FolderKey& key) {
-    const std::vector<std::string_view> names = Names(parameterNames);
+    using scriptable::ParameterRole;
     const std::string *outer = nullptr, *inner = nullptr;
     std::vector<const std::string*> workspaces;
-    for (size_t i = 0; i < names.size() && i < args.size(); ++i) {
+    for (size_t i = 0; i < parameters.size() && i < args.size(); ++i) {
         const std::string* text = Text(args[i]);
         if (!text) continue;
-        if (names[i] == "outerName") outer = text;
-        if (names[i] == "innerName") inner = text;
-        if (names[i] == "workspaceName" || EndsWith(names[i], "WorkspaceName")) {
-            workspaces.push_back(text);
-        }
+        if (parameters[i].role == ParameterRole::Outer) outer = text;
+        if (parameters[i].role == ParameterRole::Inner) inner = text;
+        if (parameters[i].role == ParameterRole::Workspace) workspaces.push_back(text);
     }
     std::vector<Scope> scopes;
     if (!outer || !inner) return scopes;
@@ -78,17 +59,6 @@ bool Overlap(const std::vector<Scope>& a, const std::vector<Scope>& b) {
         }
     }
     return false;
-}
-
-bool RunsLong(std::string_view method) {
-    static constexpr std::string_view kLong[] = {"copyWSFolder",
-                                                 "deleteWorkspace",
-                                                 "getWorkspaceUsage",
-                                                 "getCallDetailsForWorkspace",
-                                                 "getMissingOrBufferingCalls",
-                                                 "isCallInWorkspace",
-                                                 "getFileNamesInDir"};
-    return std::find(std::begin(kLong), std::end(kLong), method) != std::end(kLong);
 }
 
 CallPool::CallPool(size_t workers, Run run) : run_(std::move(run)) {

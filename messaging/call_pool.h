@@ -21,12 +21,14 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
 #include "browser/script_value.h"
+#include "scriptable/method_table.h"
 
 namespace messaging {
 
@@ -45,18 +47,13 @@ struct Scope {
 using FolderKey = std::function<std::string(const std::vector<std::string_view>& names)>;
 std::string AsciiFoldedKey(const std::vector<std::string_view>& names);
 
-// The scopes of a call from its method's parameter names ("outerName,
-// innerName, ..."): a workspace for each parameter named workspaceName or
-// ending in WorkspaceName, or the whole set when there is none; nothing when
-// the method names no workspace set.
-std::vector<Scope> ScopesOf(std::string_view parameterNames,
+// The scopes of a call from its method's parameters: a workspace for each
+// parameter of the workspace role, or the whole set when there is none;
+// nothing when the method names no workspace set (no outer and inner name).
+std::vector<Scope> ScopesOf(std::span<const scriptable::ParameterDoc> parameters,
                             const std::vector<standin::Value>& args,
                             const FolderKey& key = AsciiFoldedKey);
 bool Overlap(const std::vector<Scope>& a, const std::vector<Scope>& b);
-
-// The methods that may run long: the walks, the call details and the folder
-// searches.
-bool RunsLong(std::string_view method);
 
 struct PoolCall {
     std::string id;  // as JSON text

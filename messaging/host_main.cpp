@@ -356,11 +356,11 @@ int main(int argc, char** argv) {
             }
             auto& prepared = std::get<messaging::PreparedCall>(reading);
             const scriptable::MethodRow* row = scriptable::FindMethod(prepared.method);
-            const bool runsLong = messaging::RunsLong(prepared.method);
+            const bool runsLong = row->doc.pace == scriptable::Pace::Long;
             // A short call while nothing is in the pool runs at once, with
             // no need to know which folders it names.
             auto scopes = runsLong || !pool.Empty()
-                              ? messaging::ScopesOf(row->doc.parameters, prepared.args, FolderKeyOf)
+                              ? messaging::ScopesOf(row->Parameters(), prepared.args, FolderKeyOf)
                               : std::vector<messaging::Scope>{};
             if (!runsLong && !pool.MustWait(scopes)) {
                 const Called called = call(embed, prepared.method, prepared.args, prepared.origin);

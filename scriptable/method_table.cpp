@@ -18,21 +18,24 @@ constexpr ArgType S = ArgType::String;
 constexpr MethodRow kMethods[] = {
     Method<exchange::readCurrentReplayPos>(
         "readCurrentReplayPos", {B, S},
-        {MethodGroup::ReplayControl, "ws, exchangeFolder",
+        {MethodGroup::ReplayControl,
+         {kWs, kExchangeFolder},
          "Remembers the exchange folder and reads the first line of ReplayPos.dat (ReplayPosWS.dat "
          "when ws is true), the player's replay position.",
          "undefined when the file cannot be opened",
          "undefined, when the file cannot be opened or read to its line end"}),
     Method<exchange::checkReplayUpdate>(
         "checkReplayUpdate", {B, S},
-        {MethodGroup::ReplayControl, "ws, exchangeFolder",
+        {MethodGroup::ReplayControl,
+         {kWs, kExchangeFolder},
          "Remembers the exchange folder and reads the first line of ReplayUpdate.dat "
          "(ReplayUpdateWS.dat), the player's latest replay update.",
          "undefined when the file cannot be opened",
          "undefined, when the file cannot be opened or read to its line end"}),
     Method<exchange::setReplayPos>(
         "setReplayPos", {S, B, S},
-        {MethodGroup::ReplayControl, "position, ws, exchangeFolder",
+        {MethodGroup::ReplayControl,
+         {ParameterDoc{"position", ParameterRole::Text}, kWs, kExchangeFolder},
          "Remembers the exchange folder, writes the command \"rp <position>\" to "
          "TimelineUpdate.dat (TimelineUpdateWS.dat) and the position to ReplayPos.dat "
          "(ReplayPosWS.dat). Each file is opened for writing only (a player may hold it "
@@ -47,20 +50,23 @@ constexpr MethodRow kMethods[] = {
          "the new one, never a mix; the answer is read from the disk when a close fails"}),
     Method<exchange::startPlayback>(
         "startPlayback", {B},
-        {MethodGroup::ReplayControl, "ws",
+        {MethodGroup::ReplayControl,
+         {kWs},
          "Writes the command \"pb\" to the command file of the exchange folder the last "
          "folder-taking call named.",
          "undefined when no folder was named yet or the command file cannot be opened",
          "undefined; the command file keeps its old command"}),
     Method<exchange::stopPlayback>(
         "stopPlayback", {B, S},
-        {MethodGroup::ReplayControl, "ws, exchangeFolder",
+        {MethodGroup::ReplayControl,
+         {kWs, kExchangeFolder},
          "Remembers the exchange folder and writes the command \"st\" to its command file.",
          "undefined when the command file cannot be opened",
          "undefined; the command file keeps its old command"}),
     Method<exchange::resetSync>(
         "resetSync", {S},
-        {MethodGroup::ReplayControl, "exchangeFolder",
+        {MethodGroup::ReplayControl,
+         {kExchangeFolder},
          "Remembers the exchange folder and deletes its eight exchange files, plain and WS; "
          "nothing else in the folder is touched. True when none of them is there afterwards, "
          "also when none was there before.",
@@ -69,7 +75,8 @@ constexpr MethodRow kMethods[] = {
          "false; a file that could not be deleted stays"}),
     Method<host::checkAccessRights>(
         "checkAccessRights", {S},
-        {MethodGroup::HostUtilities, "folder",
+        {MethodGroup::HostUtilities,
+         {ParameterDoc{"folder", ParameterRole::Path}},
          "Creates the folder and the missing folders above it, then tells whether a file can be "
          "created there (a probe file TestFile.txt is made and removed). The folders stay.",
          "false when no file can be created in the folder",
@@ -77,7 +84,8 @@ constexpr MethodRow kMethods[] = {
          "be removed again"}),
     Method<workspace::getTimelineVols>(
         "getTimelineVols", {S, S, S},
-        {MethodGroup::Settings, "outerName, workspaceName, innerName",
+        {MethodGroup::Settings,
+         {kOuterName, kWorkspaceName, kInnerName},
          "Lists the volume of every timeline line stored in the workspace, in file order, as "
          "[[line,volume],...], nothing quoted, however many there are.",
          "\"[]\" when the workspace, its settings file or its volumes are missing, or a name is "
@@ -85,19 +93,23 @@ constexpr MethodRow kMethods[] = {
          "\"[]\""}),
     Method<exchange::getCurrentCallID>(
         "getCurrentCallID", {B},
-        {MethodGroup::ReplayControl, "ws",
+        {MethodGroup::ReplayControl,
+         {kWs},
          "Reads the first line of CurrentCall.dat (CurrentCallWS.dat) in the exchange folder the "
          "last folder-taking call named: the call the player has loaded.",
          "undefined when no folder was named yet or the file cannot be opened",
          "undefined, when the file cannot be opened or read to its line end"}),
     Method<host::fileExists>(
         "fileExists", {S},
-        {MethodGroup::HostUtilities, "path",
+        {MethodGroup::HostUtilities,
+         {ParameterDoc{"path", ParameterRole::Path}},
          "Tells whether the file can be opened for reading now.",
-         "false for a missing file, a folder, or a file locked against reading", "false"}),
+         "false for a missing file, a folder, or a file locked against reading",
+         "false"}),
     Method<workspace::getWorkspaceList>(
         "getWorkspaceList", {S, S},
-        {MethodGroup::Workspaces, "outerName, innerName",
+        {MethodGroup::Workspaces,
+         {kOuterName, kInnerName},
          "Lists the workspaces of the workspace set as ['North','South'], each name a quoted "
          "JavaScript string literal (backslash, quote and line ends escaped), files in the set "
          "folder too, in the order the file system gives.",
@@ -106,15 +118,18 @@ constexpr MethodRow kMethods[] = {
          "\"\", never a list cut short (or \"Failed to get folder path\")"}),
     Method<workspace::getCallDetailsForWorkspace>(
         "getCallDetailsForWorkspace", {S, S, S},
-        {MethodGroup::Calls, "outerName, workspaceName, innerName",
+        {MethodGroup::Calls,
+         {kOuterName, kWorkspaceName, kInnerName},
          "Reads the workspace's call details file Calls.dat as [[callKey,detailCount,"
          "[detailKey,'first','second'],...],...]; a file cut short gives its complete records.",
          "\"Failed to open file\" when Calls.dat cannot be opened or a name is refused; "
          "\"Failed to get folder path\" when there is no local application-data folder",
-         "\"Failed to open file\", never part of the records (or \"Failed to get folder path\")"}),
+         "\"Failed to open file\", never part of the records (or \"Failed to get folder path\")",
+         Pace::Long}),
     Method<workspace::createWSFolder>(
         "createWSFolder", {S, S, S},
-        {MethodGroup::Workspaces, "outerName, workspaceName, innerName",
+        {MethodGroup::Workspaces,
+         {kOuterName, kWorkspaceName, kInnerName},
          "Creates the workspace folder, with every level above it and its Calls subfolder, "
          "where missing.",
          "false when the folder and its Calls subfolder do not both exist afterwards, or a "
@@ -122,7 +137,9 @@ constexpr MethodRow kMethods[] = {
          "false"}),
     Method<workspace::renameWS>(
         "renameWS", {S, S, S, S},
-        {MethodGroup::Workspaces, "outerName, oldWorkspaceName, newWorkspaceName, innerName",
+        {MethodGroup::Workspaces,
+         {kOuterName, ParameterDoc{"oldWorkspaceName", ParameterRole::Workspace},
+          ParameterDoc{"newWorkspaceName", ParameterRole::Workspace}, kInnerName},
          "Renames a workspace of the set.",
          "false when the old workspace is missing, the new name is taken or refused, or a file "
          "in it is held open",
@@ -203,7 +220,8 @@ constexpr MethodRow kMethods[] = {
         "Reads whether the extended call identifiers are open, at most 9 bytes of it."),
     Method<host::launchExe>(
         "launchExe", {S},
-        {MethodGroup::HostUtilities, "commandLine",
+        {MethodGroup::HostUtilities,
+         {ParameterDoc{"commandLine", ParameterRole::Text}},
          "Starts the program the command line names (read in the system's ANSI code page), "
          "detached, without waiting for it.",
          "false when the program cannot be started, or the command line holds a NUL or is "
@@ -212,60 +230,75 @@ constexpr MethodRow kMethods[] = {
          "false"}),
     Method<workspace::deleteWorkspace>(
         "deleteWorkspace", {S, S, S},
-        {MethodGroup::Workspaces, "outerName, workspaceName, innerName",
+        {MethodGroup::Workspaces,
+         {kOuterName, kWorkspaceName, kInnerName},
          "Deletes the workspace folder and everything in it, outright (not to the recycle "
          "bin). A file another program holds only for a moment with delete sharing (the search "
          "indexer, an antivirus scanner) is waited for, about 1.5 s at most.",
          "false when part of it remains (a file held open elsewhere) or a name is refused; true "
          "when it did not exist",
-         "false while anything of the workspace remains"}),
+         "false while anything of the workspace remains",
+         Pace::Long}),
     Method<workspace::copyWSFolder>(
         "copyWSFolder", {S, S, S, S},
         {MethodGroup::Workspaces,
-         "outerName, innerName, sourceWorkspaceName, destinationWorkspaceName",
+         {kOuterName, kInnerName, ParameterDoc{"sourceWorkspaceName", ParameterRole::Workspace},
+          ParameterDoc{"destinationWorkspaceName", ParameterRole::Workspace}},
          "Copies the whole content of a workspace into another of the set, creating it when "
          "missing and replacing files of the same name.",
          "false when the source is missing (nothing is created then), a name is refused, or "
          "not everything was copied (a file held open elsewhere, a link in the source); what "
          "was copied stays",
-         "false unless every entry was copied; what was copied stays"}),
+         "false unless every entry was copied; what was copied stays",
+         Pace::Long}),
     Method<workspace::getWorkspaceUsage>(
         "getWorkspaceUsage", {S, S},
-        {MethodGroup::Workspaces, "outerName, innerName",
+        {MethodGroup::Workspaces,
+         {kOuterName, kInnerName},
          "The size of all workspaces of the set in GiB, each file counted in whole KiB by the "
          "size its folder lists (links to files too, never followed); hidden folders and links "
          "to folders are left out. Best effort: a folder that cannot be listed counts 0 and the "
          "rest is summed.",
          "0 when the set folder is missing or a name is refused",
-         "the sum of what could be listed"}),
+         "the sum of what could be listed",
+         Pace::Long}),
     Method<workspace::getMissingOrBufferingCalls>(
         "getMissingOrBufferingCalls", {S, S, S, S},
-        {MethodGroup::Calls, "outerName, workspaceName, innerName, callList",
+        {MethodGroup::Calls,
+         {kOuterName, kWorkspaceName, kInnerName, ParameterDoc{"callList", ParameterRole::Text}},
          "Of the comma-separated call names, those without an entry in the workspace's Calls "
          "subfolder, in list order, joined by \",\" (names compare case-sensitively).",
          "the list as given when the Calls subfolder cannot be searched or read to its end, "
          "a name is refused or the list holds a NUL: every call then counts as missing, the "
          "safe answer",
-         "the list as given: every call counted as missing"}),
+         "the list as given: every call counted as missing",
+         Pace::Long}),
     Method<workspace::getFileNamesInDir>(
         "getFileNamesInDir", {S, S},
-        {MethodGroup::Calls, "folder, suffix",
+        {MethodGroup::Calls,
+         {ParameterDoc{"folder", ParameterRole::Path}, ParameterDoc{"suffix", ParameterRole::Text}},
          "The files of any folder whose names end in the four-character suffix (such as "
          "\".wav\"), joined by \",\"; folders are never listed.",
          "\"\" when nothing matches, the folder cannot be searched, or the suffix is not four "
          "characters long",
-         "\"\""}),
+         "\"\"",
+         Pace::Long}),
     Method<workspace::isCallInWorkspace>(
         "isCallInWorkspace", {S, S, S},
-        {MethodGroup::Calls, "outerName, innerName, callName",
+        {MethodGroup::Calls,
+         {kOuterName, kInnerName, ParameterDoc{"callName", ParameterRole::Text}},
          "Tells whether any workspace of the set has an entry of exactly that name in its "
          "Calls subfolder.",
-         "false when none has, or a name is refused", "false"}),
+         "false when none has, or a name is refused",
+         "false",
+         Pace::Long}),
     Method<workspace::doesWorkspaceExist>(
         "doesWorkspaceExist", {S, S, S},
-        {MethodGroup::Workspaces, "outerName, workspaceName, innerName",
+        {MethodGroup::Workspaces,
+         {kOuterName, kWorkspaceName, kInnerName},
          "Tells whether a folder or a file of the workspace name exists in the set.",
-         "false when none exists or a name is refused", "false"}),
+         "false when none exists or a name is refused",
+         "false"}),
     WriteSetting<"setWorkspaceState", "General", "WorkspaceOpen", "setWorkspaceOpen">(
         "Stores whether the workspace is open."),
     ReadSetting<"isWorkspaceOpen", "General", "WorkspaceOpen">(

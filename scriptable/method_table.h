@@ -28,14 +28,38 @@ using Operation = void (*)(MyScriptableNPObject& object, const NPVariant* args, 
 // How page authors find the methods in the reference.
 enum class MethodGroup { ReplayControl, Workspaces, Calls, Settings, HostUtilities };
 
+// What a script argument is to its method: a level of the workspace path
+// (which the host orders its calls by), or what else it carries.
+enum class ParameterRole { Outer, Inner, Workspace, Path, Key, Value, Flag, Text };
+
+struct ParameterDoc {
+    const char* name = nullptr;  // null past the last argument
+    ParameterRole role = ParameterRole::Text;
+};
+
+// The parameters most rows share.
+inline constexpr ParameterDoc kOuterName{"outerName", ParameterRole::Outer};
+inline constexpr ParameterDoc kInnerName{"innerName", ParameterRole::Inner};
+inline constexpr ParameterDoc kWorkspaceName{"workspaceName", ParameterRole::Workspace};
+inline constexpr ParameterDoc kKey{"key", ParameterRole::Key};
+inline constexpr ParameterDoc kValue{"value", ParameterRole::Value};
+inline constexpr ParameterDoc kWs{"ws", ParameterRole::Flag};
+inline constexpr ParameterDoc kExchangeFolder{"exchangeFolder", ParameterRole::Path};
+
+// Whether a method may take long (it walks a tree, reads a whole call file or
+// searches a folder): the extension's host runs such calls beside the others,
+// and the reference lists them.
+enum class Pace { Quick, Long };
+
 // What a page author needs besides the name and the types.
 struct MethodDoc {
     MethodGroup group;
-    const char* parameters;  // the script arguments' names, separated by ", "
-    const char* summary;     // what the method does, in a sentence or two
-    const char* failures;    // each failure result and when it comes; "" for none
+    std::array<ParameterDoc, kMaxArguments> parameters;  // one per script argument
+    const char* summary;   // what the method does, in a sentence or two
+    const char* failures;  // each failure result and when it comes; "" for none
     // What the method gives when Windows refuses a call it makes.
     const char* refused = "";
+    Pace pace = Pace::Quick;
 };
 
 // The stored setting a settings row reads or writes.
@@ -58,6 +82,9 @@ struct MethodRow {
 
     // Exact count, then the exact type of each argument in order.
     bool Accepts(const NPVariant* args, uint32_t argCount) const;
+    std::span<const ParameterDoc> Parameters() const {
+        return {doc.parameters.data(), argumentCount};
+    }
 };
 
 std::span<const MethodRow> Methods();

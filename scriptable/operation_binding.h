@@ -97,11 +97,13 @@ struct ResultType<std::optional<T>> {
     static constexpr const char* kName = ResultType<T>::kOrVoid;
 };
 
-// Counts the names in "a, b, c".
-constexpr size_t CountNames(const char* names) {
-    if (!*names) return 0;
-    size_t count = 1;
-    for (; *names; ++names) count += *names == ',' ? 1 : 0;
+// Counts the named parameters, which come first.
+constexpr size_t CountNames(const std::array<ParameterDoc, kMaxArguments>& parameters) {
+    size_t count = 0;
+    while (count < parameters.size() && parameters[count].name) ++count;
+    for (size_t i = count; i < parameters.size(); ++i) {
+        if (parameters[i].name) throw "a parameter without a name before a named one";
+    }
     return count;
 }
 

@@ -80,16 +80,19 @@ constexpr const char* kReadFailures =
 // Writes the value; the result is true when it was stored.
 template <FixedText Name, FixedText Section, FixedText Key, FixedText TraceAs = Name>
 consteval MethodRow WriteSetting(const char* summary) {
-    return MethodRow{Name.text,
-                     Key.Empty() ? 5u : 4u,
-                     Key.Empty() ? Signature({kS, kS, kS, kS, kS}) : Signature({kS, kS, kS, kS}),
-                     &WriteSettingOperation<Section, Key, TraceAs>,
-                     kWriteResult,
-                     {MethodGroup::Settings,
-                      Key.Empty() ? "outerName, workspaceName, innerName, key, value"
-                                  : "outerName, workspaceName, innerName, value",
-                      summary, kWriteFailures, "false"},
-                     {Section.text, Key.Empty() ? nullptr : Key.text, 0}};
+    return MethodRow{
+        Name.text,
+        Key.Empty() ? 5u : 4u,
+        Key.Empty() ? Signature({kS, kS, kS, kS, kS}) : Signature({kS, kS, kS, kS}),
+        &WriteSettingOperation<Section, Key, TraceAs>,
+        kWriteResult,
+        {MethodGroup::Settings,
+         Key.Empty() ? std::array<ParameterDoc, kMaxArguments>{kOuterName, kWorkspaceName,
+                                                               kInnerName, kKey, kValue}
+                     : std::array<ParameterDoc, kMaxArguments>{kOuterName, kWorkspaceName,
+                                                               kInnerName, kValue},
+         summary, kWriteFailures, "false"},
+        {Section.text, Key.Empty() ? nullptr : Key.text, 0}};
 }
 
 // Reads the value into a buffer of `Capacity` bytes.
@@ -102,8 +105,9 @@ consteval MethodRow ReadSetting(const char* summary) {
         &ReadSettingOperation<Section, Key, Capacity, Name>,
         kReadResult,
         {MethodGroup::Settings,
-         Key.Empty() ? "outerName, workspaceName, innerName, key"
-                     : "outerName, workspaceName, innerName",
+         Key.Empty()
+             ? std::array<ParameterDoc, kMaxArguments>{kOuterName, kWorkspaceName, kInnerName, kKey}
+             : std::array<ParameterDoc, kMaxArguments>{kOuterName, kWorkspaceName, kInnerName},
          summary, kReadFailures, "\"\" (undefined without a local application-data folder)"},
         {Section.text, Key.Empty() ? nullptr : Key.text, Capacity}};
 }

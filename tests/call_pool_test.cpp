@@ -13,6 +13,15 @@ namespace {
 
 using messaging::Overlap;
 using messaging::ScopesOf;
+using scriptable::ParameterDoc;
+using scriptable::ParameterRole;
+
+// The parameters of the kinds of method the host meets.
+using Parameters = std::vector<ParameterDoc>;
+const ParameterDoc kSource{"sourceWorkspaceName", ParameterRole::Workspace};
+const ParameterDoc kDestination{"destinationWorkspaceName", ParameterRole::Workspace};
+const Parameters kOneWorkspace{scriptable::kOuterName, scriptable::kWorkspaceName,
+                               scriptable::kInnerName};
 
 std::vector<standin::Value> Texts(std::vector<std::string> texts) {
     return {texts.begin(), texts.end()};
@@ -20,28 +29,29 @@ std::vector<standin::Value> Texts(std::vector<std::string> texts) {
 
 TEST(CallPool, CallsOverlapWhenTheyNameTheSameWorkspaceOrItsWholeSet) {
     const auto copy =
-        ScopesOf("outerName, innerName, sourceWorkspaceName, destinationWorkspaceName",
+        ScopesOf(Parameters{scriptable::kOuterName, scriptable::kInnerName, kSource, kDestination},
                  Texts({"T", "2026", "North", "Copy"}));
+    const ParameterDoc folder{"folder", ParameterRole::Path}, suffix{"suffix", ParameterRole::Text};
     struct Case {
-        const char* parameters;
+        Parameters parameters;
         std::vector<std::string> args;
         bool overlaps;
     } cases[] = {
-        {"outerName, workspaceName, innerName", {"T", "north", "2026"}, true},  // ASCII case
-        {"outerName, workspaceName, innerName", {"T", "COPY", "2026"}, true},
-        {"outerName, workspaceName, innerName", {"T", "South", "2026"}, false},
-        {"outerName, workspaceName, innerName", {"T", "North", "2027"}, false},
-        {"outerName, workspaceName, innerName", {"U", "North", "2026"}, false},
-        {"outerName, innerName", {"t", "2026"}, true},  // the whole set
-        {"outerName, oldWorkspaceName, newWorkspaceName, innerName",
+        {kOneWorkspace, {"T", "north", "2026"}, true},  // ASCII case
+        {kOneWorkspace, {"T", "COPY", "2026"}, true},
+        {kOneWorkspace, {"T", "South", "2026"}, false},
+        {kOneWorkspace, {"T", "North", "2027"}, false},
+        {kOneWorkspace, {"U", "North", "2026"}, false},
+        {{scriptable::kOuterName, scriptable::kInnerName}, {"t", "2026"}, true},  // the whole set
+        {{scriptable::kOuterName, kSource, kDestination, scriptable::kInnerName},
          {"T", "X", "Copy", "2026"},
          true},
-        {"folder, suffix", {"C:\\T\\2026\\North", ".wav"}, false},  // a path names no workspace
-        {"path", {"T"}, false},
+        {{folder, suffix}, {"C:\\T\\2026\\North", ".wav"}, false},  // a path names no workspace
+        {{folder}, {"T"}, false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Overlap(copy, ScopesOf(c.parameters, Texts(c.args))), c.overlaps)
-            << c.parameters << " " << c.args[0] << " " << c.args[1];
+            << c.parameters[0].name << " " << c.args[0];
     }
 }
 
@@ -68,8 +78,8 @@ TEST(CallPool, OverlappingCallsRunOneAfterAnotherInTheirOrder) {
         for (int i = 0; i < 200; ++i) {
             auto call = std::make_shared<messaging::PoolCall>();
             call->id = std::to_string(i);
-            call->scopes = ScopesOf("outerName, workspaceName, innerName",
-                                    Texts({"T", "w" + std::to_string(random() % 5), "I"}));
+            call->scopes =
+                ScopesOf(kOneWorkspace, Texts({"T", "w" + std::to_string(random() % 5), "I"}));
             calls.push_back(call);
             ASSERT_TRUE(pool.Add(call, {1000, SIZE_MAX}));
         }
@@ -145,7 +155,7 @@ TEST(CallPool, AShortCallWaitsForQueuedCallsOnItsWorkspaceToo) {
     GatedPool gated;
     auto& pool = gated.pool;
     const auto on = [](const char* workspace) {
-        return ScopesOf("outerName, workspaceName, innerName", Texts({"T", workspace, "I"}));
+        return ScopesOf(kOneWorkspace, Texts({"T", workspace, "I"}));
     };
     const auto call = [&](const char* workspace) {
         auto made = std::make_shared<messaging::PoolCall>();

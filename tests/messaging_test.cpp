@@ -2,6 +2,7 @@
 // stand-in as the host loads it.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,6 +20,25 @@ std::optional<size_t> Arity(std::string_view name) {
     const scriptable::MethodRow* row = scriptable::FindMethod(name);
     if (!row) return std::nullopt;
     return row->argumentCount;
+}
+
+// The host orders calls by their parameters' roles: every parameter named for
+// a level of the workspace path carries that level's role, in every row a
+// method is ever added by.
+TEST(MethodTable, EveryParameterNamedForAWorkspaceLevelHasThatRole) {
+    using scriptable::ParameterRole;
+    for (const scriptable::MethodRow& row : scriptable::Methods()) {
+        for (const scriptable::ParameterDoc& parameter : row.Parameters()) {
+            std::string name = parameter.name;
+            for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            const std::string where = std::string(row.name) + "(" + parameter.name + ")";
+            EXPECT_EQ(parameter.role == ParameterRole::Workspace,
+                      name.find("workspace") != std::string::npos)
+                << where;
+            EXPECT_EQ(parameter.role == ParameterRole::Outer, name == "outername") << where;
+            EXPECT_EQ(parameter.role == ParameterRole::Inner, name == "innername") << where;
+        }
+    }
 }
 
 class Messaging : public testing_support::ScriptTest {

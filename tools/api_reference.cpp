@@ -58,28 +58,13 @@ const Group kGroups[] = {
      "Probing files and folders, and starting programs."},
 };
 
-std::vector<std::string> Names(const char* list) {
-    std::vector<std::string> names;
-    std::string current;
-    for (const char* c = list;; ++c) {
-        if (*c == ',' || *c == '\0') {
-            if (!current.empty()) names.push_back(current);
-            current.clear();
-            if (!*c) break;
-        } else if (*c != ' ') {
-            current += *c;
-        }
-    }
-    return names;
-}
-
 const char* TypeName(ArgType type) { return type == ArgType::Bool ? "boolean" : "string"; }
 
 std::string Signature(const MethodRow& row) {
     std::string text = std::string(row.name) + "(";
-    const auto names = Names(row.doc.parameters);
     for (uint32_t i = 0; i < row.argumentCount; ++i) {
-        text += (i ? ", " : "") + names[i] + ": " + TypeName(row.argumentTypes[i]);
+        text += std::string(i ? ", " : "") + row.doc.parameters[i].name + ": " +
+                TypeName(row.argumentTypes[i]);
     }
     return text + "): " + row.resultType;
 }
@@ -92,6 +77,16 @@ std::string SettingNote(const MethodRow& row) {
         note += "; at most " + std::to_string(row.setting.readCapacity - 1) + " bytes come back";
     }
     return note + ".";
+}
+
+// "`a`, `b`, `c`": the methods that may run long, in table order.
+std::string LongMethods() {
+    std::string list;
+    for (const MethodRow& row : scriptable::Methods()) {
+        if (row.doc.pace != scriptable::Pace::Long) continue;
+        list += (list.empty() ? "`" : ", `") + std::string(row.name) + "`";
+    }
+    return list;
 }
 
 // How a page finds the API on either route, and what differs between them.
@@ -127,9 +122,9 @@ std::string Routes() {
            "| a name that is not a method | throws \"exception during invocation\" | rejects "
            "with \"exception during invocation: NAME\" |\n\n"
            "### Long calls: progress and cancel\n\n"
-           "On the extension's route the host runs the long methods (`copyWSFolder`, "
-           "`deleteWorkspace`, `getWorkspaceUsage`, `getCallDetailsForWorkspace`, "
-           "`getMissingOrBufferingCalls`, `isCallInWorkspace`, `getFileNamesInDir`) beside the "
+           "On the extension's route the host runs the long methods (" +
+           LongMethods() +
+           ") beside the "
            "others, so a short call made meanwhile is answered at once; answers may therefore "
            "come in another order than the calls. Calls that name the same workspace (or, for "
            "a method that names a whole set, any workspace of that set) still run in the order "
@@ -414,10 +409,9 @@ std::string ExtensionMethods() {
        << "const DRAVENIL_METHODS = new Map([\n";
     for (const MethodRow& row : scriptable::Methods()) {
         js << "  [\"" << row.name << "\", [";
-        const auto names = Names(row.doc.parameters);
         for (uint32_t i = 0; i < row.argumentCount; ++i) {
-            js << (i ? ", " : "") << "[\"" << names[i] << "\", \"" << TypeName(row.argumentTypes[i])
-               << "\"]";
+            js << (i ? ", " : "") << "[\"" << row.doc.parameters[i].name << "\", \""
+               << TypeName(row.argumentTypes[i]) << "\"]";
         }
         js << "]],\n";
     }
