@@ -40,10 +40,13 @@ struct Scope {
 };
 
 // The key of the folder that a workspace set (outer and inner name) or a
-// workspace (outer, inner and workspace name) is: the same for every name
-// Windows takes for that folder. The host resolves the names to the folder
-// they open (see platform::ComparableText); AsciiFoldedKey folds ASCII case
-// only and serves where no file system is at hand.
+// workspace (outer, inner and workspace name) is, so that calls naming one
+// folder by two spellings are ordered as one. The host folds case as the
+// file system compares names and resolves the short (8.3) names of folders
+// that are there (see platform::ComparableText): a short name of a folder
+// not yet made cannot be resolved, so a call by it may run beside one by
+// the long name. AsciiFoldedKey folds ASCII case only and serves where no
+// file system is at hand.
 using FolderKey = std::function<std::string(const std::vector<std::string_view>& names)>;
 std::string AsciiFoldedKey(const std::vector<std::string_view>& names);
 

@@ -399,7 +399,10 @@ int main(int argc, char** argv) {
         pool.Drain();
         return 0;
     } catch (...) {
-        // The plug-in could not be loaded: nothing can be answered.
+        // Anything thrown out of the set-up or the request loop (the
+        // plug-in's loading, a failed allocation, a thread that could not
+        // start): nothing more can be answered, and the browser sees the
+        // host end.
         return 1;
     }
 }

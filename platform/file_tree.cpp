@@ -360,7 +360,9 @@ bool HeldFolder::CopyFrom(const HeldFolder& from, const TreeEntry& entry,
             FILE_BASIC_INFO basic{};
             basic.FileAttributes = existing->attributes;
             if (old.IsValid() && IsListedHere(old.Get(), *existing)) {
-                SetFileInformationByHandle(old.Get(), FileBasicInfo, &basic, sizeof basic);
+                PLATFORM_CALL(
+                    "SetFileInformationByHandle", FALSE,
+                    SetFileInformationByHandle(old.Get(), FileBasicInfo, &basic, sizeof basic));
             }
         }
         return false;
@@ -392,7 +394,8 @@ bool HeldFolder::Remove(const TreeEntry& entry) const {
 
 bool HeldFolder::RemoveOnClose() {
     BY_HANDLE_FILE_INFORMATION info{};
-    return GetFileInformationByHandle(handle_.get(), &info) &&
+    return PLATFORM_CALL("GetFileInformationByHandle", FALSE,
+                         GetFileInformationByHandle(handle_.get(), &info)) &&
            MarkForRemoval(handle_.get(), info.dwFileAttributes);
 }
 

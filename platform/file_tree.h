@@ -83,7 +83,8 @@ std::wstring LongName(const TreePath& path);
 // The path as it compares with every other name of the same file or folder:
 // the part of it that is there in its long form (short 8.3 names resolved),
 // and all of it in the upper case the file system compares names in. Two
-// names of one folder give the same text; it touches nothing.
+// names of one existing folder give the same text; a short name of nothing
+// there stays as it is. It changes nothing on disk.
 std::wstring ComparableText(const TreePath& path);
 
 struct FolderListing {

@@ -1,8 +1,11 @@
 // What the narrow Windows and runtime functions may be given. They read a
 // text up to its first NUL, so a text holding one would name something else
 // than page script wrote: it never reaches them. No path Windows takes, in
-// any form, is longer than 32,767 characters, and one narrow byte is at least
-// one character, so a longer text is refused before anything is made of it.
+// any form, is longer than 32,767 UTF-16 units, and every unit takes at least
+// one narrow byte (two in a double-byte code page), so a text of more than
+// 32,767 bytes is refused before anything is made of it. That also refuses a
+// double-byte path of more than 32,767 bytes that would have fitted in
+// 32,767 units: no folder a page names is that deep.
 #pragma once
 
 #include <cstddef>

@@ -21,10 +21,12 @@ bool IsStorableValue(std::string_view value) {
 }
 
 bool IsStorableKey(std::string_view key) {
-    // The profile functions trim blanks and control characters off a line
-    // before reading it, so a key holds none of the latter, and is judged by
-    // its first character after blanks: "[" would open a section, ";" a
-    // comment.
+    // The profile functions end a line at a line break and trim white space
+    // (blanks, tabs and the other space characters) off both ends of it
+    // before reading it: a key holding a control character might be read
+    // back under another key, or split its line, so it holds none. It is
+    // judged by its first character after blanks: "[" would open a section,
+    // ";" a comment.
     for (const char c : key) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
     }
