@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Builds the plug-in and runs a page-script session against it through the
-# browser stand-in's console, with the desktop-player simulator serving the
-# exchange folder alongside.
+# Builds the plug-in as it ships, with the console and the desktop-player
+# simulator, and runs a page-script session against it through the browser
+# stand-in's console, with the simulator serving the exchange folder
+# alongside. Installs and builds only what it runs.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-build_plugin
+scripts/ensure-tools.sh --demo
+cmake --preset windows-release >/dev/null
+cmake --build --preset windows-release --target plugin plugin-console player-simulator
 start_wine
-bin=build/windows/bin
+bin=build/windows-release/bin
 
 folder=$(mktemp -d /tmp/exchange-demo.XXXXXX)
 winfolder=$(winepath -w "$folder" 2>/dev/null)
