@@ -78,7 +78,7 @@ done
   echo "// npDravenilFileAccess.js: window.DravenilFileAccess on the extension's route or the"
   echo "// plug-in's. Written by extension.sh from methods.js, the result parser and client.js."
   echo "(() => {"
-  cat extension/methods.js types/npDravenilFileAccessParse.js extension/client.js
+  cat extension/methods.js extension/npDravenilFileAccessParse.js extension/client.js
   echo "})();"
 } > "$out/extension/npDravenilFileAccess.js"
 cp "$out/extension/npDravenilFileAccess.js" "$out/npDravenilFileAccess.js"

@@ -24,7 +24,7 @@ answers=$(wine build/windows/bin/plugin-console.exe --quiet \
   "readWSCurrentView(\"$outer\", \"W\", \"I\")" "getTimelineVols(\"$outer\", \"W\", \"I\")" \
   2>/dev/null </dev/null | tr -d '\r')
 node -e '
-  const parse = require("./types/npDravenilFileAccessParse.js");
+  const parse = require("./extension/npDravenilFileAccessParse.js");
   const [details, missing, view, volumes] = require("fs").readFileSync(0, "utf8").trim().split("\n").map(JSON.parse);
   const records = parse.callDetails(details);
   const ok = records.length === 300 && records[0].key === 100000 && records[3].details[0].value === "Dana O'"'"'Neil" &&

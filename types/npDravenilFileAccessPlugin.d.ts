@@ -205,7 +205,7 @@ export interface DravenilCallRecord {
  * Strict readers of the bracketed result texts, which never evaluate them. The
  * failure texts a method documents come back as null; any other text not exactly of
  * its form throws a SyntaxError. DravenilFileAccess.parse is one; the file
- * npDravenilFileAccessParse.js beside these declarations defines the same as
+ * extension/npDravenilFileAccessParse.js, beside the client, defines the same as
  * DravenilParse.
  */
 export interface DravenilResultParser {

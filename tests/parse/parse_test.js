@@ -7,7 +7,7 @@
 const { execFileSync } = require("child_process");
 const fs = require("fs");
 const path = require("path");
-const parse = require("../../types/npDravenilFileAccessParse.js");
+const parse = require("../../extension/npDravenilFileAccessParse.js");
 
 let failures = 0;
 function check(ok, what) {
