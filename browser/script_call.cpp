@@ -8,6 +8,12 @@
 namespace standin {
 namespace {
 
+using embedding::AppendUtf8;
+using embedding::ControlEscape;
+using embedding::Null;
+using embedding::NumberValue;
+using embedding::Undefined;
+
 struct Failure {
     size_t at;
     std::string message;

@@ -8,9 +8,11 @@
 #include <variant>
 #include <vector>
 
-#include "browser/script_value.h"
+#include "embedding/value.h"
 
 namespace standin {
+
+using embedding::Value;
 
 struct ScriptCall {
     std::string method;

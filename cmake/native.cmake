@@ -21,7 +21,7 @@ add_library(portable STATIC
   scriptable/values.cpp
   scriptable/browser_functions.cpp
   browser/script_call.cpp
-  browser/script_value.cpp
+  embedding/value.cpp
   messaging/json.cpp
   messaging/host_session.cpp
   messaging/call_pool.cpp

@@ -5,7 +5,7 @@
 namespace messaging {
 namespace {
 
-const std::string* Text(const standin::Value& value) { return std::get_if<std::string>(&value); }
+const std::string* Text(const embedding::Value& value) { return std::get_if<std::string>(&value); }
 
 bool Overlaps(const Scope& a, const Scope& b) {
     return a.set == b.set && (a.wholeSet || b.wholeSet || a.workspace == b.workspace);
@@ -23,7 +23,7 @@ std::string AsciiFoldedKey(const std::vector<std::string_view>& names) {
 }
 
 std::vector<Scope> ScopesOf(std::span<const scriptable::ParameterDoc> parameters,
-                            const std::vector<standin::Value>& args, const FolderKey& key) {
+                            const std::vector<embedding::Value>& args, const FolderKey& key) {
     using scriptable::ParameterRole;
     const std::string *outer = nullptr, *inner = nullptr;
     std::vector<const std::string*> workspaces;
@@ -44,9 +44,9 @@ std::vector<Scope> ScopesOf(std::span<const scriptable::ParameterDoc> parameters
     return scopes;
 }
 
-size_t ArgumentBytes(const std::vector<standin::Value>& args) {
+size_t ArgumentBytes(const std::vector<embedding::Value>& args) {
     size_t bytes = 0;
-    for (const standin::Value& arg : args) {
+    for (const embedding::Value& arg : args) {
         if (const std::string* text = Text(arg)) bytes += text->size();
     }
     return bytes;

@@ -4,7 +4,7 @@
 // waiting or running, whose workspaces overlap its own.
 //
 // What the threads share: the pool's own list (under its lock), the
-// browser stand-in's accounts (under the stand-in's lock), the output
+// embedding's accounts (under the embedding's lock), the output
 // (under the host's lock), and in the plug-in only the kept application-data
 // folder (under its lock) and the trace hook (which writes nothing). Each
 // worker calls the plug-in through an object of its own, so no per-object
@@ -27,7 +27,7 @@
 #include <thread>
 #include <vector>
 
-#include "browser/script_value.h"
+#include "embedding/value.h"
 #include "scriptable/method_table.h"
 
 namespace messaging {
@@ -54,21 +54,21 @@ std::string AsciiFoldedKey(const std::vector<std::string_view>& names);
 // parameter of the workspace role, or the whole set when there is none;
 // nothing when the method names no workspace set (no outer and inner name).
 std::vector<Scope> ScopesOf(std::span<const scriptable::ParameterDoc> parameters,
-                            const std::vector<standin::Value>& args,
+                            const std::vector<embedding::Value>& args,
                             const FolderKey& key = AsciiFoldedKey);
 bool Overlap(const std::vector<Scope>& a, const std::vector<Scope>& b);
 
 struct PoolCall {
     std::string id;  // as JSON text
     std::string method;
-    std::vector<standin::Value> args;
+    std::vector<embedding::Value> args;
     std::vector<Scope> scopes;
     std::optional<std::string> origin;  // the page's, for the log
     std::atomic<bool> cancelled{false};
 };
 
 // The bytes of text a call's arguments hold.
-size_t ArgumentBytes(const std::vector<standin::Value>& args);
+size_t ArgumentBytes(const std::vector<embedding::Value>& args);
 
 // What one connection may keep waiting in the pool (calls not yet running):
 // beyond it a call is refused at once, so that a page that floods its host

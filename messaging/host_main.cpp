@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "browser/standin.h"
-#include "browser/working_folder.h"
+#include "embedding/embedder.h"
+#include "embedding/working_folder.h"
 #include "messaging/call_pool.h"
 #include "messaging/host_session.h"
 #include "messaging/json.h"
@@ -66,8 +66,6 @@ void Answer(const messaging::Answer& answer) {
     const std::lock_guard<std::mutex> hold(OutputLock());
     messaging::WriteAnswerMessages(answer, WriteMessage);
 }
-
-void Answer(const std::string& error) { Answer(messaging::Answer{"null", error}); }
 
 void Write(const std::string& message) {
     const std::lock_guard<std::mutex> hold(OutputLock());
@@ -116,7 +114,7 @@ struct CallProgress {
 };
 
 // What kind of answer the page received, for the log.
-const char* OutcomeKind(const standin::CallOutcome& outcome) {
+const char* OutcomeKind(const embedding::CallOutcome& outcome) {
     if (outcome.exception) return "exception";
     if (std::holds_alternative<bool>(outcome.value)) return "boolean";
     if (std::holds_alternative<std::string>(outcome.value)) return "string";
@@ -129,7 +127,7 @@ const char* OutcomeKind(const standin::CallOutcome& outcome) {
 
 // Whether the arguments are of the types the method takes (their number is
 // checked before a call is made).
-bool Fits(std::string_view method, const std::vector<standin::Value>& args) {
+bool Fits(std::string_view method, const std::vector<embedding::Value>& args) {
     const scriptable::MethodRow* row = scriptable::FindMethod(method);
     if (!row || args.size() != row->argumentCount) return false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -181,7 +179,7 @@ std::optional<int> RunOption(int argc, char** argv) {
         return 0;
     }
     if (option == "--version") {
-        const std::wstring module = standin::ProgramFolder() + L"npDravenilFileAccessPlugin.dll";
+        const std::wstring module = embedding::ProgramFolder() + L"npDravenilFileAccessPlugin.dll";
         const auto version = platform::FileVersion(module);
         // The four numbers of the version text "a.b.c.d, 0, 0, 0".
         const std::string own = PLUGIN_VERSION_TEXT;
@@ -224,9 +222,9 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
     try {
-        const standin::OwnWorkingFolder workingFolder(L"npDravenilFileAccessHost");
-        standin::Browser browser;
-        standin::Embed embed(browser);
+        const embedding::OwnWorkingFolder workingFolder(L"npDravenilFileAccessHost");
+        embedding::Browser browser;
+        embedding::Embed embed(browser);
         // The administrator's origin policy, as the plug-in reads it: the
         // extension passes each request's sender origin as the browser
         // reported it.
@@ -270,14 +268,14 @@ int main(int argc, char** argv) {
         // A call through `embed`, and its line for the log: how the page's
         // call ended (`cancelled` when it was stopped and answered so).
         struct Called {
-            standin::CallOutcome outcome;
+            embedding::CallOutcome outcome;
             std::function<void(const char*)> log;
         };
-        const auto call = [&](standin::Embed& embed, const std::string& method,
-                              const std::vector<standin::Value>& args,
+        const auto call = [&](embedding::Embed& embed, const std::string& method,
+                              const std::vector<embedding::Value>& args,
                               const std::optional<std::string>& origin) {
             const auto started = std::chrono::steady_clock::now();
-            standin::CallOutcome outcome = embed.Call(method, args);
+            embedding::CallOutcome outcome = embed.Call(method, args);
             const std::chrono::duration<double, std::milli> took =
                 std::chrono::steady_clock::now() - started;
             // The plug-in answers a call of the wrong types undefined.
@@ -290,9 +288,9 @@ int main(int argc, char** argv) {
         };
         // The workers' embeds: made here, on this thread, as a browser makes
         // them; each worker then calls only through its own.
-        std::vector<std::unique_ptr<standin::Embed>> workerEmbeds;
+        std::vector<std::unique_ptr<embedding::Embed>> workerEmbeds;
         for (size_t i = 0; i < kWorkers; ++i) {
-            workerEmbeds.push_back(std::make_unique<standin::Embed>(browser));
+            workerEmbeds.push_back(std::make_unique<embedding::Embed>(browser));
         }
         bool workerObjectsMade = false;
         messaging::CallPool pool(kWorkers, [&](size_t worker, messaging::PoolCall& poolCall) {
@@ -302,11 +300,11 @@ int main(int argc, char** argv) {
                 }
                 return Answer(messaging::CancelledAnswer(poolCall.id));
             }
-            standin::Embed& own = *workerEmbeds[worker];
+            embedding::Embed& own = *workerEmbeds[worker];
             CallProgress progress{poolCall};
             browser.SetProgressSink(own.npp(), ProgressSink{&progress, &CallProgress::Report});
             const Called called = call(own, poolCall.method, poolCall.args, poolCall.origin);
-            const standin::CallOutcome& outcome = called.outcome;
+            const embedding::CallOutcome& outcome = called.outcome;
             browser.SetProgressSink(own.npp(), std::nullopt);
             // A cancel that came as the walk ended leaves its answer as it
             // is; a walk that ended whole (true) was not stopped.
@@ -327,8 +325,8 @@ int main(int argc, char** argv) {
                 static_cast<unsigned char>(header[2]) << 16 |
                 static_cast<uint32_t>(static_cast<unsigned char>(header[3])) << 24;
             if (length == 0 || length > kMaxRequestBytes) {
-                Answer("{\"id\":null,\"error\":\"bad request: a length of " +
-                       std::to_string(length) + " bytes\"}");
+                Answer(messaging::ErrorAnswer(
+                    "null", "bad request: a length of " + std::to_string(length) + " bytes"));
                 // Pass over what the length announced, to carry on after it.
                 for (uint32_t left = length; left > 0;) {
                     const uint32_t chunk = left < (1u << 16) ? left : (1u << 16);
@@ -338,7 +336,8 @@ int main(int argc, char** argv) {
                 continue;
             }
             if (!ReadExactly(request, length)) {
-                Answer("{\"id\":null,\"error\":\"bad request: the input ended inside a message\"}");
+                Answer(messaging::ErrorAnswer("null",
+                                              "bad request: the input ended inside a message"));
                 break;
             }
             messaging::Reading reading =

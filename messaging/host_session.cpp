@@ -8,28 +8,28 @@
 namespace messaging {
 namespace {
 
-standin::Value Argument(RequestMember& member) {
-    if (member.composite) return standin::ObjectRef{};
+embedding::Value Argument(RequestMember& member) {
+    if (member.composite) return embedding::ObjectRef{};
     struct Visitor {
-        standin::Value operator()(std::nullptr_t) const { return standin::Null{}; }
-        standin::Value operator()(bool b) const { return b; }
-        standin::Value operator()(double d) const { return standin::NumberValue(d); }
-        standin::Value operator()(std::string& s) const { return std::move(s); }
-        standin::Value operator()(std::shared_ptr<JsonArray>&) const {
-            return standin::ObjectRef{};
+        embedding::Value operator()(std::nullptr_t) const { return embedding::Null{}; }
+        embedding::Value operator()(bool b) const { return b; }
+        embedding::Value operator()(double d) const { return embedding::NumberValue(d); }
+        embedding::Value operator()(std::string& s) const { return std::move(s); }
+        embedding::Value operator()(std::shared_ptr<JsonArray>&) const {
+            return embedding::ObjectRef{};
         }
-        standin::Value operator()(std::shared_ptr<JsonObject>&) const {
-            return standin::ObjectRef{};
+        embedding::Value operator()(std::shared_ptr<JsonObject>&) const {
+            return embedding::ObjectRef{};
         }
     };
     return std::visit(Visitor{}, member.value.value);
 }
 
 // The result member of an answer, or "" for undefined.
-std::string ResultMember(const standin::Value& value) {
+std::string ResultMember(const embedding::Value& value) {
     struct Visitor {
-        std::string operator()(standin::Undefined) const { return ""; }
-        std::string operator()(standin::Null) const { return ",\"result\":null"; }
+        std::string operator()(embedding::Undefined) const { return ""; }
+        std::string operator()(embedding::Null) const { return ",\"result\":null"; }
         std::string operator()(bool b) const {
             return b ? ",\"result\":true" : ",\"result\":false";
         }
@@ -38,8 +38,8 @@ std::string ResultMember(const standin::Value& value) {
         std::string operator()(const std::string& s) const {
             return ",\"result\":" + JsonString(s);
         }
-        std::string operator()(standin::ObjectRef) const { return ",\"result\":{}"; }
-        std::string operator()(const standin::RawString& s) const {
+        std::string operator()(embedding::ObjectRef) const { return ",\"result\":{}"; }
+        std::string operator()(const embedding::RawString& s) const {
             return ",\"result\":" + JsonString(s.bytes.substr(0, s.length));
         }
     };
@@ -148,7 +148,7 @@ Reading ReadRequest(std::string_view text, const ArityFunction& arity,
     return call;
 }
 
-Answer AnswerCall(const std::string& id, const standin::CallOutcome& outcome) {
+Answer AnswerCall(const std::string& id, const embedding::CallOutcome& outcome) {
     if (outcome.exception) return ErrorAnswer(id, *outcome.exception, kInvocationError);
     return {id, "{\"id\":" + id + ResultMember(outcome.value) + "}"};
 }

@@ -12,13 +12,13 @@
 #include <variant>
 #include <vector>
 
-#include "browser/script_value.h"
+#include "embedding/value.h"
 #include "npapi/progress_sink.h"
 
 namespace messaging {
 
 using CallFunction =
-    std::function<standin::CallOutcome(const std::string&, const std::vector<standin::Value>&)>;
+    std::function<embedding::CallOutcome(const std::string&, const std::vector<embedding::Value>&)>;
 
 // The number of arguments of the method of exactly that name, or nothing
 // when no method has it.
@@ -71,7 +71,7 @@ inline constexpr std::string_view kCancelRequest = "#cancel";
 struct PreparedCall {
     std::string id;  // as JSON text
     std::string method;
-    std::vector<standin::Value> args;
+    std::vector<embedding::Value> args;
     std::optional<std::string> origin;  // the page's, as the request gave it
 };
 struct Cancel {
@@ -80,7 +80,7 @@ struct Cancel {
 using Reading = std::variant<Answer, PreparedCall, Cancel>;
 Reading ReadRequest(std::string_view request, const ArityFunction& arity,
                     const OriginFunction& originAllowed = {}, const PolicyFunction& policy = {});
-Answer AnswerCall(const std::string& id, const standin::CallOutcome& outcome);
+Answer AnswerCall(const std::string& id, const embedding::CallOutcome& outcome);
 
 // The names an error answer may carry, so that a page tells its errors apart
 // without reading their words; the extension and the client add their own

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "browser/script_value.h"
+#include "embedding/value.h"
 
 namespace messaging {
 namespace {
@@ -65,31 +65,39 @@ class Parser {
     }
 
   private:
-    bool RequestMembers(Request& request, size_t maxArgs) {
+    // The items of the array or the members of the object that opens at
+    // `at_`, each read by `item`, then "," or the closing bracket.
+    template <class Item>
+    bool Items(char close, const Item& item) {
         ++at_;
         Space();
-        if (at_ < text_.size() && text_[at_] == '}') return ++at_, true;
+        if (at_ < text_.size() && text_[at_] == close) return ++at_, true;
         for (;;) {
-            std::string name;
-            if (!MemberName(&name)) return false;
-            if (name == "args") {
-                if (!Arguments(request, maxArgs)) return false;
-            } else if (name == "id" || name == "method" || name == "origin") {
-                RequestMember& member = name == "id"       ? request.id
-                                        : name == "method" ? request.method
-                                                           : request.origin;
-                if (!Scalar(member, 1)) return false;
-            } else if (!Skip(1)) {
-                return false;
-            }
+            if (!item()) return false;
             Space();
             if (at_ < text_.size() && text_[at_] == ',') {
                 ++at_;
                 continue;
             }
-            if (at_ < text_.size() && text_[at_] == '}') return ++at_, true;
-            return Fail("\",\" or \"}\" was expected");
+            if (at_ < text_.size() && text_[at_] == close) return ++at_, true;
+            return Fail(close == ']' ? "\",\" or \"]\" was expected"
+                                     : "\",\" or \"}\" was expected");
         }
+    }
+
+    bool RequestMembers(Request& request, size_t maxArgs) {
+        return Items('}', [&] {
+            std::string name;
+            if (!MemberName(&name)) return false;
+            if (name == "args") return Arguments(request, maxArgs);
+            if (name == "id" || name == "method" || name == "origin") {
+                RequestMember& member = name == "id"       ? request.id
+                                        : name == "method" ? request.method
+                                                           : request.origin;
+                return Scalar(member, 1);
+            }
+            return Skip(1);
+        });
     }
 
     // A value kept only when it is not an array or an object.
@@ -118,24 +126,15 @@ class Parser {
         Space();
         request.argsIsArray = at_ < text_.size() && text_[at_] == '[';
         if (!request.argsIsArray) return Skip(1);
-        ++at_;
-        Space();
-        if (at_ < text_.size() && text_[at_] == ']') return ++at_, true;
-        for (;;) {
+        return Items(']', [&] {
             if (request.argCount < maxArgs) {
                 if (!Scalar(request.argValues.emplace_back(), 2)) return false;
             } else if (!Skip(2)) {
                 return false;
             }
             ++request.argCount;
-            Space();
-            if (at_ < text_.size() && text_[at_] == ',') {
-                ++at_;
-                continue;
-            }
-            if (at_ < text_.size() && text_[at_] == ']') return ++at_, true;
-            return Fail("\",\" or \"]\" was expected");
-        }
+            return true;
+        });
     }
 
     // Checks one value as Value would read it, keeping nothing.
@@ -150,21 +149,10 @@ class Parser {
             return Value(ignored, depth);  // a number or a literal: small
         }
         const char close = c == '[' ? ']' : '}';
-        ++at_;
-        Space();
-        if (at_ < text_.size() && text_[at_] == close) return ++at_, true;
-        for (;;) {
+        return Items(close, [&] {
             if (close == '}' && !MemberName(nullptr)) return false;
-            if (!Skip(depth + 1)) return false;
-            Space();
-            if (at_ < text_.size() && text_[at_] == ',') {
-                ++at_;
-                continue;
-            }
-            if (at_ < text_.size() && text_[at_] == close) return ++at_, true;
-            return Fail(close == ']' ? "\",\" or \"]\" was expected"
-                                     : "\",\" or \"}\" was expected");
-        }
+            return Skip(depth + 1);
+        });
     }
 
     // A member's name and the colon after it; the name is kept only when
@@ -290,7 +278,7 @@ class Parser {
             }
             if (at_ == text_.size()) return Fail("the string is not closed");
             const char e = text_[at_++];
-            if (const auto control = standin::ControlEscape(e)) {
+            if (const auto control = embedding::ControlEscape(e)) {
                 if (out) *out += *control;
                 continue;
             }
@@ -309,12 +297,12 @@ class Parser {
                         if (low >= 0xDC00 && low < 0xE000) {
                             cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
                         } else {
-                            if (out) standin::AppendUtf8(*out, 0xFFFD);
+                            if (out) embedding::AppendUtf8(*out, 0xFFFD);
                             cp = low;
                         }
                     }
                     if (cp >= 0xD800 && cp < 0xE000) cp = 0xFFFD;  // a lone surrogate
-                    if (out) standin::AppendUtf8(*out, cp);
+                    if (out) embedding::AppendUtf8(*out, cp);
                     break;
                 }
                 default:
@@ -326,58 +314,32 @@ class Parser {
 
     bool Array(Json& out, int depth) {
         auto array = std::make_shared<JsonArray>();
-        ++at_;
-        Space();
-        if (at_ < text_.size() && text_[at_] == ']') {
-            ++at_;
-            out.value = array;
-            return true;
-        }
-        for (;;) {
-            Json item;
-            if (!Value(item, depth + 1)) return false;
-            array->push_back(std::move(item));
-            Space();
-            if (at_ < text_.size() && text_[at_] == ',') {
-                ++at_;
-                continue;
-            }
-            if (at_ < text_.size() && text_[at_] == ']') {
-                ++at_;
-                out.value = array;
+        if (!Items(']', [&] {
+                Json item;
+                if (!Value(item, depth + 1)) return false;
+                array->push_back(std::move(item));
                 return true;
-            }
-            return Fail("\",\" or \"]\" was expected");
+            })) {
+            return false;
         }
+        out.value = array;
+        return true;
     }
 
     bool Object(Json& out, int depth) {
         auto object = std::make_shared<JsonObject>();
-        ++at_;
-        Space();
-        if (at_ < text_.size() && text_[at_] == '}') {
-            ++at_;
-            out.value = object;
-            return true;
-        }
-        for (;;) {
-            std::string name;
-            if (!MemberName(&name)) return false;
-            Json member;
-            if (!Value(member, depth + 1)) return false;
-            (*object)[name] = std::move(member);
-            Space();
-            if (at_ < text_.size() && text_[at_] == ',') {
-                ++at_;
-                continue;
-            }
-            if (at_ < text_.size() && text_[at_] == '}') {
-                ++at_;
-                out.value = object;
+        if (!Items('}', [&] {
+                std::string name;
+                if (!MemberName(&name)) return false;
+                Json member;
+                if (!Value(member, depth + 1)) return false;
+                (*object)[name] = std::move(member);
                 return true;
-            }
-            return Fail("\",\" or \"}\" was expected");
+            })) {
+            return false;
         }
+        out.value = object;
+        return true;
     }
 
     std::string_view text_;

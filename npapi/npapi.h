@@ -162,7 +162,7 @@ struct NPPluginFuncs {
     NPAnyProcPtr didComposite;
 };
 
-// Browser functions the system calls, or that a browser stand-in implements.
+// Browser functions the system calls, or that the embedding implements.
 using NPN_MemAllocProcPtr = void*(NPAPI_CALLBACK*)(uint32_t size);
 using NPN_MemFreeProcPtr = void(NPAPI_CALLBACK*)(void* ptr);
 using NPN_GetStringIdentifierProcPtr = NPIdentifier(NPAPI_CALLBACK*)(const NPUTF8* name);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the plug-in as it ships, with the console and the desktop-player
 # simulator, and runs a page-script session against it through the browser
-# stand-in's console, with the simulator serving the exchange folder
+# embedding's console, with the simulator serving the exchange folder
 # alongside. Installs and builds only what it runs.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 scripts/ensure-tools.sh --demo
@@ -24,7 +24,7 @@ wine "$bin/player-simulator.exe" "$winfolder" CALL-0042 --interval 50 </dev/null
 simulator=$!
 sleep 1
 
-echo "== page script, through the browser stand-in"
+echo "== page script, through the console's embedding"
 escaped=${winfolder//\\/\\\\\\\\}
 outer="demo-$$"
 sed "s|EXCHANGE|$escaped|g; s|OUTER|$outer|g" scripts/demo.js | wine "$bin/plugin-console.exe"

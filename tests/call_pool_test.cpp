@@ -23,7 +23,7 @@ const ParameterDoc kDestination{"destinationWorkspaceName", ParameterRole::Works
 const Parameters kOneWorkspace{scriptable::kOuterName, scriptable::kWorkspaceName,
                                scriptable::kInnerName};
 
-std::vector<standin::Value> Texts(std::vector<std::string> texts) {
+std::vector<embedding::Value> Texts(std::vector<std::string> texts) {
     return {texts.begin(), texts.end()};
 }
 

@@ -10,8 +10,8 @@
 #include "tests/support/plugin_fixture.h"
 #include "tests/support/temp_folder.h"
 
-using standin::CallOutcome;
-using standin::Value;
+using embedding::CallOutcome;
+using embedding::Value;
 using testing_support::IsUndefined;
 
 namespace {
@@ -138,11 +138,11 @@ TEST_F(Dispatch, EveryMethodRefusesExtraUndefinedOrNullArgumentsAndSixOrMore) {
     // Unused signature slots must not make an extra undefined look like a fit.
     for (const auto& m : kApi) {
         for (const bool null : {false, true}) {
-            const Value extra = null ? Value(standin::Null{}) : Value(standin::Undefined{});
+            const Value extra = null ? Value(embedding::Null{}) : Value(embedding::Undefined{});
             std::vector<Value> args = GoodArgs(m.types);
             args.push_back(extra);
             EXPECT_TRUE(IsUndefined(embed->Call(m.name, args)))
-                << m.name << " with an extra " << standin::Show(extra);
+                << m.name << " with an extra " << embedding::Show(extra);
         }
         std::vector<Value> args = GoodArgs(m.types);
         if (args.size() < 6) args.resize(6);  // padded with undefined
@@ -158,16 +158,21 @@ TEST_F(Dispatch, EveryMethodRefusesEachWrongTypeInEachPosition) {
         const std::string types = m.types;
         for (size_t position = 0; position < types.size(); ++position) {
             const Value swapped = types[position] == 'B' ? Good('S') : Value(true);
-            const std::vector<Value> wrong = {
-                int32_t{5},           int32_t{0},           2.5,    1.0, standin::Null{},
-                standin::Undefined{}, standin::ObjectRef{}, swapped};
+            const std::vector<Value> wrong = {int32_t{5},
+                                              int32_t{0},
+                                              2.5,
+                                              1.0,
+                                              embedding::Null{},
+                                              embedding::Undefined{},
+                                              embedding::ObjectRef{},
+                                              swapped};
             for (const Value& bad : wrong) {
                 std::vector<Value> args = GoodArgs(types);
                 args[position] = bad;
                 const CallOutcome outcome = embed->Call(m.name, args);
                 EXPECT_TRUE(IsUndefined(outcome))
-                    << m.name << " with " << standin::Show(bad) << " as argument " << position + 1
-                    << " gave " << standin::Show(outcome);
+                    << m.name << " with " << embedding::Show(bad) << " as argument " << position + 1
+                    << " gave " << embedding::Show(outcome);
             }
         }
     }
@@ -180,7 +185,7 @@ TEST_F(Dispatch, NamesOutsideTheApiRaiseTheInvocationException) {
         const CallOutcome outcome = embed->Call(name, {Good('S')});
         ASSERT_TRUE(outcome.exception.has_value()) << "'" << name << "'";
         EXPECT_EQ(*outcome.exception, "exception during invocation");
-        EXPECT_TRUE(std::holds_alternative<standin::Undefined>(outcome.value));
+        EXPECT_TRUE(std::holds_alternative<embedding::Undefined>(outcome.value));
     }
 }
 

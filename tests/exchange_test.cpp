@@ -16,8 +16,8 @@
 #include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
-using standin::CallOutcome;
-using standin::Value;
+using embedding::CallOutcome;
+using embedding::Value;
 using testing_support::IsUndefined;
 using testing_support::ListFolder;
 using testing_support::ReadBytes;

@@ -19,14 +19,14 @@
 #include <string>
 #include <vector>
 
-#include "browser/standin.h"
+#include "embedding/embedder.h"
 #include "scriptable/method_table.h"
 #include "tests/support/child_process.h"
 #include "tests/support/long_paths.h"
 #include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
-using standin::Value;
+using embedding::Value;
 using testing_support::LongTree;
 using testing_support::ReadBytes;
 using testing_support::WriteBytes;
@@ -73,8 +73,8 @@ const fs::file_time_type kOldCommandTime = std::chrono::floor<std::chrono::secon
 class FaultSweep : public ::testing::Test {
   protected:
     void SetUp() override {
-        standin::BrowserOptions options;
-        options.pluginPath = standin::ProgramFolder() + L"npDravenilFileAccessPlugin-faults.dll";
+        embedding::BrowserOptions options;
+        options.pluginPath = embedding::ProgramFolder() + L"npDravenilFileAccessPlugin-faults.dll";
         browser.emplace(options);
         plan = reinterpret_cast<PlanFunction>(browser->Export("PluginFaultPlan"));
         calls = reinterpret_cast<CallsFunction>(browser->Export("PluginFaultCalls"));
@@ -149,7 +149,7 @@ class FaultSweep : public ::testing::Test {
             args.insert(args.end(), rest.begin(), rest.end());
             return args;
         };
-        const Value undefined = standin::Undefined{};
+        const Value undefined = embedding::Undefined{};
         std::map<std::string, Sweep> sweeps = {
             {"readCurrentReplayPos", {{false, e}, {undefined}, {}}},
             {"checkReplayUpdate", {{false, e}, {undefined}, {}}},
@@ -232,8 +232,8 @@ class FaultSweep : public ::testing::Test {
 
     std::string outer;
     testing_support::TempFolder scratch;
-    std::optional<standin::Browser> browser;
-    std::optional<standin::Embed> embed;
+    std::optional<embedding::Browser> browser;
+    std::optional<embedding::Embed> embed;
     PlanFunction plan = nullptr;
     CallsFunction calls = nullptr;
     std::wstring previousFolder;
@@ -265,7 +265,7 @@ TEST_F(FaultSweep, EveryMethodUnderEveryFailingCallGivesADocumentedResult) {
         if (*only && method != only) continue;
         Prepare();
         plan(0, nullptr, 0);
-        const standin::CallOutcome clean = embed->Call(method, sweep.args);
+        const embedding::CallOutcome clean = embed->Call(method, sweep.args);
         const long count = calls(nullptr);
         callsPerMethod[method] = count;
         ASSERT_FALSE(clean.exception) << method;
@@ -278,7 +278,7 @@ TEST_F(FaultSweep, EveryMethodUnderEveryFailingCallGivesADocumentedResult) {
                 const std::string others = Others();
                 const size_t handles = HandleCount();
                 plan(n, nullptr, error);
-                const standin::CallOutcome outcome = embed->Call(method, sweep.args);
+                const embedding::CallOutcome outcome = embed->Call(method, sweep.args);
                 const char* failedName = "";
                 calls(&failedName);
                 const std::string failed = failedName;  // the plan owns the text
@@ -290,8 +290,8 @@ TEST_F(FaultSweep, EveryMethodUnderEveryFailingCallGivesADocumentedResult) {
                 const bool documented = outcome.value == clean.value ||
                                         std::find(sweep.failures.begin(), sweep.failures.end(),
                                                   outcome.value) != sweep.failures.end();
-                EXPECT_TRUE(documented) << where << " gave " << standin::Show(outcome)
-                                        << "; without a fault " << standin::Show(clean);
+                EXPECT_TRUE(documented) << where << " gave " << embedding::Show(outcome)
+                                        << "; without a fault " << embedding::Show(clean);
                 if (outcome.value == clean.value && sweep.happened &&
                     std::find(sweep.failures.begin(), sweep.failures.end(), outcome.value) ==
                         sweep.failures.end()) {
@@ -333,7 +333,7 @@ struct Mend {
 TEST_F(FaultSweep, EachCallThatFailsPartwayGivesTheFailureResult) {
     const std::string o = outer;
     auto e = [&] { return Exchange().string(); };
-    const Value undefined = standin::Undefined{};
+    const Value undefined = embedding::Undefined{};
     const std::vector<Mend> mends = {
         {"getWorkspaceList",
          [&] {
@@ -455,10 +455,10 @@ TEST_F(FaultSweep, EachCallThatFailsPartwayGivesTheFailureResult) {
         Prepare();
         const auto args = mend.args();
         plan(0, mend.failing, ERROR_ACCESS_DENIED);
-        const standin::CallOutcome outcome = embed->Call(mend.method, args);
+        const embedding::CallOutcome outcome = embed->Call(mend.method, args);
         plan(0, nullptr, 0);
         EXPECT_EQ(outcome.value, mend.expected) << mend.method << " with " << mend.failing
-                                                << " failing gave " << standin::Show(outcome);
+                                                << " failing gave " << embedding::Show(outcome);
         if (mend.after) {
             EXPECT_EQ(mend.after(), "") << mend.method << " with " << mend.failing;
         }
@@ -487,12 +487,12 @@ TEST_F(FaultSweep, AnArgumentHoldingANulIsRefusedAndNothingIsTouched) {
             std::vector<Value> cut = sweep.args;
             std::get<std::string>(cut[i]) += std::string("\0 anything", 10);
             const std::string before = LongTree(Root() / outer) + LongTree(Exchange());
-            const standin::CallOutcome refused = embed->Call(method, cut);
+            const embedding::CallOutcome refused = embed->Call(method, cut);
             const std::string where = method + ", argument " + std::to_string(i + 1);
             ASSERT_FALSE(refused.exception) << where;
             EXPECT_NE(refused.value, Value(true)) << where;
             EXPECT_EQ(LongTree(Root() / outer) + LongTree(Exchange()), before) << where;
-            const standin::CallOutcome whole = embed->Call(method, sweep.args);
+            const embedding::CallOutcome whole = embed->Call(method, sweep.args);
             if (informative(whole.value)) {
                 ++compared;
                 EXPECT_NE(refused.value, whole.value)
@@ -532,7 +532,7 @@ TEST_F(FaultSweep, UsageSumsWhatCanBeListedWhicheverListingFails) {
 TEST_F(FaultSweep, WithoutALocalApplicationDataFolderEachWorkspaceMethodSaysSo) {
     Prepare();
     const std::string o = outer;
-    const Value undefined = standin::Undefined{};
+    const Value undefined = embedding::Undefined{};
     const std::vector<std::pair<std::string, std::pair<std::vector<Value>, Value>>> cases = {
         {"getWorkspaceList", {{o, "In"}, std::string("Failed to get folder path")}},
         {"getCallDetailsForWorkspace", {{o, "W", "In"}, std::string("Failed to get folder path")}},
@@ -552,9 +552,9 @@ TEST_F(FaultSweep, WithoutALocalApplicationDataFolderEachWorkspaceMethodSaysSo) 
     const std::string before = LongTree(Root() / outer);
     for (const auto& [method, call] : cases) {
         plan(0, "SHGetFolderPathW", E_FAIL);
-        const standin::CallOutcome outcome = embed->Call(method, call.first);
+        const embedding::CallOutcome outcome = embed->Call(method, call.first);
         plan(0, nullptr, 0);
-        EXPECT_EQ(outcome.value, call.second) << method << " gave " << standin::Show(outcome);
+        EXPECT_EQ(outcome.value, call.second) << method << " gave " << embedding::Show(outcome);
         // A failed answer is never kept: the next call finds the folder.
         EXPECT_EQ(embed->Call("doesWorkspaceExist", {o, "W", "In"}).value, Value(true))
             << "after " << method;
@@ -614,7 +614,7 @@ class WalkRace : public FaultSweep {
     }
     HookFunction hook = nullptr;
     SwapForLink swap;
-    standin::CallOutcome outcome;
+    embedding::CallOutcome outcome;
 };
 
 // The link races run with both kinds of link, each where it can be made.

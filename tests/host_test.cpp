@@ -239,7 +239,7 @@ TEST_F(Launch, RefusesACommandLineLongerThanWindowsTakes) {
 TEST_F(Launch, RefusesAHugeCommandLineBeforeConvertingIt) {
     // Converted whole, 300 million characters would not fit beside their
     // copies in a 32-bit process: refused by length, the answer is false.
-    std::vector<standin::Value> args;
+    std::vector<embedding::Value> args;
     args.emplace_back(std::string(300'000'000, 'z'));
     EXPECT_EQ(testing_support::FlagOf(embed->Call("launchExe", args)), false);
 }

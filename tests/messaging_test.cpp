@@ -1,5 +1,5 @@
 // The native-messaging host's answers, with the plug-in loaded by the browser
-// stand-in as the host loads it.
+// embedding as the host loads it.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -46,7 +46,7 @@ class Messaging : public testing_support::ScriptTest {
     std::string Answer(const std::string& request) {
         return messaging::AnswerRequest(
                    request, Arity,
-                   [&](const std::string& method, const std::vector<standin::Value>& args) {
+                   [&](const std::string& method, const std::vector<embedding::Value>& args) {
                        ++calls;
                        return Call(method, args);
                    })

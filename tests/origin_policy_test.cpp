@@ -1,5 +1,5 @@
 // The administrator's origin policy: which pages get the scriptable object,
-// through the DLL and the stand-in playing a page's origin, and which
+// through the DLL and the embedding playing a page's origin, and which
 // requests the host for current browsers answers. The policy is written in
 // the test's own Wine prefix and removed again; a policy someone else set is
 // never touched.
@@ -61,7 +61,7 @@ class OriginPolicy : public testing_support::PluginTest {
     bool Served(std::optional<std::string> document, std::optional<std::string> window = {}) {
         browser->documentOrigin = std::move(document);
         browser->windowOrigin = std::move(window);
-        standin::Embed embed(*browser);
+        embedding::Embed embed(*browser);
         const bool served = embed.ScriptableObject() != nullptr;
         if (served) {
             EXPECT_TRUE(testing_support::FlagOf(embed.Call("fileExists", {"C:\\none"})));
@@ -122,23 +122,23 @@ TEST_F(OriginPolicy, APolicyThatCannotBeReadServesNoPage) {
     SetPolicy("https://calls.example");
     EXPECT_TRUE(Served("https://calls.example"));
 
-    browser.reset();  // one stand-in at a time
-    standin::BrowserOptions options;
-    options.pluginPath = standin::ProgramFolder() + L"npDravenilFileAccessPlugin-faults.dll";
-    std::optional<standin::Browser> faultyBrowser(std::in_place, options);
-    standin::Browser& faulty = *faultyBrowser;
+    browser.reset();  // one embedding at a time
+    embedding::BrowserOptions options;
+    options.pluginPath = embedding::ProgramFolder() + L"npDravenilFileAccessPlugin-faults.dll";
+    std::optional<embedding::Browser> faultyBrowser(std::in_place, options);
+    embedding::Browser& faulty = *faultyBrowser;
     using PlanFunction = void(__cdecl*)(long, const char*, unsigned long);
     const auto plan = reinterpret_cast<PlanFunction>(faulty.Export("PluginFaultPlan"));
     ASSERT_TRUE(plan);
     faulty.documentOrigin = "https://calls.example";
     for (const char* failing : {"RegOpenKeyExA", "RegQueryValueExA"}) {
         plan(0, failing, ERROR_ACCESS_DENIED);
-        standin::Embed embed(faulty);
+        embedding::Embed embed(faulty);
         EXPECT_EQ(embed.ScriptableObject(), nullptr) << failing << " failing";
         plan(0, nullptr, 0);
     }
     {
-        standin::Embed embed(faulty);
+        embedding::Embed embed(faulty);
         EXPECT_NE(embed.ScriptableObject(), nullptr) << "without a fault";
     }
     faultyBrowser.reset();
@@ -214,9 +214,9 @@ TEST(OriginPolicyHost, RequestsFromOtherOriginsAreRefusedBeforeTheyReachThePlugI
                        const auto* row = scriptable::FindMethod(name);
                        return row ? std::optional<size_t>(row->argumentCount) : std::nullopt;
                    },
-                   [&](const std::string&, const std::vector<standin::Value>&) {
+                   [&](const std::string&, const std::vector<embedding::Value>&) {
                        ++calls;
-                       return standin::CallOutcome{true, std::nullopt};
+                       return embedding::CallOutcome{true, std::nullopt};
                    },
                    [&](const std::optional<std::string>& origin) {
                        return shell::Allows(policy, origin);

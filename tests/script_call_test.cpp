@@ -5,10 +5,10 @@
 
 namespace {
 
+using embedding::Value;
 using standin::ParseError;
 using standin::ParseScriptCall;
 using standin::ScriptCall;
-using standin::Value;
 
 ScriptCall Parsed(const std::string& line, bool doubles = false) {
     auto parsed = ParseScriptCall(line, doubles);
@@ -33,8 +33,8 @@ TEST(ScriptCalls, ReadLiteralsOfEveryKind) {
         Parsed(R"(  m ( "a" , 'b', true,false, null, undefined, 42, -7, 2.5, 1e3 ) ; )");
     EXPECT_EQ(call.method, "m");
     const std::vector<Value> expected = {
-        std::string("a"),     std::string("b"), true,        false, standin::Null{},
-        standin::Undefined{}, int32_t{42},      int32_t{-7}, 2.5,   int32_t{1000}};
+        std::string("a"),       std::string("b"), true,        false, embedding::Null{},
+        embedding::Undefined{}, int32_t{42},      int32_t{-7}, 2.5,   int32_t{1000}};
     EXPECT_EQ(call.args, expected);
     EXPECT_TRUE(Parsed("noArgs()").args.empty());
 }
@@ -85,13 +85,13 @@ TEST(ScriptCalls, BlankLinesAndCommentsAreNotCalls) {
 }
 
 TEST(ScriptValues, AreShownAsPageScriptWouldSeeThem) {
-    using standin::Show;
+    using embedding::Show;
     EXPECT_EQ(Show(Value(std::string("a\"b\\c\n"))), R"("a\"b\\c\n")");
     EXPECT_EQ(Show(Value(true)), "true");
-    EXPECT_EQ(Show(Value(standin::Undefined{})), "undefined");
+    EXPECT_EQ(Show(Value(embedding::Undefined{})), "undefined");
     EXPECT_EQ(Show(Value(0.1)), "0.1");
     EXPECT_EQ(Show(Value(1024.0)), "1024");
-    EXPECT_EQ(Show(standin::CallOutcome{standin::Undefined{}, "boom"}), "exception: boom");
+    EXPECT_EQ(Show(embedding::CallOutcome{embedding::Undefined{}, "boom"}), "exception: boom");
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include "tests/support/workspace_fixture.h"
 
 namespace fs = std::filesystem;
-using standin::Value;
+using embedding::Value;
 using testing_support::ReadBytes;
 using testing_support::TextOf;
 using testing_support::WriteBytes;

@@ -7,13 +7,13 @@
 #include <cstring>
 #include <vector>
 
-#include "browser/standin.h"
+#include "embedding/embedder.h"
 #include "tests/support/plugin_fixture.h"
 #include "tests/support/stack_probe.h"
 
-using standin::Browser;
-using standin::BrowserOptions;
-using standin::Embed;
+using embedding::Browser;
+using embedding::BrowserOptions;
+using embedding::Embed;
 using testing_support::PluginTest;
 
 namespace {
@@ -75,7 +75,7 @@ TEST(Exports, MimeDescriptionNamesTheTypeAndItsExtension) {
 class VersionResource : public ::testing::Test {
   protected:
     void SetUp() override {
-        const std::wstring path = standin::DefaultPluginPath();
+        const std::wstring path = embedding::DefaultPluginPath();
         DWORD handle = 0;
         const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
         ASSERT_GT(size, 0u);

@@ -13,7 +13,7 @@
 #include "tests/support/workspace_fixture.h"
 
 namespace fs = std::filesystem;
-using standin::Value;
+using embedding::Value;
 using testing_support::FlagOf;
 using testing_support::ListFolder;
 using testing_support::ReadBytes;
@@ -241,7 +241,7 @@ TEST_F(Workspaces, HostileNamesAreRefusedAndTouchNothing) {
             const auto outcome = Call(c.method, c.args);
             EXPECT_EQ(outcome.value, c.failure)
                 << c.method << " with " << testing::PrintToString(bad.substr(0, 20)) << " gave "
-                << standin::Show(outcome);
+                << embedding::Show(outcome);
         }
         ASSERT_EQ(Surroundings(), before) << "after " << testing::PrintToString(bad.substr(0, 20));
     }

@@ -20,7 +20,7 @@
 #include "workspace/workspace_tree.h"
 
 namespace fs = std::filesystem;
-using standin::Value;
+using embedding::Value;
 using testing_support::LongExists;
 using testing_support::LongTree;
 using testing_support::MakeLongFolders;

@@ -32,7 +32,7 @@
 #include <vector>
 
 #include "browser/host_process.h"
-#include "browser/standin.h"
+#include "embedding/embedder.h"
 #include "platform/version_info.h"
 #include "workspace/list_texts.h"
 
@@ -107,8 +107,8 @@ struct Timing {
 // Runs `method` and `bare` `iterations` times each, alternately, for several
 // rounds; the medians per call. The method's first outcome, before timing,
 // must satisfy `expect`.
-Timing Measure(const std::string& name, const std::function<standin::CallOutcome()>& method,
-               const std::function<bool(const standin::CallOutcome&)>& expect,
+Timing Measure(const std::string& name, const std::function<embedding::CallOutcome()>& method,
+               const std::function<bool(const embedding::CallOutcome&)>& expect,
                const std::function<void()>& bare, int iterations) {
     const int rounds = quick ? 1 : 7;
     if (quick) iterations = 1;
@@ -309,8 +309,8 @@ void BareCopyTree(const std::wstring& from, const std::wstring& to) {
 // Like Measure, for work that uses up its data: before each timed run,
 // `prepare` (untimed) puts the data back.
 Timing MeasureOnce(const std::string& name, const std::function<void()>& prepare,
-                   const std::function<standin::CallOutcome()>& method,
-                   const std::function<bool(const standin::CallOutcome&)>& expect,
+                   const std::function<embedding::CallOutcome()>& method,
+                   const std::function<bool(const embedding::CallOutcome&)>& expect,
                    const std::function<void()>& bare) {
     const int rounds = quick ? 1 : 7;
     std::vector<double> m, b;
@@ -321,7 +321,7 @@ Timing MeasureOnce(const std::string& name, const std::function<void()>& prepare
     };
     for (int r = 0; r < rounds; ++r) {
         prepare();
-        standin::CallOutcome outcome;
+        embedding::CallOutcome outcome;
         m.push_back(time([&] { outcome = method(); }));
         if (r == 0) Check(expect(outcome), name);
         prepare();
@@ -386,12 +386,12 @@ int main(int argc, char** argv) {
     auto set = [&](const std::string& inner) { return outerFolder / inner; };
 
     {
-        standin::Browser browser;
-        standin::Embed embed(browser);
-        auto call = [&](const char* method, const std::vector<standin::Value>& args) {
+        embedding::Browser browser;
+        embedding::Embed embed(browser);
+        auto call = [&](const char* method, const std::vector<embedding::Value>& args) {
             return embed.Call(method, args);
         };
-        auto text = [](const standin::CallOutcome& o) {
+        auto text = [](const embedding::CallOutcome& o) {
             return std::holds_alternative<std::string>(o.value) ? std::get<std::string>(o.value)
                                                                 : std::string("<not a string>");
         };
@@ -399,21 +399,21 @@ int main(int argc, char** argv) {
         const std::string folder = scratch.string();
         const std::string probe = folder + "\\ReplayPos.dat";
         auto isText = [](const std::string& expected) {
-            return [expected](const standin::CallOutcome& o) {
-                return o.value == standin::Value(expected);
+            return [expected](const embedding::CallOutcome& o) {
+                return o.value == embedding::Value(expected);
             };
         };
-        auto isValue = [](const standin::Value& expected) {
-            return [expected](const standin::CallOutcome& o) { return o.value == expected; };
+        auto isValue = [](const embedding::Value& expected) {
+            return [expected](const embedding::CallOutcome& o) { return o.value == expected; };
         };
         // A string result holding the character `c` exactly `count` times.
         auto occurrences = [&](char c, long count) {
-            return [&, c, count](const standin::CallOutcome& o) {
+            return [&, c, count](const embedding::CallOutcome& o) {
                 const std::string t = text(o);
                 return std::count(t.begin(), t.end(), c) == count;
             };
         };
-        auto timed = [&](const char* method, std::vector<standin::Value> args) {
+        auto timed = [&](const char* method, std::vector<embedding::Value> args) {
             return [&call, method, args] { return call(method, args); };
         };
 
@@ -464,7 +464,7 @@ int main(int argc, char** argv) {
                 const Timing t = Measure(
                     "getCallDetailsForWorkspace " + ws,
                     timed("getCallDetailsForWorkspace", {outer, ws, "In"}),
-                    [&](const standin::CallOutcome& o) {
+                    [&](const embedding::CallOutcome& o) {
                         const std::string details = text(o);
                         // Checked once; the timed calls leave the text to
                         // the browser, which reads it once.
@@ -482,7 +482,7 @@ int main(int argc, char** argv) {
                 const Timing floor = Measure(
                     "getCallDetailsForWorkspace " + ws,
                     timed("getCallDetailsForWorkspace", {outer, ws, "In"}),
-                    [](const standin::CallOutcome&) { return true; },
+                    [](const embedding::CallOutcome&) { return true; },
                     [&] {
                         const std::string content = BareReadOnce(path);
                         void* result = VirtualAlloc(nullptr, resultBytes, MEM_RESERVE | MEM_COMMIT,
@@ -561,8 +561,9 @@ int main(int argc, char** argv) {
                        },
                        20),
                    2.0);
-            Check(call("isCallInWorkspace", {outer, "Search", "c7"}).value == standin::Value(true),
-                  "isCallInWorkspace present");
+            Check(
+                call("isCallInWorkspace", {outer, "Search", "c7"}).value == embedding::Value(true),
+                "isCallInWorkspace present");
         }
 
         // Workspace lists.
@@ -658,7 +659,7 @@ int main(int argc, char** argv) {
             const std::string what = std::to_string(folders * files) + " files, " +
                                      SizeText(size_t(folders) * files * fileBytes);
             const std::wstring copyLong = LongForm(set("Host") / "Copy");
-            const std::vector<standin::Value> copyArgs = {outer, "Host", "Big", "Copy"};
+            const std::vector<embedding::Value> copyArgs = {outer, "Host", "Big", "Copy"};
             // The walk with a progress sink that only counts, against the
             // walk alone: what following a copy costs in the module.
             struct Counter {
@@ -670,7 +671,7 @@ int main(int argc, char** argv) {
             size_t reports = 0;
             auto copyFollowed = [&] {
                 browser.SetProgressSink(embed.npp(), ProgressSink{&reports, &Counter::Report});
-                const standin::CallOutcome outcome = call("copyWSFolder", copyArgs);
+                const embedding::CallOutcome outcome = call("copyWSFolder", copyArgs);
                 browser.SetProgressSink(embed.npp(), std::nullopt);
                 return outcome;
             };
@@ -686,7 +687,7 @@ int main(int argc, char** argv) {
             std::condition_variable arrived;
             std::map<long, Clock::time_point> answers;
             size_t progressMessages = 0;
-            standin::HostProcess host(platform::Utf8FromWide(standin::ProgramFolder()) +
+            standin::HostProcess host(platform::Utf8FromWide(embedding::ProgramFolder()) +
                                       "npDravenilFileAccessHost.exe");
             Check(host.Started(), "the host did not start");
             std::thread reader([&] {
@@ -813,7 +814,7 @@ int main(int argc, char** argv) {
         // Soak: every method family on one object.
         if (Selected("soak")) {
             const int calls = quick ? 1000 : 100000;
-            const std::vector<std::pair<const char*, std::vector<standin::Value>>> mix = {
+            const std::vector<std::pair<const char*, std::vector<embedding::Value>>> mix = {
                 {"setReplayPos", {"1", false, folder}},
                 {"readCurrentReplayPos", {false, folder}},
                 {"checkReplayUpdate", {true, folder}},

@@ -1,4 +1,4 @@
-// plugin-console: loads the plug-in through the browser stand-in, creates one
+// plugin-console: loads the plug-in through the embedding, creates one
 // embed and runs page-script calls against its scriptable object, printing
 // what page script would receive.
 //
@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "browser/script_call.h"
-#include "browser/standin.h"
-#include "browser/working_folder.h"
+#include "embedding/embedder.h"
+#include "embedding/working_folder.h"
 #include "shell/machine_policy.h"
 #include "shell/origin_policy.h"
 
@@ -66,7 +66,7 @@ std::string WhyNoObject(const std::optional<std::string>& origin, NPError newRes
 }
 
 struct Session {
-    standin::Embed& embed;
+    embedding::Embed& embed;
     bool numbersAsDoubles;
     bool echo;
     int failures = 0;
@@ -89,7 +89,7 @@ struct Session {
             return;
         }
         const auto& call = std::get<standin::ScriptCall>(parsed);
-        std::cout << standin::Show(embed.Call(call.method, call.args)) << std::endl;
+        std::cout << embedding::Show(embed.Call(call.method, call.args)) << std::endl;
     }
 };
 
@@ -124,9 +124,9 @@ int main(int argc, char** argv) {
     }
 
     try {
-        standin::BrowserOptions options;
+        embedding::BrowserOptions options;
         options.pluginPath = Widen(pluginPath);
-        std::optional<standin::Browser> loaded;
+        std::optional<embedding::Browser> loaded;
         try {
             loaded.emplace(options);
         } catch (const std::exception& e) {
@@ -134,14 +134,14 @@ int main(int argc, char** argv) {
                       << " could not be loaded: " << e.what() << "\n";
             return 1;
         }
-        standin::Browser& browser = *loaded;
+        embedding::Browser& browser = *loaded;
         if (browser.initializeResult != NPERR_NO_ERROR) {
             std::cerr << "NP_Initialize failed with " << browser.initializeResult << "\n";
             return 1;
         }
         // The page's origin, as the browser would tell the plug-in.
         browser.documentOrigin = origin;
-        standin::Embed embed(browser);
+        embedding::Embed embed(browser);
         if (embed.newResult != NPERR_NO_ERROR || !embed.ScriptableObject()) {
             std::cerr << WhyNoObject(origin, embed.newResult) << "\n";
             return 1;
@@ -157,7 +157,7 @@ int main(int argc, char** argv) {
                 return 1;
             }
         }
-        const standin::OwnWorkingFolder workingFolder(L"plugin-console");
+        const embedding::OwnWorkingFolder workingFolder(L"plugin-console");
         if (!calls.empty()) {
             for (size_t i = 0; i < calls.size(); ++i) {
                 session.Run(calls[i], "argument " + std::to_string(i + 1));

@@ -22,9 +22,9 @@ std::optional<size_t> Arity(std::string_view name) {
 }
 
 // Stands in for the plug-in: a string result made of the arguments.
-standin::CallOutcome Call(const std::string& method, const std::vector<standin::Value>& args) {
+embedding::CallOutcome Call(const std::string& method, const std::vector<embedding::Value>& args) {
     std::string result = method;
-    for (const standin::Value& arg : args) {
+    for (const embedding::Value& arg : args) {
         if (const auto* s = std::get_if<std::string>(&arg)) result += *s;
     }
     return {result, std::nullopt};
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view request(reinterpret_cast<const char*>(data), size);
     int calls = 0;
     const messaging::Answer answer = messaging::AnswerRequest(
-        request, Arity, [&](const std::string& method, const std::vector<standin::Value>& args) {
+        request, Arity, [&](const std::string& method, const std::vector<embedding::Value>& args) {
             ++calls;
             return Call(method, args);
         });

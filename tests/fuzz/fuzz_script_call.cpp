@@ -13,7 +13,7 @@
 
 namespace {
 
-bool Finite(const standin::Value& value) {
+bool Finite(const embedding::Value& value) {
     const double* d = std::get_if<double>(&value);
     return !d || std::isfinite(*d);
 }
@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string written = call.method + "(";
         bool finite = true;
         for (size_t i = 0; i < call.args.size(); ++i) {
-            written += (i ? ", " : "") + standin::Show(call.args[i]);
+            written += (i ? ", " : "") + embedding::Show(call.args[i]);
             finite = finite && Finite(call.args[i]);
         }
         written += ")";

@@ -4,12 +4,12 @@
 
 #include <vector>
 
-#include "browser/standin.h"
+#include "embedding/embedder.h"
 
 namespace testing_support {
 
 std::string ProgramBeside(const std::string& fileName) {
-    const std::wstring folder = standin::ProgramFolder();
+    const std::wstring folder = embedding::ProgramFolder();
     // The build folder's path is plain ASCII, as the test programs' names are.
     return std::string(folder.begin(), folder.end()) + fileName;
 }

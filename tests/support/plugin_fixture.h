@@ -1,4 +1,4 @@
-// A test with a browser stand-in that has loaded and initialised the
+// A test with an embedding that has loaded and initialised the
 // plug-in. After every test the browser's accounts must balance: no buffer
 // left allocated, no bad free, no malformed result, no unexpected call.
 #pragma once
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "browser/standin.h"
+#include "embedding/embedder.h"
 
 namespace testing_support {
 
@@ -29,7 +29,7 @@ class PluginTest : public ::testing::Test {
         EXPECT_EQ(browser->LiveBuffers(), 0u);
     }
 
-    std::optional<standin::Browser> browser;
+    std::optional<embedding::Browser> browser;
 };
 
 // A page with one embed whose scriptable object the test calls.
@@ -45,26 +45,26 @@ class ScriptTest : public PluginTest {
         PluginTest::TearDown();
     }
 
-    standin::CallOutcome Call(const std::string& method,
-                              const std::vector<standin::Value>& args = {}) {
+    embedding::CallOutcome Call(const std::string& method,
+                                const std::vector<embedding::Value>& args = {}) {
         return embed->Call(method, args);
     }
 
-    std::optional<standin::Embed> embed;
+    std::optional<embedding::Embed> embed;
 };
 
 // What page script received, read as one kind of value: nothing when it
 // threw or received another kind.
-inline bool IsUndefined(const standin::CallOutcome& o) {
-    return !o.exception && std::holds_alternative<standin::Undefined>(o.value);
+inline bool IsUndefined(const embedding::CallOutcome& o) {
+    return !o.exception && std::holds_alternative<embedding::Undefined>(o.value);
 }
 
-inline std::optional<bool> FlagOf(const standin::CallOutcome& o) {
+inline std::optional<bool> FlagOf(const embedding::CallOutcome& o) {
     if (o.exception || !std::holds_alternative<bool>(o.value)) return std::nullopt;
     return std::get<bool>(o.value);
 }
 
-inline std::optional<std::string> TextOf(const standin::CallOutcome& o) {
+inline std::optional<std::string> TextOf(const embedding::CallOutcome& o) {
     if (o.exception || !std::holds_alternative<std::string>(o.value)) return std::nullopt;
     return std::get<std::string>(o.value);
 }

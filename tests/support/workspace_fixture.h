@@ -29,7 +29,7 @@ class WorkspaceTest : public ScriptTest {
     // The snapshot of everything a workspace call could reach by mistake.
     std::string Surroundings() const;
 
-    std::optional<bool> Flag(const std::string& method, const std::vector<standin::Value>& args) {
+    std::optional<bool> Flag(const std::string& method, const std::vector<embedding::Value>& args) {
         return FlagOf(Call(method, args));
     }
 

@@ -1,4 +1,4 @@
-// Page-script values as the browser stand-in passes them to the plug-in and
+// Page-script values as the embedding passes them to the plug-in and
 // shows what comes back.
 #pragma once
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <variant>
 
-namespace standin {
+namespace embedding {
 
 struct Undefined {
     bool operator==(const Undefined&) const = default;
@@ -15,7 +15,7 @@ struct Undefined {
 struct Null {
     bool operator==(const Null&) const = default;
 };
-// A script object (the stand-in passes a plain object of its own).
+// A script object (the embedding passes a plain object of its own).
 struct ObjectRef {
     bool operator==(const ObjectRef&) const = default;
 };
@@ -57,4 +57,4 @@ std::string Show(const CallOutcome& outcome);
 // A JavaScript string literal of `text`, double-quoted.
 std::string Quote(const std::string& text);
 
-}  // namespace standin
+}  // namespace embedding

@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace standin {
+namespace embedding {
 
 class OwnWorkingFolder {
   public:
@@ -24,4 +24,4 @@ class OwnWorkingFolder {
     std::wstring folder_;
 };
 
-}  // namespace standin
+}  // namespace embedding

@@ -1,10 +1,10 @@
-#include "browser/script_value.h"
+#include "embedding/value.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-namespace standin {
+namespace embedding {
 namespace {
 
 std::string ShowNumber(double number) {
@@ -116,4 +116,4 @@ std::string Show(const CallOutcome& outcome) {
     return Show(outcome.value);
 }
 
-}  // namespace standin
+}  // namespace embedding

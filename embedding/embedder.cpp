@@ -1,4 +1,4 @@
-#include "browser/standin.h"
+#include "embedding/embedder.h"
 
 #include "platform/log_file.h"
 #include "workspace/list_texts.h"
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace standin {
+namespace embedding {
 namespace {
 
 Browser* current = nullptr;
@@ -118,7 +118,7 @@ std::wstring DefaultPluginPath() { return ProgramFolder() + L"npDravenilFileAcce
 
 Browser::Browser(BrowserOptions options)
     : window_{&browserObjectClass, 1}, location_{&browserObjectClass, 1} {
-    if (current) throw std::logic_error("one browser stand-in at a time");
+    if (current) throw std::logic_error("one embedding at a time");
     const std::wstring path = options.pluginPath.empty() ? DefaultPluginPath() : options.pluginPath;
     module_ = LoadLibraryW(path.c_str());
     if (!module_) throw std::runtime_error("cannot load the plug-in DLL");
@@ -535,4 +535,4 @@ NPError Embed::Destroy() {
     return browser_.pluginFuncs.destroy(&instance_, &saved);
 }
 
-}  // namespace standin
+}  // namespace embedding

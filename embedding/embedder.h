@@ -1,4 +1,4 @@
-// A browser stand-in: it treats the plug-in exactly as an NPAPI browser does
+// The embedding: it treats the plug-in exactly as an NPAPI browser does
 // and reaches it only through the module's exports. It loads the DLL, calls
 // NP_GetEntryPoints then NP_Initialize, creates instances, asks each for its
 // scriptable object and invokes methods through the class record. It keeps
@@ -21,11 +21,11 @@
 #include <thread>
 #include <vector>
 
-#include "browser/script_value.h"
+#include "embedding/value.h"
 #include "npapi/npapi.h"
 #include "npapi/progress_sink.h"
 
-namespace standin {
+namespace embedding {
 
 struct BrowserOptions {
     std::wstring pluginPath;  // empty: the plug-in beside the running program
@@ -170,4 +170,4 @@ class Embed {
 std::wstring ProgramFolder();
 std::wstring DefaultPluginPath();
 
-}  // namespace standin
+}  // namespace embedding

@@ -1,8 +1,8 @@
-#include "browser/working_folder.h"
+#include "embedding/working_folder.h"
 
 #include <windows.h>
 
-namespace standin {
+namespace embedding {
 namespace {
 
 std::wstring TempFolder() {
@@ -34,4 +34,4 @@ OwnWorkingFolder::~OwnWorkingFolder() {
     RemoveDirectoryW(folder_.c_str());
 }
 
-}  // namespace standin
+}  // namespace embedding
