@@ -136,17 +136,10 @@ class Parser {
             if (digits == 0) Fail("bad unicode escape");
             return cp;
         }
-        uint32_t cp = HexDigits(4);
-        // A surrogate pair written as two escapes is one character.
-        if (cp >= 0xD800 && cp < 0xDC00 && text_.substr(pos_, 2) == "\\u") {
-            const size_t back = pos_;
-            pos_ += 2;
-            const uint32_t low = HexDigits(4);
-            if (low >= 0xDC00 && low < 0xE000)
-                return 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-            pos_ = back;
-        }
-        return cp;
+        const auto escaped = embedding::ReadUnicodeEscape(text_.substr(pos_));
+        if (!escaped) Fail(embedding::kUnicodeEscapeError);
+        pos_ += escaped->length;
+        return escaped->codePoint;
     }
 
     std::string String(char quote) {

@@ -55,6 +55,44 @@ void AppendUtf8(std::string& out, uint32_t cp) {
     }
 }
 
+namespace {
+
+std::optional<uint32_t> FourHexDigits(std::string_view text) {
+    if (text.size() < 4) return std::nullopt;
+    uint32_t value = 0;
+    for (const char c : text.substr(0, 4)) {
+        value <<= 4;
+        if (c >= '0' && c <= '9') {
+            value |= static_cast<uint32_t>(c - '0');
+        } else if (c >= 'a' && c <= 'f') {
+            value |= static_cast<uint32_t>(c - 'a' + 10);
+        } else if (c >= 'A' && c <= 'F') {
+            value |= static_cast<uint32_t>(c - 'A' + 10);
+        } else {
+            return std::nullopt;
+        }
+    }
+    return value;
+}
+
+bool IsSurrogate(uint32_t c) { return c >= 0xD800 && c < 0xE000; }
+
+}  // namespace
+
+std::optional<EscapedCharacter> ReadUnicodeEscape(std::string_view text) {
+    const auto high = FourHexDigits(text);
+    if (!high) return std::nullopt;
+    if (!IsSurrogate(*high)) return EscapedCharacter{*high, 4};
+    if (*high < 0xDC00 && text.substr(4, 2) == "\\u") {
+        const auto low = FourHexDigits(text.substr(6));
+        if (!low) return std::nullopt;
+        if (*low >= 0xDC00 && *low < 0xE000) {
+            return EscapedCharacter{0x10000 + ((*high - 0xD800) << 10) + (*low - 0xDC00), 10};
+        }
+    }
+    return EscapedCharacter{0xFFFD, 4};
+}
+
 Value NumberValue(double number) {
     const bool integral = std::isfinite(number) && number == std::trunc(number) &&
                           number >= INT32_MIN && number <= INT32_MAX &&

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 
 namespace embedding {
@@ -48,6 +49,19 @@ std::optional<char> ControlEscape(char letter);
 
 // Appends the code point (at most U+10FFFF) in UTF-8.
 void AppendUtf8(std::string& out, uint32_t codePoint);
+
+// The character a "\u" escape stands for, read from the four hex digits that
+// begin `text` (the "\u" already read): a high surrogate followed at once by
+// the escape of a low one is joined with it into one character; a lone
+// surrogate stands for U+FFFD, and what follows it is read anew. `length` is
+// how much of `text` it took. Nothing when four hex digits (of this escape,
+// or of the "\u" after a high surrogate) are not there.
+struct EscapedCharacter {
+    uint32_t codePoint;
+    size_t length;
+};
+std::optional<EscapedCharacter> ReadUnicodeEscape(std::string_view text);
+constexpr char kUnicodeEscapeError[] = "four hex digits were expected";
 
 // A value written the way the console shows it: "text" with escapes, true,
 // false, numbers, null, undefined.

@@ -231,24 +231,6 @@ class Parser {
         return true;
     }
 
-    unsigned Hex4() {
-        unsigned value = 0;
-        for (int i = 0; i < 4; ++i, ++at_) {
-            if (at_ == text_.size()) return 0x110000;
-            const char c = text_[at_];
-            value <<= 4;
-            if (c >= '0' && c <= '9')
-                value |= c - '0';
-            else if (c >= 'a' && c <= 'f')
-                value |= c - 'a' + 10;
-            else if (c >= 'A' && c <= 'F')
-                value |= c - 'A' + 10;
-            else
-                return 0x110000;
-        }
-        return value;
-    }
-
     // A string; its text goes to `out`, or is only checked when `out` is
     // null, so that a passed-over string costs no memory.
     bool String(std::string* out) {
@@ -289,20 +271,10 @@ class Parser {
                     if (out) *out += e;
                     break;
                 case 'u': {
-                    unsigned cp = Hex4();
-                    if (cp > 0xFFFF) return Fail("four hex digits were expected");
-                    if (cp >= 0xD800 && cp < 0xDC00 && Literal("\\u")) {
-                        const unsigned low = Hex4();
-                        if (low > 0xFFFF) return Fail("four hex digits were expected");
-                        if (low >= 0xDC00 && low < 0xE000) {
-                            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                        } else {
-                            if (out) embedding::AppendUtf8(*out, 0xFFFD);
-                            cp = low;
-                        }
-                    }
-                    if (cp >= 0xD800 && cp < 0xE000) cp = 0xFFFD;  // a lone surrogate
-                    if (out) embedding::AppendUtf8(*out, cp);
+                    const auto escaped = embedding::ReadUnicodeEscape(text_.substr(at_));
+                    if (!escaped) return Fail(embedding::kUnicodeEscapeError);
+                    at_ += escaped->length;
+                    if (out) embedding::AppendUtf8(*out, escaped->codePoint);
                     break;
                 }
                 default:

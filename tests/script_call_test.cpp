@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "browser/script_call.h"
+#include "messaging/json.h"
 
 namespace {
 
@@ -63,6 +64,32 @@ TEST(ScriptCalls, DecodeStringEscapesToUtf8) {
               "A");
     EXPECT_EQ(std::get<std::string>(call.args[5]), "\xF0\x9F\x98\x80");
     EXPECT_EQ(std::get<std::string>(call.args[6]), "\xF0\x9F\x98\x80");
+}
+
+// The console and the host read "\u" escapes alike: pairs joined, a lone
+// surrogate as U+FFFD (as a browser passes it), and what follows read anew.
+TEST(ScriptCalls, ReadUnicodeEscapesAsTheHostDoes) {
+    const struct {
+        const char* escapes;
+        std::string text;
+    } cases[] = {
+        {R"(\ud83d\ude00)", "\xF0\x9F\x98\x80"},
+        {R"(\ud800)", "\xEF\xBF\xBD"},
+        {R"(\udc00x)", "\xEF\xBF\xBDx"},
+        {R"(\ud800\ue000)", "\xEF\xBF\xBD\xEE\x80\x80"},
+        {R"(\ud800\ud83d\ude00)", "\xEF\xBF\xBD\xF0\x9F\x98\x80"},
+    };
+    for (const auto& c : cases) {
+        const std::string quoted = std::string("\"") + c.escapes + "\"";
+        const ScriptCall call = Parsed("m(" + quoted + ")");
+        ASSERT_EQ(call.args.size(), 1u) << c.escapes;
+        EXPECT_EQ(std::get<std::string>(call.args[0]), c.text) << c.escapes;
+        const auto json = messaging::ParseJson(quoted);
+        ASSERT_TRUE(std::holds_alternative<messaging::Json>(json)) << c.escapes;
+        EXPECT_EQ(std::get<std::string>(std::get<messaging::Json>(json).value), c.text)
+            << c.escapes;
+    }
+    EXPECT_EQ(Refused(R"(m("\ud800\u12"))").message, "four hex digits were expected");
 }
 
 TEST(ScriptCalls, SayWhatIsWrongAndWhere) {
