@@ -378,10 +378,10 @@ void CheckPolicy(std::vector<Finding>& out, const std::optional<std::string>& or
             break;
         case shell::OriginPolicy::Kind::Origins:
         case shell::OriginPolicy::Kind::Unusable:
-            if (const auto parsed = shell::ParseOrigin(*origin); parsed && served) {
-                rule = "the policy names " + OriginText(*parsed);
-            } else if (!shell::ParseOrigin(*origin)) {
-                rule = "it is no origin (scheme://host[:port])";
+            if (const auto reading = shell::ReadOrigin(*origin); reading.origin && served) {
+                rule = "the policy names " + OriginText(*reading.origin);
+            } else if (!reading.origin) {
+                rule = "it is no origin: it " + reading.refusal;
             } else {
                 rule = "the policy does not name it";
             }

@@ -22,55 +22,85 @@ uint16_t DefaultPort(std::string_view scheme) {
 
 }  // namespace
 
-std::optional<Origin> ParseOrigin(std::string_view text) {
+OriginReading ReadOrigin(std::string_view text) {
+    OriginReading reading;
+    auto refuse = [&](std::string why) {
+        reading.refusal = std::move(why);
+        return reading;
+    };
     const size_t separator = text.find("://");
-    if (separator == std::string_view::npos || separator == 0) return std::nullopt;
+    if (separator == std::string_view::npos || separator == 0) {
+        return refuse("is not scheme://host[:port]");
+    }
     Origin origin;
     for (size_t i = 0; i < separator; ++i) {
         const char c = Lower(text[i]);
-        if (!IsSchemeCharacter(c, i == 0)) return std::nullopt;
+        if (!IsSchemeCharacter(c, i == 0)) {
+            return refuse("has the scheme '" + std::string(text.substr(0, separator)) +
+                          "', which is not one");
+        }
         origin.scheme += c;
     }
     std::string_view rest = text.substr(separator + 3);
+    if (rest.find('*') != std::string_view::npos) {
+        return refuse("holds a wildcard; name each origin exactly");
+    }
+    if (rest.find('@') != std::string_view::npos) return refuse("holds user info");
+    if (rest.find_first_of("/?#") != std::string_view::npos) {
+        return refuse("holds a path, query or fragment; an origin ends after the host and port");
+    }
+    if (rest.empty() || rest.front() == ':') return refuse("has no host");
     // The host: a bracketed IPv6 address, or a name of letters, digits,
-    // hyphens and dots.
+    // hyphens and dots that neither starts nor ends with a dot nor starts
+    // with a hyphen.
     size_t hostEnd;
-    if (!rest.empty() && rest.front() == '[') {
+    bool hostIsOne = true;
+    if (rest.front() == '[') {
         hostEnd = rest.find(']');
-        if (hostEnd == std::string_view::npos || hostEnd == 1) return std::nullopt;
+        if (hostEnd == std::string_view::npos) {
+            hostEnd = rest.size() - 1;
+            hostIsOne = false;
+        }
+        hostIsOne = hostIsOne && hostEnd > 1;
         for (size_t i = 1; i < hostEnd; ++i) {
             const char c = Lower(rest[i]);
-            if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || c == ':' || c == '.')) {
-                return std::nullopt;
-            }
+            hostIsOne = hostIsOne &&
+                        ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || c == ':' || c == '.');
         }
         ++hostEnd;
     } else {
         hostEnd = rest.find(':');
         if (hostEnd == std::string_view::npos) hostEnd = rest.size();
-        if (hostEnd == 0) return std::nullopt;
-        for (size_t i = 0; i < hostEnd; ++i) {
-            if (!IsHostCharacter(Lower(rest[i]))) return std::nullopt;
-        }
-        if (rest.front() == '.' || rest[hostEnd - 1] == '.' || rest.front() == '-') {
-            return std::nullopt;
-        }
+        for (size_t i = 0; i < hostEnd; ++i)
+            hostIsOne = hostIsOne && IsHostCharacter(Lower(rest[i]));
+        hostIsOne =
+            hostIsOne && rest.front() != '.' && rest[hostEnd - 1] != '.' && rest.front() != '-';
+    }
+    if (!hostIsOne) {
+        return refuse("has the host '" + std::string(rest.substr(0, hostEnd)) +
+                      "', which is not a host name or a bracketed IPv6 address");
     }
     for (size_t i = 0; i < hostEnd; ++i) origin.host += Lower(rest[i]);
     rest.remove_prefix(hostEnd);
     if (!rest.empty()) {
-        if (rest.front() != ':' || rest.size() < 2 || rest.size() > 6) return std::nullopt;
-        uint32_t port = 0;
-        for (const char c : rest.substr(1)) {
-            if (c < '0' || c > '9') return std::nullopt;
-            port = port * 10 + static_cast<uint32_t>(c - '0');
+        const std::string_view port = rest.substr(1);
+        const std::string refusal =
+            "has the port '" + std::string(port) + "', which is not a number from 1 to 65535";
+        if (rest.front() != ':' || port.empty() || port.size() > 5) return refuse(refusal);
+        uint32_t number = 0;
+        for (const char c : port) {
+            if (c < '0' || c > '9') return refuse(refusal);
+            number = number * 10 + static_cast<uint32_t>(c - '0');
         }
-        if (port < 1 || port > 65535) return std::nullopt;
-        origin.port = static_cast<uint16_t>(port);
+        if (number < 1 || number > 65535) return refuse(refusal);
+        origin.port = static_cast<uint16_t>(number);
     }
     if (origin.port == DefaultPort(origin.scheme)) origin.port = 0;
-    return origin;
+    reading.origin = std::move(origin);
+    return reading;
 }
+
+std::optional<Origin> ParseOrigin(std::string_view text) { return ReadOrigin(text).origin; }
 
 std::string OriginText(const Origin& origin) {
     std::string text = origin.scheme + "://" + origin.host;
@@ -84,35 +114,14 @@ bool IsThisMachine(std::string_view host) {
     return host == "localhost" || host == "127.0.0.1" || host == "[::1]";
 }
 
-// Why `text` is no origin a policy may name, or "" when it is one.
-std::string EntryRefusal(std::string_view text, const std::optional<Origin>& origin) {
-    const size_t separator = text.find("://");
-    if (separator == std::string_view::npos || separator == 0) {
-        return "is not scheme://host[:port]";
-    }
-    const std::string_view rest = text.substr(separator + 3);
-    if (rest.find('*') != std::string_view::npos)
-        return "holds a wildcard; name each origin exactly";
-    if (rest.find('@') != std::string_view::npos) return "holds user info";
-    if (rest.find_first_of("/?#") != std::string_view::npos) {
-        return "holds a path, query or fragment; an origin ends after the host and port";
-    }
-    if (rest.empty() || rest.front() == ':') return "has no host";
-    if (!origin) {
-        const size_t colon = rest.rfind(':');
-        if (colon != std::string_view::npos && rest.back() != ']' &&
-            rest.substr(colon + 1).find_first_not_of("0123456789") == std::string_view::npos) {
-            return "has the port '" + std::string(rest.substr(colon + 1)) +
-                   "', outside 1-65535, or a host that is not a host name";
-        }
-        return "has a host or port that is not one";
-    }
-    if (origin->scheme != "https" && origin->scheme != "http") {
-        return "has the scheme " + origin->scheme +
+// Why an origin is none a policy may name, or "" when it is one.
+std::string PolicyRefusal(const Origin& origin) {
+    if (origin.scheme != "https" && origin.scheme != "http") {
+        return "has the scheme " + origin.scheme +
                "; only https (or http for this machine) is "
                "allowed";
     }
-    if (origin->scheme == "http" && !IsThisMachine(origin->host)) {
+    if (origin.scheme == "http" && !IsThisMachine(origin.host)) {
         return "uses http to another machine, whose pages anyone on the way could change; use "
                "https";
     }
@@ -142,9 +151,9 @@ std::vector<PolicyEntry> ReadPolicyEntries(std::string_view value) {
             entry.everyPage = true;
             continue;
         }
-        const std::optional<Origin> origin = ParseOrigin(text);
-        entry.refusal = EntryRefusal(text, origin);
-        if (entry.refusal.empty()) entry.origin = origin;
+        OriginReading reading = ReadOrigin(text);
+        entry.refusal = reading.origin ? PolicyRefusal(*reading.origin) : reading.refusal;
+        if (entry.refusal.empty()) entry.origin = std::move(reading.origin);
     }
     // "*" stands alone: beside origins it would make them meaningless.
     if (entries.size() > 1) {

@@ -21,8 +21,15 @@ struct Origin {
     bool operator==(const Origin&) const = default;
 };
 
-// Nothing for anything that is not exactly an origin: the opaque origin
-// "null", a wildcard, a path, user info, a port outside 1-65535.
+// The origin `text` is exactly, or why it is none: the opaque origin "null",
+// a wildcard, a path, user info, a host that is not one, a port outside
+// 1-65535, each said as it is ("has the port '0', which is ...").
+struct OriginReading {
+    std::optional<Origin> origin;
+    std::string refusal;  // empty when `origin` is set
+};
+OriginReading ReadOrigin(std::string_view text);
+// The origin alone, nothing for anything that is not exactly one.
 std::optional<Origin> ParseOrigin(std::string_view text);
 std::string OriginText(const Origin& origin);
 
