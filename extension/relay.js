@@ -11,12 +11,25 @@
 // and when the document goes away (navigation, a closed tab) the port closes
 // and the worker stops what it still runs.
 //
-// Page to relay (window messages, source "dravenil-page"):
+// The messages, the one description of them for the client, this relay and
+// the service worker; every hop keeps these names.
+//
+// Page to relay (window messages, source "dravenil-page"), and relay to
+// worker (this document's port, without the source):
 //   {id, method, args, progress}   a call; progress: whether to report it
 //   {cancel: id}                   stop that call
 //   {status: id}                   can the extension serve this page now?
-// Relay to page (source "dravenil-extension"), the worker's messages as
-// they come: {id, result} | {id, error, name} | {id, progress} | {id, ready}.
+// Worker to host (native messaging; the worker numbers the calls of a tab's
+// connection itself, since pages' ids may clash):
+//   {id, method, args, origin}     a call, with the page's origin
+//   {id, method: "#cancel", args: []}   stop the call of that id
+//   {id: 0, method: "#policy", args: []} the extension's own question
+// Host to worker: {id, result} | {id, error, name} | {id, progress} |
+//   {id, parts, part, data} (one of the numbered parts of a large answer) |
+//   {policy} (the answer to "#policy").
+// Worker to relay, and relay to page (source "dravenil-extension"), with the
+// page's own id: {id, result} | {id, error, name} | {id, progress} |
+//   {id, ready}.
 "use strict";
 if (!globalThis.dravenilRelay) {
   globalThis.dravenilRelay = true;

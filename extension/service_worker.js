@@ -13,9 +13,11 @@
 // served. Requests are forwarded only from pages whose origin, as the browser
 // reports it, the policy names; the host checks each request again.
 //
-// Each document reaches the worker over a port of its own (see relay.js); a
-// call is one record, kept by its document and by its host connection, and
-// ended in one place. Every error a page gets carries a name.
+// Each document reaches the worker over a port of its own; the messages on
+// every hop are described once, in relay.js. A call is one record, kept by
+// its document (under the page's id) and by its host connection (under the
+// id the worker gave it there), and ended in one place, `finish`. Every error
+// a page gets carries a name.
 "use strict";
 // Chromium runs this as a service worker; Firefox as a background script
 // after methods.js.
@@ -316,12 +318,11 @@ chrome.runtime.onConnect.addListener((port) => {
   // The document went away: what it still runs is stopped, and nothing more
   // of it is sent anywhere.
   port.onDisconnect.addListener(() => {
-    for (const call of page.calls.values()) {
-      call.connection.calls.delete(call.hostId);
-      cancel(call);
-    }
-    page.calls.clear();
     page.send = () => {};
+    for (const call of [...page.calls.values()]) {
+      cancel(call);
+      finish(call, {});
+    }
   });
 });
 

@@ -215,6 +215,228 @@ std::optional<int> RunOption(int argc, char** argv) {
     return std::nullopt;
 }
 
+// What the extension registers its page scripts for: null (no policy), "*",
+// or the origins served.
+std::string PolicyText() {
+    const shell::OriginPolicy policy = shell::ReadMachineOriginPolicy();
+    switch (policy.kind) {
+        case shell::OriginPolicy::Kind::None:
+            return "null";
+        case shell::OriginPolicy::Kind::EveryPage:
+            return "\"*\"";
+        case shell::OriginPolicy::Kind::Origins:
+        case shell::OriginPolicy::Kind::Unusable:
+        case shell::OriginPolicy::Kind::Missing:
+            break;
+    }
+    std::string list = "[";
+    for (const shell::Origin& origin : policy.origins) {
+        if (list.size() > 1) list += ',';
+        list += messaging::JsonString(shell::OriginText(origin));
+    }
+    return list + "]";
+}
+
+// The activity log the administrator's policy names, if any.
+void StartActivityLog() {
+    const platform::MachineValue logFile =
+        platform::ReadMachineString(shell::kPolicyKey, scriptable::kLogFileValue);
+    scriptable::SetActivityLog(logFile.kind == platform::MachineValue::Kind::Text
+                                   ? std::optional<std::string>(logFile.text)
+                                   : std::nullopt,
+                               "host", true);
+}
+
+// The next request's text: a 4-byte little-endian length and that many
+// bytes. A length that no request may have is answered and passed over;
+// nothing once the input has ended.
+std::optional<std::string> NextRequest() {
+    std::string header, request;
+    while (ReadExactly(header, 4)) {
+        const uint32_t length = static_cast<unsigned char>(header[0]) |
+                                static_cast<unsigned char>(header[1]) << 8 |
+                                static_cast<unsigned char>(header[2]) << 16 |
+                                static_cast<uint32_t>(static_cast<unsigned char>(header[3])) << 24;
+        if (length == 0 || length > kMaxRequestBytes) {
+            Answer(messaging::ErrorAnswer(
+                "null", "bad request: a length of " + std::to_string(length) + " bytes"));
+            // Pass over what the length announced, to carry on after it.
+            for (uint32_t left = length; left > 0;) {
+                const uint32_t chunk = left < (1u << 16) ? left : (1u << 16);
+                if (!ReadExactly(request, chunk)) return std::nullopt;
+                left -= chunk;
+            }
+            continue;
+        }
+        if (!ReadExactly(request, length)) {
+            Answer(messaging::ErrorAnswer("null", "bad request: the input ended inside a message"));
+            return std::nullopt;
+        }
+        return request;
+    }
+    return std::nullopt;
+}
+
+// A call through an embed, and its line for the log: how the page's call
+// ended (`cancelled` when it was stopped and answered so).
+struct Called {
+    embedding::CallOutcome outcome;
+    std::function<void(const char*)> log;
+};
+
+Called CallThrough(embedding::Embed& embed, const std::string& method,
+                   const std::vector<embedding::Value>& args,
+                   const std::optional<std::string>& origin) {
+    const auto started = std::chrono::steady_clock::now();
+    embedding::CallOutcome outcome = embed.Call(method, args);
+    const std::chrono::duration<double, std::milli> took =
+        std::chrono::steady_clock::now() - started;
+    // The plug-in answers a call of the wrong types undefined.
+    const bool fits = Fits(method, args);
+    return Called{std::move(outcome), [=](const char* kind) {
+                      if (!scriptable::ActivityLogged()) return;
+                      scriptable::LogCall(origin, method, fits ? kind : "wrong arguments",
+                                          took.count());
+                  }};
+}
+
+// One browser connection: the plug-in loaded as a browser loads it, the
+// connection's embed for short calls, and the workers' embeds and pool for
+// long ones.
+class Connection {
+  public:
+    Connection()
+        : embed_(browser_), pool_(kWorkers, [this](size_t worker, messaging::PoolCall& call) {
+              RunPooled(worker, call);
+          }) {}
+
+    // Answers one request: an answer the reading alone gives, a cancel, or a
+    // call run now or queued behind earlier ones on its workspaces.
+    void Handle(const std::string& request) {
+        const messaging::OriginFunction allowed = [this](const std::optional<std::string>& origin) {
+            return OriginAllowed(origin);
+        };
+        messaging::Reading reading = messaging::ReadRequest(request, Arity, allowed, PolicyText);
+        if (const auto* answer = std::get_if<messaging::Answer>(&reading)) {
+            if (!answer->outcome.empty() && scriptable::ActivityLogged()) {
+                scriptable::LogCall(answer->origin, answer->method, answer->outcome, 0.0);
+            }
+            return Answer(*answer);
+        }
+        if (const auto* cancel = std::get_if<messaging::Cancel>(&reading)) {
+            pool_.Cancel(cancel->id);
+            return;
+        }
+        Route(std::get<messaging::PreparedCall>(reading));
+    }
+
+    // The input closed: the browser has gone (a tab closed ends its host).
+    // What still runs is cancelled; the pool waits for it.
+    void End() {
+        pool_.CancelAll();
+        pool_.Drain();
+    }
+
+  private:
+    // The administrator's origin policy, as the plug-in reads it: the
+    // extension passes each request's sender origin as the browser reported
+    // it. The plug-in asks the page's origin too when it hands out its
+    // object: it is told the origin of the request that first calls it. It
+    // is read for every request, so that a changed policy holds at once, on
+    // connections already open too.
+    bool OriginAllowed(const std::optional<std::string>& origin) {
+        browser_.SetDocumentOrigin(origin);
+        const bool allowed = shell::Allows(shell::ReadMachineOriginPolicy(), origin);
+        if (!allowed) scriptable::LogRefusal(origin);
+        return allowed;
+    }
+
+    void Route(messaging::PreparedCall& prepared) {
+        const scriptable::MethodRow* row = scriptable::FindMethod(prepared.method);
+        const bool runsLong = row->doc.pace == scriptable::Pace::Long;
+        // A short call while nothing is in the pool runs at once, with no
+        // need to know which folders it names.
+        auto scopes = runsLong || !pool_.Empty()
+                          ? messaging::ScopesOf(row->Parameters(), prepared.args, FolderKeyOf)
+                          : std::vector<messaging::Scope>{};
+        if (!runsLong && !pool_.MustWait(scopes)) {
+            const Called called =
+                CallThrough(embed_, prepared.method, prepared.args, prepared.origin);
+            called.log(OutcomeKind(called.outcome));
+            return Answer(messaging::AnswerCall(prepared.id, called.outcome));
+        }
+        if (!workerObjectsMade_) {
+            // Their objects are asked for here, with the page's origin as
+            // this request gave it, as the connection's first was.
+            for (auto& own : workerEmbeds_) own->ScriptableObject();
+            workerObjectsMade_ = true;
+        }
+        auto queued = std::make_shared<messaging::PoolCall>();
+        queued->id = prepared.id;
+        queued->method = prepared.method;
+        queued->args = std::move(prepared.args);
+        queued->scopes = std::move(scopes);
+        queued->origin = prepared.origin;
+        if (pool_.Add(queued)) return;
+        Answer(messaging::ErrorAnswer(
+            queued->id,
+            "too many calls of this page wait for its host: at most " +
+                std::to_string(messaging::WaitingBound{}.calls) + " calls or " +
+                std::to_string(messaging::WaitingBound{}.bytes >> 20) +
+                " MB of arguments wait at a time; call again once some are answered",
+            messaging::kQueueFullError));
+        if (scriptable::ActivityLogged()) {
+            scriptable::LogCall(queued->origin, queued->method, "refused", 0.0);
+        }
+    }
+
+    // A long call on worker `worker`, through that worker's own embed, with
+    // its progress sent as it comes.
+    void RunPooled(size_t worker, messaging::PoolCall& poolCall) {
+        if (poolCall.cancelled) {
+            if (scriptable::ActivityLogged()) {
+                scriptable::LogCall(poolCall.origin, poolCall.method, "cancelled", 0.0);
+            }
+            return Answer(messaging::CancelledAnswer(poolCall.id));
+        }
+        embedding::Embed& own = *workerEmbeds_[worker];
+        CallProgress progress{poolCall};
+        browser_.SetProgressSink(own.npp(), ProgressSink{&progress, &CallProgress::Report});
+        const Called called = CallThrough(own, poolCall.method, poolCall.args, poolCall.origin);
+        const embedding::CallOutcome& outcome = called.outcome;
+        browser_.SetProgressSink(own.npp(), std::nullopt);
+        // A cancel that came as the walk ended leaves its answer as it is; a
+        // walk that ended whole (true) was not stopped.
+        const bool whole =
+            std::holds_alternative<bool>(outcome.value) && std::get<bool>(outcome.value);
+        if (progress.stopped && !whole) {
+            called.log("cancelled");
+            return Answer(messaging::CancelledAnswer(poolCall.id));
+        }
+        called.log(OutcomeKind(outcome));
+        progress.Finish();
+        Answer(messaging::AnswerCall(poolCall.id, outcome));
+    }
+
+    // The workers' embeds: made here, on the reading thread, as a browser
+    // makes them; each worker then calls only through its own.
+    static std::vector<std::unique_ptr<embedding::Embed>> WorkerEmbeds(
+        embedding::Browser& browser) {
+        std::vector<std::unique_ptr<embedding::Embed>> embeds;
+        for (size_t i = 0; i < kWorkers; ++i) {
+            embeds.push_back(std::make_unique<embedding::Embed>(browser));
+        }
+        return embeds;
+    }
+
+    embedding::Browser browser_;
+    embedding::Embed embed_;
+    std::vector<std::unique_ptr<embedding::Embed>> workerEmbeds_ = WorkerEmbeds(browser_);
+    bool workerObjectsMade_ = false;
+    // Last: its workers, which use everything above, stop first.
+    messaging::CallPool pool_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -223,179 +445,10 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     try {
         const embedding::OwnWorkingFolder workingFolder(L"npDravenilFileAccessHost");
-        embedding::Browser browser;
-        embedding::Embed embed(browser);
-        // The administrator's origin policy, as the plug-in reads it: the
-        // extension passes each request's sender origin as the browser
-        // reported it.
-        // The plug-in asks the page's origin too when it hands out its
-        // object: it is told the origin of the request that first calls it.
-        // It is read for every request, so that a changed policy holds at
-        // once, on connections already open too.
-        const platform::MachineValue logFile =
-            platform::ReadMachineString(shell::kPolicyKey, scriptable::kLogFileValue);
-        scriptable::SetActivityLog(logFile.kind == platform::MachineValue::Kind::Text
-                                       ? std::optional<std::string>(logFile.text)
-                                       : std::nullopt,
-                                   "host", true);
-        const messaging::OriginFunction originAllowed =
-            [&](const std::optional<std::string>& origin) {
-                browser.SetDocumentOrigin(origin);
-                const bool allowed = shell::Allows(shell::ReadMachineOriginPolicy(), origin);
-                if (!allowed) scriptable::LogRefusal(origin);
-                return allowed;
-            };
-        // What the extension registers its page scripts for.
-        const messaging::PolicyFunction policyText = [] {
-            const shell::OriginPolicy policy = shell::ReadMachineOriginPolicy();
-            switch (policy.kind) {
-                case shell::OriginPolicy::Kind::None:
-                    return std::string("null");
-                case shell::OriginPolicy::Kind::EveryPage:
-                    return std::string("\"*\"");
-                case shell::OriginPolicy::Kind::Origins:
-                case shell::OriginPolicy::Kind::Unusable:
-                case shell::OriginPolicy::Kind::Missing:
-                    break;
-            }
-            std::string list = "[";
-            for (const shell::Origin& origin : policy.origins) {
-                if (list.size() > 1) list += ',';
-                list += messaging::JsonString(shell::OriginText(origin));
-            }
-            return list + "]";
-        };
-        // A call through `embed`, and its line for the log: how the page's
-        // call ended (`cancelled` when it was stopped and answered so).
-        struct Called {
-            embedding::CallOutcome outcome;
-            std::function<void(const char*)> log;
-        };
-        const auto call = [&](embedding::Embed& embed, const std::string& method,
-                              const std::vector<embedding::Value>& args,
-                              const std::optional<std::string>& origin) {
-            const auto started = std::chrono::steady_clock::now();
-            embedding::CallOutcome outcome = embed.Call(method, args);
-            const std::chrono::duration<double, std::milli> took =
-                std::chrono::steady_clock::now() - started;
-            // The plug-in answers a call of the wrong types undefined.
-            const bool fits = Fits(method, args);
-            return Called{std::move(outcome), [=, &origin](const char* kind) {
-                              if (!scriptable::ActivityLogged()) return;
-                              scriptable::LogCall(origin, method, fits ? kind : "wrong arguments",
-                                                  took.count());
-                          }};
-        };
-        // The workers' embeds: made here, on this thread, as a browser makes
-        // them; each worker then calls only through its own.
-        std::vector<std::unique_ptr<embedding::Embed>> workerEmbeds;
-        for (size_t i = 0; i < kWorkers; ++i) {
-            workerEmbeds.push_back(std::make_unique<embedding::Embed>(browser));
-        }
-        bool workerObjectsMade = false;
-        messaging::CallPool pool(kWorkers, [&](size_t worker, messaging::PoolCall& poolCall) {
-            if (poolCall.cancelled) {
-                if (scriptable::ActivityLogged()) {
-                    scriptable::LogCall(poolCall.origin, poolCall.method, "cancelled", 0.0);
-                }
-                return Answer(messaging::CancelledAnswer(poolCall.id));
-            }
-            embedding::Embed& own = *workerEmbeds[worker];
-            CallProgress progress{poolCall};
-            browser.SetProgressSink(own.npp(), ProgressSink{&progress, &CallProgress::Report});
-            const Called called = call(own, poolCall.method, poolCall.args, poolCall.origin);
-            const embedding::CallOutcome& outcome = called.outcome;
-            browser.SetProgressSink(own.npp(), std::nullopt);
-            // A cancel that came as the walk ended leaves its answer as it
-            // is; a walk that ended whole (true) was not stopped.
-            const bool whole =
-                std::holds_alternative<bool>(outcome.value) && std::get<bool>(outcome.value);
-            if (progress.stopped && !whole) {
-                called.log("cancelled");
-                return Answer(messaging::CancelledAnswer(poolCall.id));
-            }
-            called.log(OutcomeKind(outcome));
-            progress.Finish();
-            Answer(messaging::AnswerCall(poolCall.id, outcome));
-        });
-        std::string header, request;
-        while (ReadExactly(header, 4)) {
-            const uint32_t length =
-                static_cast<unsigned char>(header[0]) | static_cast<unsigned char>(header[1]) << 8 |
-                static_cast<unsigned char>(header[2]) << 16 |
-                static_cast<uint32_t>(static_cast<unsigned char>(header[3])) << 24;
-            if (length == 0 || length > kMaxRequestBytes) {
-                Answer(messaging::ErrorAnswer(
-                    "null", "bad request: a length of " + std::to_string(length) + " bytes"));
-                // Pass over what the length announced, to carry on after it.
-                for (uint32_t left = length; left > 0;) {
-                    const uint32_t chunk = left < (1u << 16) ? left : (1u << 16);
-                    if (!ReadExactly(request, chunk)) return 0;
-                    left -= chunk;
-                }
-                continue;
-            }
-            if (!ReadExactly(request, length)) {
-                Answer(messaging::ErrorAnswer("null",
-                                              "bad request: the input ended inside a message"));
-                break;
-            }
-            messaging::Reading reading =
-                messaging::ReadRequest(request, Arity, originAllowed, policyText);
-            if (const auto* answer = std::get_if<messaging::Answer>(&reading)) {
-                if (!answer->outcome.empty() && scriptable::ActivityLogged()) {
-                    scriptable::LogCall(answer->origin, answer->method, answer->outcome, 0.0);
-                }
-                Answer(*answer);
-                continue;
-            }
-            if (const auto* cancel = std::get_if<messaging::Cancel>(&reading)) {
-                pool.Cancel(cancel->id);
-                continue;
-            }
-            auto& prepared = std::get<messaging::PreparedCall>(reading);
-            const scriptable::MethodRow* row = scriptable::FindMethod(prepared.method);
-            const bool runsLong = row->doc.pace == scriptable::Pace::Long;
-            // A short call while nothing is in the pool runs at once, with
-            // no need to know which folders it names.
-            auto scopes = runsLong || !pool.Empty()
-                              ? messaging::ScopesOf(row->Parameters(), prepared.args, FolderKeyOf)
-                              : std::vector<messaging::Scope>{};
-            if (!runsLong && !pool.MustWait(scopes)) {
-                const Called called = call(embed, prepared.method, prepared.args, prepared.origin);
-                called.log(OutcomeKind(called.outcome));
-                Answer(messaging::AnswerCall(prepared.id, called.outcome));
-                continue;
-            }
-            if (!workerObjectsMade) {
-                // Their objects are asked for here, with the page's origin
-                // as this request gave it, as the connection's first was.
-                for (auto& own : workerEmbeds) own->ScriptableObject();
-                workerObjectsMade = true;
-            }
-            auto queued = std::make_shared<messaging::PoolCall>();
-            queued->id = prepared.id;
-            queued->method = prepared.method;
-            queued->args = std::move(prepared.args);
-            queued->scopes = std::move(scopes);
-            queued->origin = prepared.origin;
-            if (!pool.Add(queued)) {
-                Answer(messaging::ErrorAnswer(
-                    queued->id,
-                    "too many calls of this page wait for its host: at most " +
-                        std::to_string(messaging::WaitingBound{}.calls) + " calls or " +
-                        std::to_string(messaging::WaitingBound{}.bytes >> 20) +
-                        " MB of arguments wait at a time; call again once some are answered",
-                    messaging::kQueueFullError));
-                if (scriptable::ActivityLogged()) {
-                    scriptable::LogCall(queued->origin, queued->method, "refused", 0.0);
-                }
-            }
-        }
-        // The input closed: the browser has gone (a tab closed ends its
-        // host). What still runs is cancelled; the pool waits for it.
-        pool.CancelAll();
-        pool.Drain();
+        StartActivityLog();
+        Connection connection;
+        while (const auto request = NextRequest()) connection.Handle(*request);
+        connection.End();
         return 0;
     } catch (...) {
         // Anything thrown out of the set-up or the request loop (the

@@ -280,6 +280,83 @@ std::optional<HeldFolder> HeldFolder::MakeFolder(const std::wstring& name, uint3
     return HeldFolder(handle.Release());
 }
 
+namespace {
+
+// A file a filter keeps in another form gives its bytes only through that
+// filter.
+Through ThroughFor(const TreeEntry& file) {
+    return file.IsReparsePoint() ? Through::Filter : Through::Nothing;
+}
+
+// Copies what `source` holds from here on to `target`, in parts of at most
+// 1 MiB; false unless every byte was read and written.
+bool CopyBytes(HANDLE source, HANDLE target, uint64_t size) {
+    // A buffer of the file's size, up to 1 MiB, left uninitialised: the
+    // reads fill it.
+    const DWORD step = static_cast<DWORD>(size < (1u << 20) ? size + 1 : (1u << 20));
+    const std::unique_ptr<char[]> chunk(new char[step]);
+    for (DWORD got = 0;;) {
+        if (!PLATFORM_CALL("ReadFile", FALSE, ReadFile(source, chunk.get(), step, &got, nullptr))) {
+            return false;
+        }
+        if (got == 0) return true;
+        DWORD put = 0;
+        if (!PLATFORM_CALL("WriteFile", FALSE,
+                           WriteFile(target, chunk.get(), got, &put, nullptr)) ||
+            put != got) {
+            return false;
+        }
+    }
+}
+
+}  // namespace
+
+void* HeldFolder::OpenListedToRead(const TreeEntry& entry) const {
+    const ACCESS_MASK access = FILE_READ_DATA | FILE_READ_ATTRIBUTES;
+    const ULONG options = FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY;
+    // Opened as itself first, and through its filter only once it is seen
+    // to be the listed file.
+    KernelHandle source(OpenBelow(handle_.get(), entry.name, access, options));
+    if (!source.IsValid() || !IsListedHere(source.Get(), entry)) return nullptr;
+    if (ThroughFor(entry) == Through::Filter) {
+        source.Reset(
+            OpenBelow(handle_.get(), entry.name, access, options, FILE_OPEN, 0, Through::Filter));
+        if (!source.IsValid() || !IsListedHere(source.Get(), entry)) return nullptr;
+    }
+    return source.Release();
+}
+
+bool HeldFolder::SetListedAttributes(const TreeEntry& listed, uint32_t attributes) const {
+    const KernelHandle file(OpenBelow(handle_.get(), listed.name,
+                                      FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                      FILE_NON_DIRECTORY_FILE));
+    if (!file.IsValid() || !IsListedHere(file.Get(), listed)) return false;
+    FILE_BASIC_INFO basic{};
+    basic.FileAttributes = attributes;
+    PLATFORM_CALL("SetFileInformationByHandle", FALSE,
+                  SetFileInformationByHandle(file.Get(), FileBasicInfo, &basic, sizeof basic));
+    return true;
+}
+
+void* HeldFolder::OpenToReplace(const std::wstring& name, const TreeEntry* existing) const {
+    // A new file when nothing of the name was listed (and fails should
+    // anything have taken the name since), else the file listed, when it
+    // still is that file, cut to nothing.
+    KernelHandle target(OpenBelow(
+        handle_.get(), name, FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES,
+        FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY, existing ? FILE_OPEN : FILE_CREATE,
+        FILE_ATTRIBUTE_NORMAL, existing ? ThroughFor(*existing) : Through::Nothing));
+    if (!existing || !target.IsValid()) return target.Release();
+    FILE_END_OF_FILE_INFO end{};
+    if (!IsListedHere(target.Get(), *existing) ||
+        !PLATFORM_CALL(
+            "SetFileInformationByHandle", FALSE,
+            SetFileInformationByHandle(target.Get(), FileEndOfFileInfo, &end, sizeof end))) {
+        return nullptr;
+    }
+    return target.Release();
+}
+
 bool HeldFolder::CopyFrom(const HeldFolder& from, const TreeEntry& entry,
                           const TreeEntry* existing) const {
     // Nothing is written through a link, nor over a folder.
@@ -287,84 +364,22 @@ bool HeldFolder::CopyFrom(const HeldFolder& from, const TreeEntry& entry,
         (existing && (existing->IsLink() || existing->IsFolder()))) {
         return false;
     }
-    // A file a filter keeps in another form gives its bytes only through
-    // that filter; it is opened so once it is seen to be the listed file.
-    auto through = [](const TreeEntry& file) {
-        return file.IsReparsePoint() ? Through::Filter : Through::Nothing;
-    };
-    KernelHandle source(OpenBelow(from.handle_.get(), entry.name,
-                                  FILE_READ_DATA | FILE_READ_ATTRIBUTES,
-                                  FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY));
-    if (!source.IsValid() || !from.IsListedHere(source.Get(), entry)) return false;
-    if (through(entry) == Through::Filter) {
-        source.Reset(OpenBelow(
-            from.handle_.get(), entry.name, FILE_READ_DATA | FILE_READ_ATTRIBUTES,
-            FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY, FILE_OPEN, 0, Through::Filter));
-        if (!source.IsValid() || !from.IsListedHere(source.Get(), entry)) return false;
-    }
+    const KernelHandle source(from.OpenListedToRead(entry));
+    if (!source.IsValid()) return false;
     FILE_BASIC_INFO times{};
     if (!PLATFORM_CALL(
             "GetFileInformationByHandleEx", FALSE,
             GetFileInformationByHandleEx(source.Get(), FileBasicInfo, &times, sizeof times))) {
         return false;
     }
+    // A read-only file cannot be opened for writing: its attribute goes
+    // first, and comes back should the copy fail.
     const bool readOnly = existing && (existing->attributes & FILE_ATTRIBUTE_READONLY);
-    if (readOnly) {
-        // A read-only file cannot be opened for writing: its attribute goes
-        // first, and comes back should the copy fail.
-        const KernelHandle old(OpenBelow(handle_.get(), entry.name,
-                                         FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                                         FILE_NON_DIRECTORY_FILE));
-        if (!old.IsValid() || !IsListedHere(old.Get(), *existing)) return false;
-        FILE_BASIC_INFO basic{};
-        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-        PLATFORM_CALL("SetFileInformationByHandle", FALSE,
-                      SetFileInformationByHandle(old.Get(), FileBasicInfo, &basic, sizeof basic));
-    }
-    // A new file when nothing of the name was listed (and fails should
-    // anything have taken the name since), else the file listed, when it
-    // still is that file.
-    KernelHandle target(OpenBelow(
-        handle_.get(), entry.name, FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES,
-        FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY, existing ? FILE_OPEN : FILE_CREATE,
-        FILE_ATTRIBUTE_NORMAL, existing ? through(*existing) : Through::Nothing));
-    if (existing && target.IsValid()) {
-        FILE_END_OF_FILE_INFO end{};
-        if (!IsListedHere(target.Get(), *existing) ||
-            !PLATFORM_CALL(
-                "SetFileInformationByHandle", FALSE,
-                SetFileInformationByHandle(target.Get(), FileEndOfFileInfo, &end, sizeof end))) {
-            target.Reset(nullptr);
-        }
-    }
-    bool whole = target.IsValid();
-    // A buffer of the file's size, up to 1 MiB, left uninitialised: the
-    // reads fill it.
-    const uint64_t size = entry.size;
-    const DWORD step = static_cast<DWORD>(size < (1u << 20) ? size + 1 : (1u << 20));
-    const std::unique_ptr<char[]> chunk(whole ? new char[step] : nullptr);
-    for (DWORD got = 0; whole;) {
-        whole = PLATFORM_CALL("ReadFile", FALSE,
-                              ReadFile(source.Get(), chunk.get(), step, &got, nullptr));
-        if (!whole || got == 0) break;
-        DWORD put = 0;
-        whole = PLATFORM_CALL("WriteFile", FALSE,
-                              WriteFile(target.Get(), chunk.get(), got, &put, nullptr)) &&
-                put == got;
-    }
-    if (!whole) {
-        if (readOnly) {  // what could not be replaced stays as it was
-            const KernelHandle old(OpenBelow(handle_.get(), entry.name,
-                                             FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                                             FILE_NON_DIRECTORY_FILE));
-            FILE_BASIC_INFO basic{};
-            basic.FileAttributes = existing->attributes;
-            if (old.IsValid() && IsListedHere(old.Get(), *existing)) {
-                PLATFORM_CALL(
-                    "SetFileInformationByHandle", FALSE,
-                    SetFileInformationByHandle(old.Get(), FileBasicInfo, &basic, sizeof basic));
-            }
-        }
+    if (readOnly && !SetListedAttributes(*existing, FILE_ATTRIBUTE_NORMAL)) return false;
+    const KernelHandle target(OpenToReplace(entry.name, existing));
+    if (!target.IsValid() || !CopyBytes(source.Get(), target.Get(), entry.size)) {
+        // What could not be replaced stays as it was.
+        if (readOnly) SetListedAttributes(*existing, existing->attributes);
         return false;
     }
     // The file's time and its attributes; a copy whose attributes could not

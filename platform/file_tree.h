@@ -164,6 +164,15 @@ class HeldFolder {
     // Whether `handle`, opened below this folder by the name `entry` gives,
     // is that entry (IsListedEntry).
     bool IsListedHere(void* handle, const TreeEntry& entry) const;
+    // The listed file `entry` opened for reading its bytes (through the
+    // filter that keeps them, for a file kept in another form); null unless
+    // it still is the listed file. The caller owns the handle.
+    void* OpenListedToRead(const TreeEntry& entry) const;
+    // Gives the listed file these attributes; false unless it still is it.
+    bool SetListedAttributes(const TreeEntry& listed, uint32_t attributes) const;
+    // A new file `name`, or the listed file `existing` cut to nothing, open
+    // for writing; null when neither. The caller owns the handle.
+    void* OpenToReplace(const std::wstring& name, const TreeEntry* existing) const;
     std::unique_ptr<void, Close> handle_;
     // The name the file system gives this folder, asked once when needed.
     mutable std::optional<std::wstring> fileSystemName_;
