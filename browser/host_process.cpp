@@ -15,6 +15,25 @@ std::string Frame(const std::string& text) {
     return frame + text;
 }
 
+StartedProcess StartProcess(const std::string& commandLine, void* input, void* output) {
+    std::string command = commandLine;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    const bool redirected = input || output;
+    if (redirected) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = input;
+        startup.hStdOutput = output;
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    }
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, redirected, 0, nullptr, nullptr,
+                        &startup, &info)) {
+        return {};
+    }
+    return {info.hProcess, info.hThread};
+}
+
 HostProcess::HostProcess(const std::string& commandLine) {
     SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
     HANDLE childIn = nullptr, childOut = nullptr, toHost = nullptr, fromHost = nullptr;
@@ -27,19 +46,9 @@ HostProcess::HostProcess(const std::string& commandLine) {
     fromHost_ = fromHost;
     SetHandleInformation(toHost, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(fromHost, HANDLE_FLAG_INHERIT, 0);
-    std::string command = commandLine;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = childIn;
-    startup.hStdOutput = childOut;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION info{};
-    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                       &startup, &info)) {
-        process_ = info.hProcess;
-        CloseHandle(info.hThread);
-    }
+    const StartedProcess started = StartProcess(commandLine, childIn, childOut);
+    process_ = started.process;
+    if (started.thread) CloseHandle(started.thread);
     CloseHandle(childIn);
     CloseHandle(childOut);
 }

@@ -11,6 +11,16 @@ namespace standin {
 // `text` framed as one message.
 std::string Frame(const std::string& text);
 
+// A program started with the given standard input and output (handles it
+// inherits; null for none) and this program's standard error. Both handles
+// are null when it could not start; the caller closes them.
+struct StartedProcess {
+    void* process = nullptr;
+    void* thread = nullptr;
+};
+StartedProcess StartProcess(const std::string& commandLine, void* input = nullptr,
+                            void* output = nullptr);
+
 class HostProcess {
   public:
     // Starts `commandLine`; Started() tells whether it runs.

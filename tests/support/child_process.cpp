@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "browser/host_process.h"
 #include "embedding/embedder.h"
 
 namespace testing_support {
@@ -15,16 +16,9 @@ std::string ProgramBeside(const std::string& fileName) {
 }
 
 ChildProcess::ChildProcess(const std::string& commandLine) {
-    std::vector<char> buffer(commandLine.begin(), commandLine.end());
-    buffer.push_back('\0');
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &info)) {
-        process_ = info.hProcess;
-        thread_ = info.hThread;
-    }
+    const standin::StartedProcess started = standin::StartProcess(commandLine);
+    process_ = started.process;
+    thread_ = started.thread;
 }
 
 ChildProcess::ChildProcess(const std::string& commandLine, const std::string& input,
@@ -35,20 +29,9 @@ ChildProcess::ChildProcess(const std::string& commandLine, const std::string& in
     HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
                              CREATE_ALWAYS, 0, nullptr);
     if (in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE) {
-        std::vector<char> buffer(commandLine.begin(), commandLine.end());
-        buffer.push_back('\0');
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = in;
-        startup.hStdOutput = out;
-        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-        PROCESS_INFORMATION info{};
-        if (CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                           &startup, &info)) {
-            process_ = info.hProcess;
-            thread_ = info.hThread;
-        }
+        const standin::StartedProcess started = standin::StartProcess(commandLine, in, out);
+        process_ = started.process;
+        thread_ = started.thread;
     }
     if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
     if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
