@@ -62,9 +62,9 @@ void Collect(const fs::path& folder, const std::string& prefix, std::vector<std:
     });
 }
 
-// Under Wine: runs a program of the host system on the host's names of two
-// paths. False elsewhere, or when it did not run.
-bool RunHostCommand(const std::string& command, const fs::path& first, const fs::path& second) {
+// Under Wine: runs a program of the Unix system Wine runs on, on the Unix
+// names of two paths. False elsewhere, or when it did not run.
+bool RunUnixCommand(const std::string& command, const fs::path& first, const fs::path& second) {
     using UnixName = char*(__cdecl*)(const wchar_t*);
     const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
@@ -145,16 +145,15 @@ bool RemoveLongTree(const fs::path& path) {
 }
 
 bool RemoveLink(const fs::path& link) {
-    // Wine acts on what a link of the host system leads to: the host's rm
-    // removes the link alone. Elsewhere the Windows calls remove a link as
-    // itself.
+    // Wine acts on what a Unix link leads to: the Unix rm removes the link
+    // alone. Elsewhere the Windows calls remove a link as itself.
     const std::wstring text = LongForm(link);
     const auto gone = [&] { return !ListedInParent(link); };
     // On a busy machine the host program may not start, or start late: it
     // is asked again.
     if (GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")) {
         for (int attempt = 0; attempt < 3; ++attempt) {
-            RunHostCommand("/bin/rm -f --", link, link);
+            RunUnixCommand("/bin/rm -f --", link, link);
             if (WaitUntil(gone, 20000)) return true;
         }
         return false;
@@ -270,7 +269,7 @@ bool MakeLink(const fs::path& link, const fs::path& target, LinkKind kind) {
     if (!GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")) return false;
     // start.exe does not wait for a host program, whatever /wait says: the
     // link appears when ln has run, which on a busy machine takes a while.
-    if (!RunHostCommand("/bin/ln -s", target, link) ||
+    if (!RunUnixCommand("/bin/ln -s", target, link) ||
         !WaitUntil([&] { return LongExists(link); }, 60000)) {
         return false;
     }

@@ -31,7 +31,7 @@ bool RemoveLongTree(const std::filesystem::path& path);
 
 // The two kinds of link Windows has. A symbolic link is made with the
 // Windows call where the system allows it (developer mode or an
-// administrator), else, under Wine, with the host system's `ln -s`; a
+// administrator), else, under Wine, with the Unix `ln -s`; a
 // junction leads only to a folder, and any Windows user may make one (Wine 8
 // cannot).
 enum class LinkKind { Symbolic, Junction };
