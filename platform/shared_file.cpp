@@ -278,14 +278,17 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path, const ReadPro
 }
 
 std::optional<bool> ReplaceSmallFile(const std::string& path, std::string_view content) {
-    // The file is opened for writing only: a player may hold it sharing
-    // writes but not reads. The old content, to be put back if the new one
-    // cannot be written, is read through an open of its own when one is
-    // allowed. A reader in another process may see the file empty between
-    // the cut and the write, which a player takes as nothing new; it never
-    // sees a mix of two contents.
+    // The old content, to be put back if the new one cannot be written, is
+    // read first: through the same open when the file may be read and
+    // written, else (a player may hold it sharing writes but not reads) the
+    // file is opened for writing only and the old content read through an
+    // open of its own when one is allowed. A reader in another process may
+    // see the file empty between the cut and the write, which a player takes
+    // as nothing new; it never sees a mix of two contents.
     bool created = false;
-    Descriptor file = Descriptor::Open(path, _O_WRONLY);
+    Descriptor file = Descriptor::Open(path, _O_RDWR);
+    const bool readable = file.IsOpen();
+    if (!file.IsOpen() && errno != ENOENT) file = Descriptor::Open(path, _O_WRONLY);
     if (!file.IsOpen() && errno == ENOENT) {
         file = Descriptor::Open(path, _O_WRONLY | _O_CREAT | _O_EXCL);
         created = file.IsOpen();
@@ -293,7 +296,11 @@ std::optional<bool> ReplaceSmallFile(const std::string& path, std::string_view c
     if (!file.IsOpen()) return std::nullopt;
     std::optional<std::string> old;
     std::optional<FILETIME> oldTime;
-    if (!created) {
+    if (readable) {
+        old = file.ReadAll();
+        if (!old) return std::nullopt;
+        oldTime = file.LastWritten();
+    } else if (!created) {
         Descriptor reader = Descriptor::Open(path, _O_RDONLY);
         if (reader.IsOpen()) {
             // Opened but not read: what could not be put back is not cut.
