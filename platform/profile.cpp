@@ -19,7 +19,7 @@ namespace {
 // page, call the wide ones, and convert what those give back the same way:
 // the plug-in does the same, so that a file's bytes are what they were.
 std::optional<std::wstring> Wide(const std::string& text) {
-    return ToWide(CP_ACP, text, kLongestPathBytes);
+    return ToWide(CP_ACP, text, INT_MAX / 2);
 }
 
 std::string Narrow(const wchar_t* text, size_t length) {

@@ -140,6 +140,10 @@ TEST_F(Settings, ASecondWriteReplacesTheFirstAndMissingValuesReadEmpty) {
     EXPECT_EQ(TextOf(Call("readWSReplayMode", W())), std::nullopt) << "no such method";
     EXPECT_EQ(TextOf(Call("readWSCurrentReplayMode", W())), "") << "no key";
     EXPECT_EQ(TextOf(Call("readWSCurrentView", {outer, "Missing", "In"})), "") << "no workspace";
+    // A value longer than any path is stored whole all the same.
+    const std::string large(70000, 'v');
+    EXPECT_EQ(Flag("writeWSCurrentView", W({large})), true);
+    EXPECT_EQ(Ini()["General"]["CurrentView"], large);
 }
 
 TEST_F(Settings, AWriteIntoAMissingWorkspaceIsFalseAndCreatesNothing) {
