@@ -278,8 +278,4 @@ bool MakeLink(const fs::path& link, const fs::path& target, LinkKind kind) {
     return false;
 }
 
-bool MakeLink(const fs::path& link, const fs::path& target) {
-    return MakeLink(link, target, LinkKind::Symbolic) || MakeLink(link, target, LinkKind::Junction);
-}
-
 }  // namespace testing_support

@@ -40,11 +40,9 @@ const char* NameOf(LinkKind kind);      // "symbolic link"
 const char* TestNameOf(LinkKind kind);  // "SymbolicLink"
 
 // Makes `link` a link of that kind to the folder or file `target`; false
-// when it cannot be made here. Without a kind: whichever this system can
-// make, a symbolic link first.
+// when it cannot be made here.
 bool MakeLink(const std::filesystem::path& link, const std::filesystem::path& target,
               LinkKind kind);
-bool MakeLink(const std::filesystem::path& link, const std::filesystem::path& target);
 bool MakeJunction(const std::filesystem::path& link, const std::filesystem::path& target);
 // Removes a link itself, never what it leads to. True when its folder no
 // longer lists it.
