@@ -81,7 +81,8 @@ async function waitServed(load, url, want = "object", seconds = 60) {
 async function evaluateIn(cdp, url, expression) {
   const target = await cdp.send("Target.createTarget", { url });
   const session = (await cdp.send("Target.attachToTarget", { targetId: target.targetId, flatten: true })).sessionId;
-  for (let attempt = 0; attempt < 50; attempt++) {
+  // A busy machine may take seconds to load even a small page: up to 30 s.
+  for (let attempt = 0; attempt < 300; attempt++) {
     const ready = await cdp.send("Runtime.evaluate", { expression: "document.readyState", returnByValue: true }, session);
     if (ready.result.value === "complete") break;
     await new Promise((r) => setTimeout(r, 100));
@@ -701,7 +702,7 @@ async function main() {
     const probe = await cdp.send("Target.createTarget", { url: otherOrigin + "/" });
     const probeSession = (await cdp.send("Target.attachToTarget", { targetId: probe.targetId, flatten: true })).sessionId;
     let probed;
-    for (let attempt = 0; !probed && attempt < 50; attempt++) {
+    for (let attempt = 0; !probed && attempt < 300; attempt++) {
       probed = (await cdp.send("Runtime.evaluate", { expression: "window.__probe", returnByValue: true }, probeSession)).result.value;
       if (!probed) await new Promise((r) => setTimeout(r, 100));
     }
