@@ -86,8 +86,15 @@ bool CallPool::Empty() const {
     return entries_.empty();
 }
 
+size_t HeldBytes(const PoolCall& call) {
+    size_t bytes = ArgumentBytes(call.args) + call.id.size() + call.method.size() +
+                   (call.origin ? call.origin->size() : 0);
+    for (const Scope& scope : call.scopes) bytes += scope.set.size() + scope.workspace.size();
+    return bytes;
+}
+
 bool CallPool::Add(std::shared_ptr<PoolCall> call, const WaitingBound& bound) {
-    const size_t bytes = ArgumentBytes(call->args);
+    const size_t bytes = HeldBytes(*call);
     {
         const std::lock_guard<std::mutex> hold(lock_);
         size_t waitingCalls = 0, waitingBytes = 0;

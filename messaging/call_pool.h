@@ -69,8 +69,12 @@ struct PoolCall {
 
 // The bytes of text a call's arguments hold.
 size_t ArgumentBytes(const std::vector<embedding::Value>& args);
+// The bytes of text a call waiting in the pool holds: its arguments, and the
+// keys of its scopes, which repeat its names.
+size_t HeldBytes(const PoolCall& call);
 
-// What one connection may keep waiting in the pool (calls not yet running):
+// What one connection may keep waiting in the pool (calls not yet running,
+// counted by HeldBytes):
 // beyond it a call is refused at once, so that a page that floods its host
 // cannot take it past its memory bound. A single call is always taken when
 // nothing waits, whatever its size.
@@ -104,7 +108,7 @@ class CallPool {
   private:
     struct Entry {
         std::shared_ptr<PoolCall> call;
-        size_t bytes = 0;  // of its arguments
+        size_t bytes = 0;  // HeldBytes
         bool running = false;
     };
     void Work(size_t worker);

@@ -153,7 +153,21 @@ std::string FolderKeyOf(const std::vector<std::string_view>& names) {
                           : workspace::ComposeWorkspacePath({names[0], names[1], names[2]}, {},
                                                             workspace::kMaxLongPathLength);
     const auto path = composed ? platform::TreePath::FromWide(composed.wide) : std::nullopt;
-    if (!path) return messaging::AsciiFoldedKey(names);
+    if (!path) {
+        // Names the plug-in refuses touch nothing on disk: a short key keeps
+        // the calls that repeat them in order, without holding the names
+        // again, however long they are.
+        uint64_t hash = 14695981039346656037u;  // FNV-1a over the names, ASCII case folded
+        for (const std::string_view name : names) {
+            for (const char c : name) {
+                hash =
+                    (hash ^ static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c)) *
+                    1099511628211u;
+            }
+            hash = hash * 1099511628211u;  // the end of a name
+        }
+        return "refused:" + std::to_string(hash);
+    }
     return platform::Utf8FromWide(platform::ComparableText(*path));
 }
 

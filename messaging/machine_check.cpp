@@ -397,32 +397,71 @@ void CheckPolicy(std::vector<Finding>& out, const std::optional<std::string>& or
                    served ? "" : AddOriginFix(*origin, current)});
 }
 
+// The log file recommended where several users share a machine.
+constexpr char kPerUserLogExample[] = "C:\\ProgramData\\Dravenil\\%USERNAME%.log";
+
 void CheckLog(std::vector<Finding>& out) {
     const auto value = platform::ReadMachineString(shell::kPolicyKey, scriptable::kLogFileValue);
     if (value.kind != platform::MachineValue::Kind::Text || value.text.empty()) {
         out.push_back({Status::Ok, "log", "off (no LogFile policy value)", ""});
         return;
     }
-    const std::wstring path = platform::WideFromAnsi(value.text);
+    const std::string file = scriptable::LogFilePath(value.text);
+    const std::string shown =
+        file == value.text ? file : value.text + " (for this user " + file + ")";
+    const std::wstring path = platform::WideFromAnsi(file);
     const std::wstring folder = FolderOf(path);
     const std::string shownFolder = platform::Utf8FromWide(folder);
     const std::string fixFolder = "create the folder " + shownFolder +
                                   " so that every user whose browser uses the plug-in can write "
                                   "in it, or set LogFile to a file in such a folder";
+    const std::string fixOwn =
+        "remove it; where several users share the machine, give each a file of their own: "
+        "LogFile " +
+        std::string(kPerUserLogExample);
     if (!IsAbsolute(path) || folder.empty()) {
-        out.push_back(
-            {Status::Problem, "log",
-             "LogFile is \"" + value.text + "\", not a full path: nothing is logged",
-             "set LogFile to a full path, such as C:\\ProgramData\\Dravenil\\access.log"});
-    } else if (!platform::FolderExists(folder)) {
         out.push_back({Status::Problem, "log",
-                       value.text + ": its folder is missing, so nothing is logged", fixFolder});
-    } else if (!platform::CanAppendTo(path)) {
+                       "LogFile is \"" + value.text + "\", not a full path: nothing is logged",
+                       "set LogFile to a full path, such as " + std::string(kPerUserLogExample)});
+        return;
+    }
+    if (!platform::FolderExists(folder)) {
         out.push_back({Status::Problem, "log",
-                       value.text + " cannot be written by this user: their calls are not logged",
+                       shown + ": its folder is missing, so nothing is logged", fixFolder});
+        return;
+    }
+    using State = platform::LogFileState;
+    switch (platform::InspectLogFile(file)) {
+        case State::Link:
+            return out.push_back({Status::Problem, "log",
+                                  shown + " is a link: the log never follows one, so nothing is "
+                                          "logged",
+                                  fixOwn});
+        case State::OtherNames:
+            return out.push_back({Status::Problem, "log",
+                                  shown + " has other names (hard links): nothing is written "
+                                          "into it, so nothing is logged",
+                                  fixOwn});
+        case State::OtherOwner:
+            return out.push_back(
+                {Status::Problem, "log",
+                 shown + " belongs to another user: this user's calls are not "
+                         "logged",
+                 "give each user a file of their own: LogFile " + std::string(kPerUserLogExample)});
+        case State::NotAFile:
+            return out.push_back(
+                {Status::Problem, "log", shown + " is a folder, so nothing is logged", fixOwn});
+        case State::Usable:
+        case State::Absent:
+        case State::Unreadable:
+            break;
+    }
+    if (!platform::CanAppendTo(path)) {
+        out.push_back({Status::Problem, "log",
+                       shown + " cannot be written by this user: their calls are not logged",
                        fixFolder});
     } else {
-        out.push_back({Status::Ok, "log", value.text, ""});
+        out.push_back({Status::Ok, "log", shown, ""});
     }
 }
 

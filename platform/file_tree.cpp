@@ -4,6 +4,8 @@
 // windows.h first: the native declarations build on it.
 #include <winternl.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <vector>
 
 #include "platform/fault_plan.h"
@@ -46,7 +48,7 @@ enum class Through { Nothing, Filter };
 // directory); null when it cannot be opened.
 HANDLE OpenBelow(HANDLE parent, const std::wstring& name, ACCESS_MASK access, ULONG options,
                  ULONG disposition = FILE_OPEN, ULONG attributesIfMade = 0,
-                 Through through = Through::Nothing) {
+                 Through through = Through::Nothing, NTSTATUS* failure = nullptr) {
     if (name.empty() || name.size() > 32767) return nullptr;
     UNICODE_STRING text;
     text.Buffer = const_cast<wchar_t*>(name.c_str());
@@ -62,6 +64,7 @@ HANDLE OpenBelow(HANDLE parent, const std::wstring& name, ACCESS_MASK access, UL
                      options | FILE_SYNCHRONOUS_IO_NONALERT |
                          (through == Through::Nothing ? FILE_OPEN_REPARSE_POINT : 0),
                      nullptr, 0));
+    if (failure) *failure = opened;
     return opened >= 0 ? handle : nullptr;
 }
 
@@ -126,6 +129,23 @@ std::optional<Identity> IdentityOf(HANDLE handle) {
         return std::nullopt;
     }
     return Identity{tag.attributes, tag.reparseTag, static_cast<uint64_t>(id.QuadPart)};
+}
+
+// How many names an open file has: more than one for a file with hard links,
+// each of which is the file itself. 0 when it cannot be asked.
+unsigned long NamesOf(HANDLE handle) {
+    IO_STATUS_BLOCK status{};
+    struct {
+        LARGE_INTEGER allocationSize, endOfFile;
+        ULONG numberOfLinks;
+        BOOLEAN deletePending, directory;
+    } standard{};
+    if (PLATFORM_CALL("NtQueryInformationFile", static_cast<NTSTATUS>(0xC0000022L),
+                      NtQueryInformationFile(handle, &status, &standard, sizeof standard,
+                                             static_cast<FILE_INFORMATION_CLASS>(5))) < 0) {
+        return 0;
+    }
+    return standard.numberOfLinks;
 }
 
 // The path the file system gives an open file or folder, from the root of
@@ -221,7 +241,10 @@ std::optional<HeldFolder> HeldFolder::Open(const TreePath& path, Use use) {
     return HeldFolder(handle.Release());
 }
 
-bool HeldFolder::IsListedHere(void* handle, const TreeEntry& entry) const {
+bool HeldFolder::IsListedHere(void* handle, const TreeEntry& entry, Names names) const {
+    // A file with other names is reached from elsewhere too: what is read
+    // from it or written into it is not the store's alone.
+    if (names == Names::One && NamesOf(handle) != 1) return false;
     const auto identity = IdentityOf(handle);
     if (!fileSystemName_) fileSystemName_ = FileSystemNameOf(handle_.get());
     auto name = FileSystemNameOf(handle);
@@ -317,11 +340,11 @@ void* HeldFolder::OpenListedToRead(const TreeEntry& entry) const {
     // Opened as itself first, and through its filter only once it is seen
     // to be the listed file.
     KernelHandle source(OpenBelow(handle_.get(), entry.name, access, options));
-    if (!source.IsValid() || !IsListedHere(source.Get(), entry)) return nullptr;
+    if (!source.IsValid() || !IsListedHere(source.Get(), entry, Names::One)) return nullptr;
     if (ThroughFor(entry) == Through::Filter) {
         source.Reset(
             OpenBelow(handle_.get(), entry.name, access, options, FILE_OPEN, 0, Through::Filter));
-        if (!source.IsValid() || !IsListedHere(source.Get(), entry)) return nullptr;
+        if (!source.IsValid() || !IsListedHere(source.Get(), entry, Names::One)) return nullptr;
     }
     return source.Release();
 }
@@ -330,7 +353,7 @@ bool HeldFolder::SetListedAttributes(const TreeEntry& listed, uint32_t attribute
     const KernelHandle file(OpenBelow(handle_.get(), listed.name,
                                       FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                                       FILE_NON_DIRECTORY_FILE));
-    if (!file.IsValid() || !IsListedHere(file.Get(), listed)) return false;
+    if (!file.IsValid() || !IsListedHere(file.Get(), listed, Names::One)) return false;
     FILE_BASIC_INFO basic{};
     basic.FileAttributes = attributes;
     PLATFORM_CALL("SetFileInformationByHandle", FALSE,
@@ -348,7 +371,7 @@ void* HeldFolder::OpenToReplace(const std::wstring& name, const TreeEntry* exist
         FILE_ATTRIBUTE_NORMAL, existing ? ThroughFor(*existing) : Through::Nothing));
     if (!existing || !target.IsValid()) return target.Release();
     FILE_END_OF_FILE_INFO end{};
-    if (!IsListedHere(target.Get(), *existing) ||
+    if (!IsListedHere(target.Get(), *existing, Names::One) ||
         !PLATFORM_CALL(
             "SetFileInformationByHandle", FALSE,
             SetFileInformationByHandle(target.Get(), FileEndOfFileInfo, &end, sizeof end))) {
@@ -412,6 +435,110 @@ bool HeldFolder::RemoveOnClose() {
     return PLATFORM_CALL("GetFileInformationByHandle", FALSE,
                          GetFileInformationByHandle(handle_.get(), &info)) &&
            MarkForRemoval(handle_.get(), info.dwFileAttributes);
+}
+
+PathBelow HeldFolder::Below(const std::vector<std::wstring>& names) const {
+    // The whole path opened at once, its last name as itself: a link or
+    // junction anywhere on the way leads the open elsewhere, which the name
+    // the file system gives the opened file shows. Where the last name is
+    // not there, the path to its folder is judged the same way.
+    constexpr NTSTATUS kNameNotFound = static_cast<NTSTATUS>(0xC0000034L),
+                       kPathNotFound = static_cast<NTSTATUS>(0xC000003AL);
+    for (size_t count = names.size(); count > 0; --count) {
+        std::wstring relative;
+        for (size_t i = 0; i < count; ++i) relative.append(i ? L"\\" : L"").append(names[i]);
+        NTSTATUS failure = 0;
+        const KernelHandle handle(OpenBelow(handle_.get(), relative, FILE_READ_ATTRIBUTES, 0,
+                                            FILE_OPEN, 0, Through::Nothing, &failure));
+        if (!handle.IsValid()) {
+            if (failure == kNameNotFound || failure == kPathNotFound) continue;
+            return PathBelow::NotPlain;
+        }
+        const auto identity = IdentityOf(handle.Get());
+        if (!identity || IsLink(identity->attributes, identity->reparseTag)) {
+            return PathBelow::NotPlain;
+        }
+        TreeEntry expected;
+        expected.name = std::move(relative);
+        expected.attributes = identity->attributes & FILE_ATTRIBUTE_DIRECTORY;
+        const bool folder = expected.IsFolder();
+        // Only a folder can hold the names that are not there yet.
+        if (count < names.size() && !folder) return PathBelow::NotPlain;
+        if (!IsListedHere(handle.Get(), expected, folder ? Names::Any : Names::One)) {
+            return PathBelow::NotPlain;
+        }
+        return count == names.size() ? PathBelow::Plain : PathBelow::Missing;
+    }
+    return PathBelow::Missing;
+}
+
+void* HeldFolder::OpenSoleFile(const std::wstring& name, uint32_t access, bool make,
+                               SoleFile* why) const {
+    SoleFile unused;
+    SoleFile& reason = why ? *why : unused;
+    constexpr NTSTATUS kNameNotFound = static_cast<NTSTATUS>(0xC0000034L);
+    NTSTATUS failure = 0;
+    const auto open = [&](ULONG disposition) {
+        return OpenBelow(handle_.get(), name, access | FILE_READ_ATTRIBUTES,
+                         FILE_NON_DIRECTORY_FILE, disposition, FILE_ATTRIBUTE_NORMAL,
+                         Through::Nothing, &failure);
+    };
+    // Made only where nothing is, not even a link that leads nowhere: a
+    // platform that opens links as their targets would make the target.
+    KernelHandle file(open(FILE_OPEN));
+    if (!file.IsValid() && make && failure == kNameNotFound) file.Reset(open(FILE_CREATE));
+    reason = SoleFile::Failed;
+    if (!file.IsValid()) {
+        constexpr NTSTATUS kIsAFolder = static_cast<NTSTATUS>(0xC00000BAL);
+        if (failure == kNameNotFound) reason = SoleFile::Absent;
+        if (failure == kIsAFolder) reason = SoleFile::NotAFile;
+        return nullptr;
+    }
+    const auto identity = IdentityOf(file.Get());
+    if (!identity) return nullptr;
+    TreeEntry listed;
+    listed.name = name;
+    if (IsLink(identity->attributes, identity->reparseTag) || !IsListedHere(file.Get(), listed)) {
+        // Opened as itself, or where links open as what they lead to, named
+        // as something else.
+        reason = SoleFile::Link;
+        return nullptr;
+    }
+    if (NamesOf(file.Get()) != 1) {
+        reason = SoleFile::OtherNames;
+        return nullptr;
+    }
+    reason = SoleFile::Opened;
+    return file.Release();
+}
+
+bool HeldFolder::RenameHere(void* file, const std::wstring& newName) const {
+    // FILE_RENAME_INFORMATION, its name relative to this folder's handle.
+    struct RenameInformation {
+        BOOLEAN replaceIfExists;
+        HANDLE rootDirectory;
+        ULONG fileNameLength;
+        WCHAR fileName[1];
+    };
+    if (newName.empty() || newName.size() > 32767) return false;
+    const size_t bytes = offsetof(RenameInformation, fileName) + newName.size() * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(std::max(bytes, sizeof(RenameInformation)), 0);
+    auto* rename = reinterpret_cast<RenameInformation*>(buffer.data());
+    rename->replaceIfExists = TRUE;
+    rename->rootDirectory = handle_.get();
+    rename->fileNameLength = static_cast<ULONG>(newName.size() * sizeof(wchar_t));
+    std::copy(newName.begin(), newName.end(), rename->fileName);
+    IO_STATUS_BLOCK status{};
+    return PLATFORM_CALL(
+               "NtSetInformationFile", static_cast<NTSTATUS>(0xC0000022L),
+               NtSetInformationFile(file, &status, rename, static_cast<ULONG>(buffer.size()),
+                                    static_cast<FILE_INFORMATION_CLASS>(10))) >= 0;
+}
+
+PathBelow CheckPathBelow(const TreePath& top, const std::vector<std::wstring>& names) {
+    const auto held = HeldFolder::Open(top, HeldFolder::Use::Read);
+    if (!held) return StateOf(top).IsAbsent() ? PathBelow::Missing : PathBelow::NotPlain;
+    return held->Below(names);
 }
 
 bool TreeEntry::IsFolder() const { return attributes & FILE_ATTRIBUTE_DIRECTORY; }

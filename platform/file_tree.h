@@ -111,6 +111,14 @@ struct OpenedEntry {
 // name tells.)
 bool IsListedEntry(const TreeEntry& listed, const OpenedEntry& opened, std::wstring_view folder);
 
+// What a path below a folder leads to, each name taken as itself.
+enum class PathBelow {
+    Plain,     // every name is a real folder, the last a real folder or a file with no other name
+    Missing,   // plain as far as it goes, and then a name is not there
+    NotPlain,  // a link or junction on the way or at the end, a file with other names, a
+               // file where a folder must be, or what could not be told
+};
+
 // A folder a walk is inside, held open: what is below it is listed, opened
 // and removed relative to this handle, never by a path, so that no name on
 // the way can be bound to a link while the walk runs. Nothing below it is
@@ -130,6 +138,23 @@ class HeldFolder {
 
     // The entries, read through the handle, with their file ids.
     FolderListing List() const;
+    // What the path `names` gives below this folder leads to, seen from here
+    // without following anything.
+    PathBelow Below(const std::vector<std::wstring>& names) const;
+    // What a file of this folder opened by OpenSoleFile turned out to be.
+    enum class SoleFile { Opened, Absent, Link, OtherNames, NotAFile, Failed };
+    // The file `name` of this folder, opened as itself with `access` (made
+    // first when `make` and it is not there), when it is a real file with no
+    // other name, named as this folder's entry: a link, a junction, a hard
+    // link or a folder of that name is left as it is. Null otherwise, with
+    // the reason in `why`; the caller owns the handle (CloseHandle).
+    void* OpenSoleFile(const std::wstring& name, uint32_t access, bool make,
+                       SoleFile* why = nullptr) const;
+    // Gives `file`, a file of this folder opened with delete access, the
+    // name `newName` in this folder, replacing a file of that name (a link
+    // of that name is itself replaced, never followed); false for a folder
+    // of that name or a file held without delete sharing.
+    bool RenameHere(void* file, const std::wstring& newName) const;
     // The subfolder `entry` of this folder's listing names, when it is
     // still that real folder.
     std::optional<HeldFolder> Enter(const TreeEntry& entry, Use use) const;
@@ -144,7 +169,8 @@ class HeldFolder {
     // file's attributes and time: a new file when this folder's listing had
     // nothing of that name (`existing` null), else over the file it listed
     // (read-only or hidden too), when it is still that file. Never through
-    // a link, never over a folder.
+    // a link, never over a folder, and never from or into a file that has
+    // another name (a hard link): that file is elsewhere too.
     bool CopyFrom(const HeldFolder& from, const TreeEntry& entry, const TreeEntry* existing) const;
     // Removes a file, or a link itself (never what it leads to), below this
     // folder through a handle of its own, clearing a read-only attribute
@@ -161,9 +187,13 @@ class HeldFolder {
         void operator()(void* handle) const;
     };
     explicit HeldFolder(void* handle) : handle_(handle) {}
+    // Whether a file may have other names (hard links) besides the listed
+    // one: a delete removes only the name, but nothing is read into a copy
+    // from such a file, nor written into it.
+    enum class Names { Any, One };
     // Whether `handle`, opened below this folder by the name `entry` gives,
-    // is that entry (IsListedEntry).
-    bool IsListedHere(void* handle, const TreeEntry& entry) const;
+    // is that entry (IsListedEntry), and, for Names::One, its only name.
+    bool IsListedHere(void* handle, const TreeEntry& entry, Names names = Names::Any) const;
     // The listed file `entry` opened for reading its bytes (through the
     // filter that keeps them, for a file kept in another form); null unless
     // it still is the listed file. The caller owns the handle.
@@ -177,6 +207,12 @@ class HeldFolder {
     // The name the file system gives this folder, asked once when needed.
     mutable std::optional<std::wstring> fileSystemName_;
 };
+
+// What `names` lead to below the folder `top`, which is reached by its path
+// (links on the way to it followed); Missing when `top` is not there. The
+// answer holds when it is given: a path that is then changed by another
+// program is not watched.
+PathBelow CheckPathBelow(const TreePath& top, const std::vector<std::wstring>& names);
 
 // Waits `milliseconds`.
 void Pause(unsigned milliseconds);

@@ -8,6 +8,7 @@
 #include "platform/fault_plan.h"
 #include "platform/file_tree.h"
 #include "platform/narrow_text.h"
+#include "platform/wide_text.h"
 
 namespace platform {
 
@@ -28,15 +29,15 @@ struct FolderSearch::State {
 
 namespace {
 
-// The wide entry's name in the code page the narrow functions use, as they
-// would give it.
+// The wide entry's name in the code page the narrow functions use: a
+// character it lacks as "?", never as a look-alike that names another entry.
 bool Narrow(const WIN32_FIND_DATAW& wide, WIN32_FIND_DATAA& narrow) {
     const UINT codePage = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
     const int length = static_cast<int>(wcsnlen(wide.cFileName, MAX_PATH));
-    const int bytes =
-        PLATFORM_CALL("WideCharToMultiByte", 0,
-                      WideCharToMultiByte(codePage, 0, wide.cFileName, length, narrow.cFileName,
-                                          sizeof narrow.cFileName - 1, nullptr, nullptr));
+    const int bytes = PLATFORM_CALL(
+        "WideCharToMultiByte", 0,
+        WideCharToMultiByte(codePage, ExactConversionFlags(codePage), wide.cFileName, length,
+                            narrow.cFileName, sizeof narrow.cFileName - 1, nullptr, nullptr));
     if (bytes <= 0 && length > 0) return false;
     narrow.cFileName[bytes] = '\0';
     narrow.dwFileAttributes = wide.dwFileAttributes;

@@ -23,7 +23,7 @@ std::optional<std::wstring> Wide(const std::string& text) {
 }
 
 std::string Narrow(const wchar_t* text, size_t length) {
-    return FromWide(CP_ACP, std::wstring_view(text, length));
+    return FromWide(CP_ACP, std::wstring_view(text, length), /*bestFit=*/true);
 }
 
 }  // namespace

@@ -42,9 +42,14 @@ void Write(const std::string& rest, const std::optional<std::string>& origin) {
 
 }  // namespace
 
+std::string LogFilePath(const std::string& policyValue) {
+    return platform::ExpandEnvironment(policyValue);
+}
+
 void SetActivityLog(std::optional<std::string> path, std::string route, bool logCalls) {
     LogState& state = State();
-    state.path = path && !path->empty() ? std::move(path) : std::nullopt;
+    state.path =
+        path && !path->empty() ? std::optional<std::string>(LogFilePath(*path)) : std::nullopt;
     state.route = std::move(route);
     state.logCalls = logCalls;
 }

@@ -18,9 +18,13 @@ namespace scriptable {
 
 inline constexpr char kLogFileValue[] = "LogFile";
 
-// Where the log goes (nothing: no log), and whether this module logs the
-// calls it answers (the plug-in inside the host leaves them to the host,
-// which knows each request's page).
+// The file a LogFile policy value names: its %NAME%s of environment
+// variables expanded for this process's user.
+std::string LogFilePath(const std::string& policyValue);
+
+// Where the log goes (nothing: no log; the policy's value, expanded here), and whether this module
+// logs the calls it answers (the plug-in inside the host leaves them to the host, which knows each
+// request's page).
 void SetActivityLog(std::optional<std::string> path, std::string route, bool logCalls);
 bool ActivityLogged();
 

@@ -237,6 +237,41 @@ w reg add "$policy" /v LogFile /d 'C:\nolog\access.log' /f >/dev/null
 grep -q '^problem log: C:\\nolog\\access.log: its folder is missing' <<<"$(check)" || fail "--check with no log folder: $(check)"
 mkdir -p "$WINEPREFIX/drive_c/nolog"
 grep -q '^ok      log: C:\\nolog\\access.log' <<<"$(check)" || fail "--check once the log's folder is made"
+# The log's folder is one every user writes: what another user plants as
+# the log file (a link, a hard link, a file of their own; with or without a
+# folder as ".1") is never written, renamed or cut, the call still answers,
+# and --check names what is there. The victim is past the log's bound, so
+# each plant is offered a rotation too.
+logdir="$WINEPREFIX/drive_c/nolog"
+head -c 1260000 /dev/zero | tr '\0' v >"$out/victim.txt"
+victim_sum=$(sha256sum <"$out/victim.txt")
+for plant in symbolic hard other-user; do
+  for older in none folder; do
+    rm -rf "$logdir/access.log" "$logdir/access.log.1"
+    case $plant in
+      symbolic) ln -s "$out/victim.txt" "$logdir/access.log"; said='is a link' ;;
+      hard) ln "$out/victim.txt" "$logdir/access.log"; said='has other names' ;;
+      other-user)
+        cp "$out/victim.txt" "$logdir/access.log"; chown nobody "$logdir/access.log"
+        said='belongs to another user' ;;
+    esac
+    [ "$older" = folder ] && mkdir "$logdir/access.log.1"
+    [ "$(host_call https://calls.example)" = '{"id":7,"result":true}' ] || fail "a call with a planted $plant log"
+    [ "$(sha256sum <"$out/victim.txt")" = "$victim_sum" ] || fail "the log wrote into a planted $plant ($older)"
+    [ "$(sha256sum <"$logdir/access.log")" = "$victim_sum" ] || fail "the planted $plant log changed ($older)"
+    grep -q "^problem log: C:\\\\nolog\\\\access.log $said" <<<"$(check)" ||
+      fail "--check with a planted $plant log: $(check)"
+  done
+done
+rm -rf "$logdir/access.log" "$logdir/access.log.1"
+# A file of each user's own: %USERNAME% is the user's name.
+w reg add "$policy" /v LogFile /d 'C:\nolog\%USERNAME%.log' /f >/dev/null
+[ "$(host_call https://calls.example)" = '{"id":7,"result":true}' ] || fail "a call with a per-user log"
+user_name=$(w cmd /c echo %USERNAME% | tr -d '\r')
+grep -q ' route=host origin=https://calls.example method=fileExists ' "$logdir/$user_name.log" ||
+  fail "no line in the per-user log $logdir/$user_name.log: $(ls "$logdir")"
+grep -q "^ok      log: C:\\\\nolog\\\\%USERNAME%.log (for this user C:\\\\nolog\\\\$user_name.log)" <<<"$(check)" ||
+  fail "--check with a per-user log: $(check)"
 w reg delete "$policy" /v LogFile /f >/dev/null
 forced='HKLM\Software\Policies\Google\Chrome\ExtensionInstallForcelist'
 keyed_id=$(extension_id_of_key "$out/key.pem")

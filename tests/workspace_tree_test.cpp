@@ -312,6 +312,104 @@ TEST_P(LinkedWorkspaces, ACopyNeverWritesThroughALinkAtItsDestination) {
     EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Src", "Dst2"}), false);
 }
 
+// A file with another name outside the store is the outside file itself:
+// a copy neither writes a page's bytes into it through its name at the
+// destination (read-only or not), nor copies it in through its name at the
+// source. The rest of the workspace is copied, and the copy answers false.
+TEST_F(DeepWorkspaces, ACopyNeitherReadsNorWritesAFileThatHasAnotherName) {
+    const fs::path outside = scratch.path() / "outside.wav";
+    for (const DWORD attributes : {DWORD{FILE_ATTRIBUTE_NORMAL}, DWORD{FILE_ATTRIBUTE_READONLY}}) {
+        for (const bool atSource : {true, false}) {
+            SCOPED_TRACE(std::string(atSource ? "at the source" : "at the destination") +
+                         (attributes == FILE_ATTRIBUTE_READONLY ? ", read-only" : ""));
+            WriteLong(outside, "outside bytes", attributes);
+            const DWORD outsideAttributes =
+                GetFileAttributesW(testing_support::LongForm(outside).c_str());
+            MakeLongFolders(Ws("Src") / "Calls");
+            MakeLongFolders(Ws("Dst") / "Calls");
+            WriteLong(Ws("Src") / "Calls" / "c0", "own call");
+            const fs::path name = (atSource ? Ws("Src") : Ws("Dst")) / "Calls" / "c1";
+            if (!atSource) WriteLong(Ws("Src") / "Calls" / "c1", "bytes a page chose");
+            ASSERT_TRUE(testing_support::MakeLink(name, outside, testing_support::LinkKind::Hard));
+            EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Src", "Dst"}), false);
+            EXPECT_EQ(testing_support::ReadBytes(outside), "outside bytes");
+            EXPECT_EQ(GetFileAttributesW(testing_support::LongForm(outside).c_str()),
+                      outsideAttributes);
+            EXPECT_EQ(testing_support::ReadBytes(Ws("Dst") / "Calls" / "c0"), "own call");
+            if (atSource) {
+                EXPECT_FALSE(LongExists(Ws("Dst") / "Calls" / "c1"));
+            }
+            // Usage counts it by its listed size; the delete removes only
+            // the store's name of it.
+            EXPECT_EQ(Flag("deleteWorkspace", {outer, atSource ? "Src" : "Dst", "In"}), true);
+            EXPECT_EQ(testing_support::ReadBytes(outside), "outside bytes");
+            SetFileAttributesW(testing_support::LongForm(outside).c_str(), FILE_ATTRIBUTE_NORMAL);
+            ASSERT_TRUE(testing_support::RemoveLongTree(Set()));
+        }
+    }
+}
+
+// Every method that reaches a workspace's folder, settings file or call
+// details by path keeps the walks' rule: with a symbolic link, a junction or
+// a hard link at Workspace.ini, at Calls.dat or as the workspace itself,
+// nothing outside is read or written. A rename moves only the name.
+class LinkedPaths : public DeepWorkspaces,
+                    public ::testing::WithParamInterface<testing_support::LinkKind> {};
+
+INSTANTIATE_TEST_SUITE_P(Kinds, LinkedPaths, ::testing::ValuesIn(testing_support::kEveryLinkKind),
+                         [](const auto& info) { return testing_support::TestNameOf(info.param); });
+
+TEST_P(LinkedPaths, NoMethodReadsOrWritesThroughALinkBelowTheSet) {
+    const auto kind = GetParam();
+    const fs::path outside = scratch.path() / "outside";
+    MakeLongFolders(outside / "Calls");
+    WriteLong(outside / "Calls" / "c1", "a call");
+    WriteLong(outside / "Calls.dat", std::string(512, 'd'));
+    // The settings file a real workspace would have, with a view to leak.
+    MakeLongFolders(Ws("Real"));
+    ASSERT_EQ(Flag("writeWSCurrentView", {outer, "Real", "In", "outside view"}), true);
+    ASSERT_TRUE(CopyFileW(testing_support::LongForm(Ws("Real") / "Workspace.ini").c_str(),
+                          testing_support::LongForm(outside / "Workspace.ini").c_str(), TRUE));
+    const std::string before = LongTree(outside);
+    const std::string settings = testing_support::ReadBytes(outside / "Workspace.ini");
+
+    struct Place {
+        const char* link;  // below the workspace "W"; empty: "W" itself
+        bool settingsLinked;
+    };
+    int made = 0;
+    for (const Place& place :
+         {Place{"Workspace.ini", true}, Place{"Calls.dat", false}, Place{"", true}}) {
+        SCOPED_TRACE(std::string("a ") + testing_support::NameOf(kind) + " at W\\" + place.link);
+        MakeLongFolders(Set());
+        const fs::path link = *place.link ? Ws("W") / place.link : Ws("W");
+        if (*place.link) MakeLongFolders(Ws("W"));
+        if (!testing_support::MakeLink(link, *place.link ? outside / place.link : outside, kind)) {
+            ASSERT_TRUE(testing_support::RemoveLongTree(Set()));
+            continue;  // a kind that cannot lead there (a hard link to a folder, a junction to a
+                       // file)
+        }
+        ++made;
+        EXPECT_EQ(TextOf(Call("readWSCurrentView", {outer, "W", "In"})), "");
+        EXPECT_EQ(Flag("writeWSCurrentView", {outer, "W", "In", "a page's view"}),
+                  !place.settingsLinked);
+        EXPECT_EQ(TextOf(Call("getTimelineVols", {outer, "W", "In"})), "[]");
+        EXPECT_EQ(TextOf(Call("getCallDetailsForWorkspace", {outer, "W", "In"})),
+                  "Failed to open file");
+        EXPECT_EQ(TextOf(Call("getMissingOrBufferingCalls", {outer, "W", "In", "c1"})), "c1");
+        EXPECT_EQ(Flag("isCallInWorkspace", {outer, "In", "c1"}), false);
+        // A real workspace holding a link is made whole and renamed; a link
+        // as the workspace is neither.
+        EXPECT_EQ(Flag("createWSFolder", {outer, "W", "In"}), *place.link != '\0');
+        EXPECT_EQ(Flag("renameWS", {outer, "W", "Moved", "In"}), *place.link != '\0');
+        EXPECT_EQ(LongTree(outside), before);
+        EXPECT_EQ(testing_support::ReadBytes(outside / "Workspace.ini"), settings);
+        EXPECT_TRUE(testing_support::RemoveLink(*place.link ? Ws("Moved") / place.link : Ws("W")));
+        ASSERT_TRUE(testing_support::RemoveLongTree(Set()));
+    }
+    if (made == 0) GTEST_SKIP() << "no way to make a " << testing_support::NameOf(kind) << " here";
+}
+
 // Under Wine run as root a read-only file opens for writing and a read-only
 // folder is removed all the same, so this and the read-only folder below
 // cannot fail there whatever the copy and the delete do with the attribute:

@@ -12,9 +12,10 @@ std::string getTimelineVols(const std::string& outer, const std::string& workspa
                             const std::string& inner) {
     TraceScope trace("MyScriptableNPObject::getTimelineVols");
     const WorkspacePath path = ComposeWorkspacePath({outer, inner, workspace}, "Workspace.ini");
-    const std::string list = path ? VolumeListText(platform::ReadProfileSection(
-                                        path.wide, std::string(kTimelineVolumesSection)))
-                                  : "[]";
+    const bool readable = path && ReachBelowSet(path) != platform::PathBelow::NotPlain;
+    const std::string list = readable ? VolumeListText(platform::ReadProfileSection(
+                                            path.wide, std::string(kTimelineVolumesSection)))
+                                      : "[]";
     Trace(list.c_str());
     return list;
 }

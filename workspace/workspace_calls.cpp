@@ -20,7 +20,9 @@ SizedText getCallDetailsForWorkspace(const std::string& outer, const std::string
     if (path.status == WorkspacePath::Status::NoLocalAppData) {
         return SizedText::Of("Failed to get folder path");
     }
-    if (!path) return SizedText::Of("Failed to open file");
+    if (!path || ReachBelowSet(path) != platform::PathBelow::Plain) {
+        return SizedText::Of("Failed to open file");
+    }
     platform::ReadProgress read;
     if (progress) {
         read = [&progress](uint64_t done, uint64_t size) {
@@ -44,7 +46,10 @@ std::string getMissingOrBufferingCalls(const std::string& outer, const std::stri
     TraceScope trace("MyScriptableNPObject::getMissingOrBufferingCalls");
     const WorkspacePath pattern = ComposeWorkspacePath({outer, inner, workspace}, "Calls\\*");
     // A list holding a NUL is refused: every call counts as missing.
-    if (!pattern || !platform::IsWholeText(callList)) return callList;
+    if (!pattern || !platform::IsWholeText(callList) ||
+        ReachBelowSet(pattern, L"\\*") != platform::PathBelow::Plain) {
+        return callList;
+    }
     platform::FolderSearch search(pattern.wide);
     if (!search.Started()) return callList;
     std::unordered_set<std::string> present;
@@ -76,7 +81,14 @@ bool isCallInWorkspace(const std::string& outer, const std::string& inner,
         // only an entry named exactly so counts.
         platform::FolderSearch calls(pattern.wide);
         for (platform::FolderEntry entry; calls.Next(entry);) {
-            if (entry.name == call) return true;
+            // Found only in the Calls folder of a real workspace, never in
+            // what a link or junction there leads to. Asked of a match only,
+            // so that a call that is nowhere costs no more than the searches.
+            if (entry.name == call) {
+                const WorkspacePath folder = ComposeWorkspacePath({outer, inner, workspace.name},
+                                                                  "Calls", kMaxLongPathLength);
+                if (ReachBelowSet(folder) == platform::PathBelow::Plain) return true;
+            }
         }
     }
     return false;

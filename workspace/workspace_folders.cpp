@@ -29,7 +29,8 @@ bool createWSFolder(const std::string& outer, const std::string& workspace,
                     const std::string& inner) {
     TraceScope trace("MyScriptableNPObject::createWSFolder");
     const WorkspacePath calls = ComposeWorkspacePath({outer, inner, workspace}, "Calls");
-    if (!calls) return false;
+    // Nothing is made in what a link or junction below the set folder leads to.
+    if (!calls || ReachBelowSet(calls) == platform::PathBelow::NotPlain) return false;
     // Each level in turn below the local application-data folder: Dravenil,
     // Workspaces, the outer, inner and workspace names, then Calls. A level
     // that exists is passed; one that cannot be made shows in the result.
@@ -48,7 +49,10 @@ bool renameWS(const std::string& outer, const std::string& oldName, const std::s
     TraceScope trace("MyScriptableNPObject::renameWS");
     const WorkspacePath from = ComposeWorkspacePath({outer, inner, oldName});
     const WorkspacePath to = ComposeWorkspacePath({outer, inner, newName});
-    const bool renamed = from && to && platform::RenamePath(from.wide, to.wide);
+    // Only a real folder is renamed: a platform that opens a link as what it
+    // leads to would move that instead (Wine moves the link's target).
+    const bool renamed = from && to && ReachBelowSet(from) == platform::PathBelow::Plain &&
+                         platform::RenamePath(from.wide, to.wide);
     Trace(renamed ? "Rename successful" : "Rename failed");
     return renamed;
 }

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_tree.h"
+
 namespace workspace {
 
 // The longest path composed: MAX_PATH less its terminating NUL.
@@ -59,5 +61,16 @@ WorkspacePath ComposeWorkspacePath(const std::optional<std::string>& localAppDat
 // what the length is measured by, as the narrow functions once took it.
 WorkspacePath ComposeWorkspacePath(std::initializer_list<std::string_view> names,
                                    std::string_view leaf = {}, size_t maxLength = kMaxPathLength);
+
+// What a path composed with the current user's folder leads to from its
+// workspace set folder down (the set folder itself reached by its path,
+// links on the way to it followed): every name below it is opened as itself,
+// never followed (platform::CheckPathBelow). The methods that reach a
+// workspace's folder, settings file or call details by path ask this first
+// and leave a path that is not plain alone; what a program changes between
+// the answer and their own call is not watched. NotPlain for a path that
+// names no workspace set. `rest` names what lies below the composed path,
+// such as "*" of a search pattern, to be left out.
+platform::PathBelow ReachBelowSet(const WorkspacePath& path, std::wstring_view rest = {});
 
 }  // namespace workspace

@@ -65,7 +65,9 @@ bool WriteWorkspaceSetting(const std::string& outer, const std::string& workspac
         return false;
     }
     const WorkspacePath path = SettingsPath(outer, workspace, inner);
-    return path && platform::WriteProfileValue(path.wide, section, key, value);
+    // The file may be made here, never written through a link or another name.
+    return path && ReachBelowSet(path) != platform::PathBelow::NotPlain &&
+           platform::WriteProfileValue(path.wide, section, key, value);
 }
 
 std::optional<std::string> ReadWorkspaceSetting(const std::string& outer,
@@ -75,7 +77,10 @@ std::optional<std::string> ReadWorkspaceSetting(const std::string& outer,
                                                 uint32_t capacity) {
     const WorkspacePath path = SettingsPath(outer, workspace, inner);
     if (path.status == WorkspacePath::Status::NoLocalAppData) return std::nullopt;
-    if (!path || !IsStorableKey(key) || capacity == 0) return std::string();
+    if (!path || !IsStorableKey(key) || capacity == 0 ||
+        ReachBelowSet(path) == platform::PathBelow::NotPlain) {
+        return std::string();
+    }
     // Read a few bytes more than the capacity allows, so that a cut is known
     // for one and never splits a character.
     std::string value = platform::ReadProfileValue(path.wide, section, key, capacity + 4);

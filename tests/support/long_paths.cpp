@@ -238,11 +238,13 @@ bool MakeJunction(const fs::path& link, const fs::path& target) {
 }
 
 const char* NameOf(LinkKind kind) {
-    return kind == LinkKind::Symbolic ? "symbolic link" : "junction";
+    constexpr const char* kNames[] = {"symbolic link", "junction", "hard link"};
+    return kNames[static_cast<int>(kind)];
 }
 
 const char* TestNameOf(LinkKind kind) {
-    return kind == LinkKind::Symbolic ? "SymbolicLink" : "Junction";
+    constexpr const char* kNames[] = {"SymbolicLink", "Junction", "HardLink"};
+    return kNames[static_cast<int>(kind)];
 }
 
 bool MakeLink(const fs::path& link, const fs::path& target, LinkKind kind) {
@@ -251,6 +253,10 @@ bool MakeLink(const fs::path& link, const fs::path& target, LinkKind kind) {
     const bool folder = target_attributes != INVALID_FILE_ATTRIBUTES &&
                         (target_attributes & FILE_ATTRIBUTE_DIRECTORY);
     if (kind == LinkKind::Junction) return folder && MakeJunction(link, target) && isLink();
+    if (kind == LinkKind::Hard) {
+        return !folder &&
+               CreateHardLinkW(LongForm(link).c_str(), LongForm(target).c_str(), nullptr);
+    }
     // SYMBOLIC_LINK_FLAG_DIRECTORY for a folder, and
     // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
     if (CreateSymbolicLinkW(link.wstring().c_str(), target.wstring().c_str(),

@@ -33,9 +33,11 @@ bool RemoveLongTree(const std::filesystem::path& path);
 // Windows call where the system allows it (developer mode or an
 // administrator), else, under Wine, with the Unix `ln -s`; a
 // junction leads only to a folder, and any Windows user may make one (Wine 8
-// cannot).
-enum class LinkKind { Symbolic, Junction };
+// cannot). A hard link is another name of a file itself (never a folder).
+enum class LinkKind { Symbolic, Junction, Hard };
 inline constexpr LinkKind kLinkKinds[] = {LinkKind::Symbolic, LinkKind::Junction};
+inline constexpr LinkKind kEveryLinkKind[] = {LinkKind::Symbolic, LinkKind::Junction,
+                                              LinkKind::Hard};
 const char* NameOf(LinkKind kind);      // "symbolic link"
 const char* TestNameOf(LinkKind kind);  // "SymbolicLink"
 
