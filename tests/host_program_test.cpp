@@ -118,6 +118,14 @@ TEST(HostMemory, ArgumentsThatAreArraysAreNeverBuilt) {
                                R"({"id":1})");
 }
 
+// A copy names three folders: the keys that order it repeat its names, and
+// count within the bound too.
+TEST(HostMemory, ACopyWithASixtyMegabyteOuterNameStaysWithinTheBound) {
+    ExpectAnsweredWithinMemory(R"({"id":1,"method":"copyWSFolder","args":[")" +
+                                   std::string(60 * kMiB, 'o') + R"(","In","A","B"]})",
+                               R"({"id":1,"result":false})");
+}
+
 TEST(HostMemory, ManyArgumentsAreCountedNotKept) {
     std::string args = "0";
     while (args.size() < 16 * kMiB) args += ",0";
@@ -440,8 +448,15 @@ TEST_F(HostLongCalls, WaitingCallsAreBoundedAndTheExcessIsRefusedByName) {
                      R"(,"method":"writeWSCurrentView","args":[")" + outer + R"(","Copy","In",")" +
                      value + "\"]}");
     };
+    // Behind the copy, copies of long names wait too: what they hold, the
+    // keys that order them included, counts toward the bound.
+    const auto longCopy = [&](int id) {
+        return Frame("{\"id\":" + std::to_string(id) + R"(,"method":"copyWSFolder","args":[")" +
+                     outer + R"(","In","Copy",")" + std::string(kMiB / 4, 'n') + "\"]}");
+    };
     std::string small;
-    for (int id = 10; id < 80; ++id) small += write(id, "grid");  // 64 wait, 6 are refused
+    for (int id = 10; id < 40; ++id) small += longCopy(id);
+    for (int id = 40; id < 80; ++id) small += write(id, "grid");  // 64 wait, 6 are refused
     host.Send(small);
     host.Send(write(2, big));  // refused, and not kept
     std::vector<std::string> refused;
@@ -464,7 +479,9 @@ TEST_F(HostLongCalls, WaitingCallsAreBoundedAndTheExcessIsRefusedByName) {
                       std::string::npos)
                 << *message;
         } else {
-            EXPECT_EQ(*message, "{\"id\":" + id.substr(0, id.find('.')) + ",\"result\":true}");
+            const bool copy = id < "40";  // 10 to 39, each refused as a name
+            EXPECT_EQ(*message, "{\"id\":" + id.substr(0, id.find('.')) +
+                                    ",\"result\":" + (copy ? "false}" : "true}"));
         }
     }
     if (copyBeforeTheSmallOnes) GTEST_SKIP() << "the copy ended before the calls behind it came";

@@ -578,6 +578,33 @@ TEST_F(DeepWorkspaces, EachWalkReportsItsWholeAndStopsWhereItIsTold) {
 
 // ---- Names Windows reads its own way ----------------------------------------------
 
+// Names the ANSI code page lacks are listed with "?" for each character it
+// lacks, never as a look-alike it has that names another folder: Greek
+// omega is not "O", full-width "ws" not "ws". Neither spelling reaches them.
+TEST_F(DeepWorkspaces, NamesTheCodePageLacksAreListedAsQuestionMarksNotAsOtherFolders) {
+    if (GetACP() != 1252) GTEST_SKIP() << "the look-alikes are those of code page 1252";
+    for (const wchar_t* name : {L"\u03a9", L"\uff57\uff53", L"ws"}) MakeLongFolders(Set() / name);
+    const auto list = TextOf(Call("getWorkspaceList", {outer, "In"}));
+    ASSERT_TRUE(list);
+    for (const char* listed : {"'ws'", "'?'",
+                               "'?"
+                               "?'"}) {
+        EXPECT_NE(list->find(listed), std::string::npos) << listed << " in " << *list;
+    }
+    EXPECT_EQ(list->find("'O'"), std::string::npos) << *list;
+    EXPECT_EQ(list->find("'ws'"), list->rfind("'ws'")) << *list;
+    for (const char* spelling : {"O", "?",
+                                 "?"
+                                 "?"}) {
+        Call("deleteWorkspace", {outer, spelling, "In"});
+        Call("renameWS", {outer, spelling, "Other", "In"});
+    }
+    for (const wchar_t* name : {L"\u03a9", L"\uff57\uff53", L"ws"}) {
+        EXPECT_TRUE(LongExists(Set() / name));
+    }
+    EXPECT_FALSE(LongExists(Ws("Other")));
+}
+
 TEST_F(DeepWorkspaces, DeviceNamesAndTrailingDotsOrSpacesAreRefusedWithNothingCreated) {
     MakeLongFolders(Ws("a") / "Calls");
     MakeLongFolders(Ws("W") / "Calls" / "c1");
