@@ -118,17 +118,19 @@
     });
   }
 
-  // One listener per page for what the relay posts back, by id.
+  // What the relay posts back, by id, comes over a channel of this client's
+  // own: its port outlives document.open(), which removes every listener of
+  // the window and the document (the relay's among them), so calls made
+  // before or after it still hear their answers.
   const pending = new Map();
   let nextId = 1;
-  let listening = false;
-  function listen() {
-    if (listening) return;
-    listening = true;
-    window.addEventListener("message", (event) => {
+  let channel = null;
+  function relayPort() {
+    if (channel) return channel;
+    const { port1, port2 } = new MessageChannel();
+    port1.onmessage = (event) => {
       const data = event.data;
-      if (event.source !== window || !data || data.source !== "dravenil-extension") return;
-      const waiting = pending.get(data.id);
+      const waiting = data && pending.get(data.id);
       if (!waiting) return;
       if (data.progress !== undefined) {
         try {
@@ -143,20 +145,23 @@
       if (data.name === "AbortError") waiting.reject(abortError());
       else if (data.error !== undefined) waiting.reject(namedError(data.name || "InvocationError", data.error));
       else waiting.resolve(data.ready !== undefined ? data.ready : data.result);
-    });
+    };
+    window.postMessage({ source: "dravenil-page", connect: true }, window.location.origin, [port2]);
+    channel = port1;
+    return channel;
   }
 
   // Posts `message` to the relay with a fresh id; settles with its answer.
   function post(message, { onProgress, signal } = {}) {
-    listen();
+    const port = relayPort();
     return new Promise((resolve, reject) => {
       const id = nextId++;
-      const cancel = () => window.postMessage({ source: "dravenil-page", cancel: id }, window.location.origin);
+      const cancel = () => port.postMessage({ cancel: id });
       if (signal) signal.addEventListener("abort", cancel, { once: true });
       const settled = () => signal && signal.removeEventListener("abort", cancel);
       pending.set(id, { resolve, reject, settled, onProgress: onProgress || (() => {}) });
       try {
-        window.postMessage({ source: "dravenil-page", ...message(id) }, window.location.origin);
+        port.postMessage(message(id));
       } catch (error) {
         pending.delete(id);
         settled();
@@ -165,11 +170,20 @@
     });
   }
 
+  // Rejects with `error` unless `promise` settles within `ms`.
+  function within(promise, ms, error) {
+    let timer;
+    return Promise.race([promise, new Promise((resolve, reject) => { timer = setTimeout(() => reject(error()), ms); })])
+      .finally(() => clearTimeout(timer));
+  }
+
   // The extension's route, once the extension says it can serve this page
   // (it has learned the policy, the host answers, the policy names the
   // page's origin); else its named error.
-  async function extensionRoute(version) {
-    await post((id) => ({ status: id }));
+  async function extensionRoute(version, timeout) {
+    await within(post((id) => ({ status: id })), timeout, () => namedError("HostEndedError",
+      `the extension did not say within ${timeout} ms whether it serves this page: ` +
+      "its service worker or its host may have stopped; call ready() again"));
     // A cancelled call rejects once the host has stopped it: what it has done
     // by then is done. A call that ended first keeps its answer.
     const send = (method, args, options) => {
@@ -231,14 +245,25 @@
       "says which");
   }
 
+  // A document whose origin is opaque (a sandboxed frame or page) has no
+  // origin a policy can name, and no window message of its own reaches it.
+  function opaqueOrigin() {
+    return typeof window !== "undefined" && (window.origin === "null" || window.location.origin === "null");
+  }
+
   async function findRoute(timeout) {
+    if (opaqueOrigin()) {
+      throw namedError("PolicyRefusedError", "this document is sandboxed (its origin is opaque): no " +
+        "origin policy can name it, so the file access plug-in serves it on neither route; " +
+        "call from a document that is not sandboxed, or allow it same-origin");
+    }
     const version = extensionVersion();
-    if (version !== undefined) return extensionRoute(version);
+    if (version !== undefined) return extensionRoute(version, timeout);
     const plugin = typeof document !== "undefined" ? pluginRoute() : undefined;
     if (plugin) return plugin;
     if (typeof document === "undefined") throw noRoute();
     const announced = await announcedVersion(timeout);
-    if (announced !== undefined) return extensionRoute(announced);
+    if (announced !== undefined) return extensionRoute(announced, timeout);
     throw noRoute();
   }
 

@@ -14,8 +14,10 @@
 // The messages, the one description of them for the client, this relay and
 // the service worker; every hop keeps these names.
 //
-// Page to relay (window messages, source "dravenil-page"), and relay to
-// worker (this document's port, without the source):
+// Page to relay: first one window message {source: "dravenil-page",
+// connect: true} carrying a MessagePort, then every message over that port
+// (a port outlives document.open(), which removes every window and document
+// listener); relay to worker (this document's port):
 //   {id, method, args, progress}   a call; progress: whether to report it
 //   {cancel: id}                   stop that call
 //   {status: id}                   can the extension serve this page now?
@@ -27,14 +29,19 @@
 // Host to worker: {id, result} | {id, error, name} | {id, progress} |
 //   {id, parts, part, data} (one of the numbered parts of a large answer) |
 //   {policy} (the answer to "#policy").
-// Worker to relay, and relay to page (source "dravenil-extension"), with the
+// Worker to relay, and relay to page (over the page's port), with the
 // page's own id: {id, result} | {id, error, name} | {id, progress} |
 //   {id, ready}.
 "use strict";
 if (!globalThis.dravenilRelay) {
   globalThis.dravenilRelay = true;
   const version = chrome.runtime.getManifest().version;
-  const toPage = (message) => window.postMessage({ source: "dravenil-extension", ...message }, window.location.origin);
+  // The page's port; a client that connects again (a second copy of the
+  // client script) takes it over.
+  let pagePort = null;
+  const toPage = (message) => {
+    if (pagePort) pagePort.postMessage(message);
+  };
   const waiting = new Set(); // ids of calls and status requests not yet answered
   let port = null;
 
@@ -61,26 +68,24 @@ if (!globalThis.dravenilRelay) {
   // Leaving the page closes its port, also when the browser keeps the page
   // to show it again (back and forward): the worker then stops what the
   // page still runs, and its calls are cancelled for the page too.
-  window.addEventListener("pagehide", () => {
+  function left() {
     if (!port) return;
     port.disconnect();
     port = null;
     for (const id of waiting) toPage({ id, error: "the call was cancelled: the page was left", name: "AbortError" });
     waiting.clear();
-  });
+  }
 
   // The page's client asks whether the extension serves it: the answer, the
   // extension's version, comes back in the same turn. A relay put into a
   // page that was already open says so of itself, for a client that waits.
-  document.addEventListener("dravenil-extension-hello", () => {
+  function hello() {
     document.dispatchEvent(new CustomEvent("dravenil-extension-here", { detail: version }));
-  });
-  document.dispatchEvent(new CustomEvent("dravenil-extension-here", { detail: version }));
+  }
 
-  window.addEventListener("message", (event) => {
-    const data = event.data;
-    if (event.source !== window || event.origin !== window.location.origin) return;
-    if (!data || data.source !== "dravenil-page") return;
+  // What the page sends over its port.
+  function fromPage(data) {
+    if (!data || typeof data !== "object") return;
     let message;
     if (data.cancel !== undefined) {
       message = { cancel: data.cancel };
@@ -102,5 +107,29 @@ if (!globalThis.dravenilRelay) {
                  name: "HostEndedError" });
       }
     }
-  });
+  }
+
+  // Only this window's own script connects: a frame of another origin posts
+  // from another window.
+  function connect(event) {
+    const data = event.data;
+    if (event.source !== window || event.origin !== window.location.origin) return;
+    if (!data || data.source !== "dravenil-page" || data.connect !== true || !event.ports[0]) return;
+    if (pagePort) pagePort.close();
+    pagePort = event.ports[0];
+    pagePort.onmessage = (message) => fromPage(message.data);
+  }
+
+  // document.open() removes every listener of the window and the document,
+  // and replaces the document's children: this observer, which it leaves,
+  // sees that first and puts the listeners back before any message or
+  // event of the page's can come (adding a listener twice adds it once).
+  function listen() {
+    window.addEventListener("pagehide", left);
+    window.addEventListener("message", connect);
+    document.addEventListener("dravenil-extension-hello", hello);
+  }
+  listen();
+  new MutationObserver(listen).observe(document, { childList: true });
+  hello();
 }

@@ -432,7 +432,14 @@ async function longCalls(cdp, url) {
       onProgress: (p) => { if (p.bytesDone > 0) stop.abort(); }, signal: stop.signal })
       .then((v) => "resolved " + v, (e) => e.name + ": " + e.message);
     const order = await Promise.all([api.copyWSFolder(outer, "I", "Long", "Again"), api.renameWS(outer, "Again", "Moved", "I")]);
-    return { copied, events, quick: await quick, cancelled, order };
+    // document.open() removes every listener of the window and the document:
+    // the copy it interrupts still answers, and so does a call made after it.
+    const reopening = api.copyWSFolder(outer, "I", "Long", "Reopened").then(String, (e) => e.name);
+    document.open();
+    document.write("<!doctype html><title>rewritten</title>");
+    document.close();
+    const reopened = [await reopening, await api.fileExists("C:\\\\windows\\\\win.ini").then(String, (e) => e.name)];
+    return { copied, events, quick: await quick, cancelled, order, reopened };
   })()`);
   const count = (folder) => fs.existsSync(folder) ? fs.readdirSync(folder, { recursive: true })
     .filter((name) => name.endsWith(".wav")).length : 0;
@@ -453,8 +460,11 @@ async function longCalls(cdp, url) {
   if (JSON.stringify(out && out.order) !== "[true,true]" || count(path.join(set, "Moved")) !== folders * files) {
     fail(`copy then rename of the same workspace: ${JSON.stringify(out && out.order)}`);
   }
+  if (JSON.stringify(out && out.reopened) !== '["true","true"]' || count(path.join(set, "Reopened")) !== folders * files) {
+    fail(`calls around document.open(): ${JSON.stringify(out && out.reopened)}`);
+  }
   if (!process.exitCode) console.log(`browser: a long copy reported ${events.length} times; cancelled, it left ${part} of ${folders * files} files`);
-  for (const name of ["Long", "Copy", "Part", "Moved", "Again"]) fs.rmSync(path.join(set, name), { recursive: true, force: true });
+  for (const name of ["Long", "Copy", "Part", "Moved", "Again", "Reopened"]) fs.rmSync(path.join(set, name), { recursive: true, force: true });
 }
 
 // What a page of an origin the extension serves is told when the host is
@@ -618,6 +628,10 @@ async function main() {
   const server = http.createServer((request, response) => {
     if (serveClient(request, response, built)) return;
     if (request.url === "/plugin-call") return standIn.answer(request, response);
+    if (request.url === "/sandboxed") {
+      response.writeHead(200, { "content-type": "text/html", "content-security-policy": "sandbox allow-scripts" });
+      return response.end('<!doctype html><title>sandboxed</title><script src="/npDravenilFileAccess.js"></script>');
+    }
     response.writeHead(200, { "content-type": "text/html" });
     if (request.url.startsWith("/probe")) return response.end("<!doctype html><title>probe</title>");
     if (request.url === "/client") {
@@ -713,6 +727,12 @@ async function main() {
     }
     await new Promise((r) => setTimeout(r, 1000));
     if (fs.existsSync(path.join(setFolder(), "I", "Forged"))) fail("a page on another port created a workspace");
+
+    // A sandboxed document of the served origin has an opaque origin: ready()
+    // says so at once instead of waiting for an answer that cannot come.
+    const sandboxed = await evaluateIn(cdp, origin + "/sandboxed",
+      "DravenilFileAccess.ready({ timeout: 5000 }).then(() => 'ready', (e) => e.name + ': ' + e.message)");
+    if (!/^PolicyRefusedError: this document is sandboxed/.test(String(sandboxed))) fail(`a sandboxed page: ${sandboxed}`);
 
     await longCalls(cdp, origin + "/probe");
     await namedErrors(cdp, origin, profile);

@@ -109,14 +109,23 @@ try {
 // messages the test plays the relay for, a document that answers the
 // extension's hello when `extension` is set, and a plug-in's MIME type when
 // `plugin` is.
-function pageWith({ extension, plugin, relay }) {
+const openPorts = [];
+function pageWith({ extension, plugin, relay, opaque }) {
   const listeners = { window: new Map(), document: new Map() };
   const on = (where) => (type, f) => listeners[where].set(type, [...(listeners[where].get(type) || []), f]);
   const off = (where) => (type, f) => listeners[where].set(type, (listeners[where].get(type) || []).filter((g) => g !== f));
   const emit = (where, type, event) => (listeners[where].get(type) || []).forEach((f) => f(event));
-  const window = { addEventListener: on("window"), removeEventListener: off("window"), location: { origin: "https://calls.example" } };
-  window.postMessage = (data) => setTimeout(() => relay(data, (answer, source = window) =>
-    emit("window", "message", { source, data: { source: "dravenil-extension", ...answer } })));
+  const window = { addEventListener: on("window"), removeEventListener: off("window"),
+    location: { origin: "https://calls.example" }, origin: opaque ? "null" : "https://calls.example" };
+  // The relay takes the client's port; answers come over it alone, and what
+  // any window posts is not heard.
+  window.postMessage = (data, origin, ports) => {
+    if (!data || data.connect !== true || !ports || !ports[0]) return;
+    const port = ports[0];
+    openPorts.push(port);
+    port.onmessage = (event) => setTimeout(() => relay(event.data, (answer) => port.postMessage(answer),
+      (forged) => emit("window", "message", { source: window, data: { source: "dravenil-extension", ...forged } })));
+  };
   const document = {
     addEventListener: on("document"), removeEventListener: off("document"),
     dispatchEvent: (event) => {
@@ -127,20 +136,22 @@ function pageWith({ extension, plugin, relay }) {
   };
   const navigator = { mimeTypes: plugin ? { "application/x-dravenilfileaccessplugin": { enabledPlugin: { version: "1" } } } : {} };
   class CustomEvent { constructor(type, init) { this.type = type; this.detail = init && init.detail; } }
-  const context = { window, document, navigator, location: window.location, CustomEvent, Blob, DOMException, setTimeout, clearTimeout, console };
+  const context = { window, document, navigator, location: window.location, CustomEvent, Blob, DOMException,
+    MessageChannel, setTimeout, clearTimeout, console };
   context.globalThis = context;
   vm.runInNewContext(clientSource, context);
   return window.DravenilFileAccess;
 }
 
-// Answers from another window are not the relay's; the extension is taken
+// Answers posted to the window are not the relay's; the extension is taken
 // over a plug-in that is there too; a signal aborted before the call rejects
-// it as aborted even where there is no route.
+// it as aborted even where there is no route; a relay that never answers
+// (its listeners removed by document.open()) ends ready() within its timeout.
 async function routeChecks() {
-  const relay = (data, answer) => {
+  const relay = (data, answer, forge) => {
     if (data.status !== undefined) return answer({ id: data.status, ready: true });
     if (data.id === undefined) return;
-    answer({ id: data.id, result: "forged" }, {});  // posted by another window
+    forge({ id: data.id, result: "forged" });
     answer({ id: data.id, result: "extension" });
   };
   const both = pageWith({ extension: true, plugin: true, relay });
@@ -151,6 +162,14 @@ async function routeChecks() {
   aborted.abort();
   const error = await none.fileExists("x", { signal: aborted.signal }).catch((e) => e);
   check(error && error.name === "AbortError", `an aborted call without a route: ${error}`);
+  const silent = pageWith({ extension: true, relay: () => {} });
+  const started = Date.now();
+  const unanswered = await silent.ready({ timeout: 300 }).catch((e) => e);
+  check(unanswered && unanswered.name === "HostEndedError" && Date.now() - started < 5000,
+    `ready() with a relay that never answers: ${unanswered}`);
+  const sandboxed = await pageWith({ extension: true, relay, opaque: true }).ready().catch((e) => e);
+  check(sandboxed && sandboxed.name === "PolicyRefusedError", `ready() in a sandboxed document: ${sandboxed}`);
+  for (const port of openPorts) port.close();
 }
 
 // The worker's policy: none set serves every page, origins are matched

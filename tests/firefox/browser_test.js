@@ -194,7 +194,20 @@ async function callsBelongToTheirPage(bidi, evaluate, context, otherContext, ori
   }
   if (!(left > 0 && left < folders * files)) fail(`a copy whose page went away left ${left} of ${folders * files} files`);
   else console.log(`firefox: another port heard nothing and stopped nothing; a page that left stopped its copy at ${left} files`);
-  for (const name of ["Long", "Whole", "Left"]) fs.rmSync(path.join(shared.setFolder(), "I", name), { recursive: true, force: true });
+  // document.open() removes every listener of the window and the document:
+  // the copy it interrupts still answers, and so does a call made after it.
+  await bidi.send("browsingContext.navigate", { context, url: origin + "/probe", wait: "complete" });
+  const reopened = await evaluate(`(async () => {
+      const copy = DravenilFileAccess.copyWSFolder(${JSON.stringify(shared.outer)}, "I", "Long", "Reopened").then(String, (e) => e.name);
+      document.open(); document.write("<!doctype html><title>rewritten</title>"); document.close();
+      return [await copy, await DravenilFileAccess.fileExists("C:\\\\windows\\\\win.ini").then(String, (e) => e.name)].join(" ");
+    })()`);
+  if (reopened !== "true true" || count("Reopened") !== folders * files) fail(`calls around document.open(): ${reopened}`);
+  // A sandboxed document of the served origin: ready() says so at once.
+  await bidi.send("browsingContext.navigate", { context, url: origin + "/sandboxed", wait: "complete" });
+  const sandboxed = await evaluate("DravenilFileAccess.ready({ timeout: 5000 }).then(() => 'ready', (e) => e.name + ': ' + e.message)");
+  if (!/^PolicyRefusedError: this document is sandboxed/.test(String(sandboxed))) fail(`a sandboxed page: ${sandboxed}`);
+  for (const name of ["Long", "Whole", "Left", "Reopened"]) fs.rmSync(path.join(shared.setFolder(), "I", name), { recursive: true, force: true });
 }
 
 async function main() {
@@ -215,6 +228,10 @@ async function main() {
     { env: wineEnv, stdio: ["ignore", "ignore", "inherit"] });
   const server = http.createServer((request, response) => {
     if (shared.serveClient(request, response, built)) return;
+    if (request.url === "/sandboxed") {
+      response.writeHead(200, { "content-type": "text/html", "content-security-policy": "sandbox allow-scripts" });
+      return response.end('<!doctype html><title>sandboxed</title><script src="/npDravenilFileAccess.js"></script>');
+    }
     response.writeHead(200, { "content-type": "text/html" });
     if (request.url.startsWith("/probe")) return response.end("<!doctype html><title>probe</title>");
     if (request.url.startsWith("/sameframe")) return response.end(shared.otherPage());
