@@ -141,8 +141,8 @@ constexpr MethodRow kMethods[] = {
          {kOuterName, ParameterDoc{"oldWorkspaceName", ParameterRole::Workspace},
           ParameterDoc{"newWorkspaceName", ParameterRole::Workspace}, kInnerName},
          "Renames a workspace of the set.",
-         "false when the old workspace is missing, the new name is taken or refused, or a file "
-         "in it is held open",
+         "false when the old workspace is missing or is a link, the new name is taken or "
+         "refused, or a file in it is held open",
          "false; the workspace keeps its name"}),
     WriteSetting<"writeWSGridColOrder", "GridColOrder", "Cols">(
         "Stores the order of the grid columns."),
@@ -247,7 +247,8 @@ constexpr MethodRow kMethods[] = {
          "Copies the whole content of a workspace into another of the set, creating it when "
          "missing and replacing files of the same name.",
          "false when the source is missing (nothing is created then), a name is refused, or "
-         "not everything was copied (a file held open elsewhere, a link in the source); what "
+         "not everything was copied (a file held open elsewhere, a link in the source, a file "
+         "with other names at either end); what "
          "was copied stays",
          "false unless every entry was copied; what was copied stays",
          Pace::Long}),
