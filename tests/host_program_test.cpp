@@ -479,7 +479,8 @@ TEST_F(HostLongCalls, WaitingCallsAreBoundedAndTheExcessIsRefusedByName) {
                       std::string::npos)
                 << *message;
         } else {
-            const bool copy = id < "40";  // 10 to 39, each refused as a name
+            const int number = std::stoi(id);
+            const bool copy = number >= 10 && number < 40;  // each refused as a name
             EXPECT_EQ(*message, "{\"id\":" + id.substr(0, id.find('.')) +
                                     ",\"result\":" + (copy ? "false}" : "true}"));
         }
