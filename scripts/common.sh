@@ -46,3 +46,15 @@ start_wine() {
   wineboot -i >/dev/null 2>&1 </dev/null || true
   unset WINEARCH
 }
+
+# The files a Windows Installer package ships, unpacked into FOLDER: what it
+# installs, and the installer checks it runs (a custom action's DLL, kept in
+# the package's Binary table) as npDravenilFileAccessSetup.dll.
+unpack_package() {
+  local package folder
+  package=$(realpath "$1")
+  folder="$2"
+  mkdir -p "$folder"
+  (cd "$folder" && msiextract "$package" >/dev/null)
+  msiinfo extract "$package" Binary.SetupActions > "$folder/npDravenilFileAccessSetup.dll"
+}

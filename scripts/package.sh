@@ -94,6 +94,14 @@ $tools-objcopy --strip-all "build/$preset/bin/npDravenilFileAccessHost.exe" \
   "$staging/npDravenilFileAccessHost.exe"
 $tools-objcopy --strip-all "build/$preset/bin/npDravenilFileAccessSetup.dll" \
   "$staging/npDravenilFileAccessSetup.dll"
+# Signed, when a certificate is given (see scripts/sign.sh), after the last
+# change to each file and before it is packed.
+signing=no
+[ -n "${SIGN_PFX:-}${SIGN_PKCS11_MODULE:-}" ] && signing=yes
+if [ "$signing" = yes ]; then
+  scripts/sign.sh "$staging/npDravenilFileAccessPlugin.dll" "$staging/npDravenilFileAccessHost.exe" \
+    "$staging/npDravenilFileAccessSetup.dll"
+fi
 if [ -n "$extension_key" ]; then
   extension=$(extension_id_of_key "$extension_key")
   [ -n "$extension" ] || { echo "package.sh: $extension_key is not an RSA private key" >&2; exit 2; }
@@ -103,6 +111,9 @@ else
 fi
 write_host_manifest firefox npDravenilFileAccessHost.exe "$staging/firefox.json"
 
+# The cabinet keeps each file's time: the commit's, so that the same commit
+# packs the same bytes.
+find "$staging" -exec touch -h -d "@${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}" {} +
 package="$output/npDravenilFileAccessPlugin-$version$suffix.msi"
 package_name="$(identity PLUGIN_PRODUCT_NAME)"
 [ "$arch" = x64 ] && package_name="$package_name (64-bit)"
@@ -136,4 +147,5 @@ msiinfo export "$package" Property |
   awk -F'\t' 'BEGIN { OFS = "\t" } $1 == "SecureCustomProperties" { sub(/\r$/, "", $2); $2 = $2 ";ALLOWEDORIGINS;KEPTORIGINS\r" } { print }' \
   > "$staging/Property.idt"
 msibuild "$package" -i "$staging/Property.idt"
+if [ "$signing" = yes ]; then scripts/sign.sh "$package"; fi
 echo "$package ($(du -k "$staging/npDravenilFileAccessPlugin.dll" | cut -f1) KiB module)"

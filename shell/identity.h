@@ -13,6 +13,9 @@
 #define PLUGIN_FILE_DESCRIPTION "0.3"
 #define PLUGIN_ORIGINAL_FILENAME "DravenilFileAccessPlugin.dll"
 #define PLUGIN_VENDOR "Dravenil"
+/* The descriptions of the other files the package ships. */
+#define HOST_FILE_DESCRIPTION "Dravenil File Access Plugin host for current browsers"
+#define SETUP_FILE_DESCRIPTION "Dravenil File Access Plugin installer checks"
 /* The key below Software\MozillaPlugins by which the installer registers it. */
 #define PLUGIN_REGISTRY_ID "@dravenil.com/FileAccessPlugin"
 #define PLUGIN_VERSION_NUMBERS 5, 3, 0, 39

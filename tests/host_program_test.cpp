@@ -343,9 +343,10 @@ TEST_F(HostLongCalls, ACallCancelledBeforeItStartsNeverRuns) {
 TEST_F(HostLongCalls, TheLogHasALineForEveryRequestAnswered) {
     constexpr char kKey[] = "Software\\Policies\\Dravenil\\FileAccessPlugin";
     HKEY key = nullptr;
-    const LONG made =
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0,
-                        KEY_SET_VALUE | KEY_QUERY_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
+    DWORD disposition = 0;
+    const LONG made = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0,
+                                      KEY_SET_VALUE | KEY_QUERY_VALUE | KEY_WOW64_64KEY, nullptr,
+                                      &key, &disposition);
     if (made == ERROR_ACCESS_DENIED)
         GTEST_SKIP() << "writing the machine's policy key needs an administrator";
     ASSERT_EQ(made, ERROR_SUCCESS);
@@ -376,6 +377,12 @@ TEST_F(HostLongCalls, TheLogHasALineForEveryRequestAnswered) {
     }
     RegDeleteValueA(key, "LogFile");
     RegCloseKey(key);
+    // The machine as it was: a key made here goes again, and its parent
+    // when nothing else is in it.
+    if (disposition == REG_CREATED_NEW_KEY) {
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kKey, KEY_WOW64_64KEY, 0);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "Software\\Policies\\Dravenil", KEY_WOW64_64KEY, 0);
+    }
     const std::string text = testing_support::ReadBytes(log);
     for (const char* line :
          {"method=fileExists outcome=wrong arguments", "method=(unknown) outcome=exception",

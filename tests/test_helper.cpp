@@ -10,8 +10,14 @@
 //       line per distinct content seen: "PATH|CONTENT|TIMES".
 //   test-helper mark MARKER [ARG ...]
 //       writes its own command line into MARKER, as evidence that it ran.
+// Copied under a name that begins with "crash", it ends at once as a program
+// that crashed does, with the access violation's code (0xC0000005): the
+// Windows kit's runner must count it failed. Under one that begins with
+// "policy", it makes the machine's policy key and leaves it, as a test that
+// forgets to clean up would: the runner must remove it again.
 #include <windows.h>
 
+#include <cstring>
 #include <map>
 #include <string>
 #include <utility>
@@ -70,6 +76,20 @@ int Poll(int count, char** paths, const char* ready, const char* stop, const cha
 }  // namespace
 
 int main(int argc, char** argv) {
+    char own[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, own, MAX_PATH);
+    const char* name = strrchr(own, '\\') ? strrchr(own, '\\') + 1 : own;
+    if (_strnicmp(name, "crash", 5) == 0) ExitProcess(0xC0000005);
+    if (_strnicmp(name, "policy", 6) == 0) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Policies\\Dravenil\\FileAccessPlugin", 0,
+                            nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key,
+                            nullptr) != ERROR_SUCCESS) {
+            return 4;
+        }
+        RegCloseKey(key);
+        return 0;
+    }
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "hold" && argc == 6) {
         const std::string share = argv[3];

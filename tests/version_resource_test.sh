@@ -7,7 +7,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 fail() { echo "FAILED: $*" >&2; exit 1; }
-(cd "$root" && git ls-files -z | xargs -0 tar -cf - 2>/dev/null) | tar -xf - -C "$scratch"
+(cd "$root" && git ls-files -z --cached --others --exclude-standard | xargs -0 tar -cf - 2>/dev/null) | tar -xf - -C "$scratch"
 cd "$scratch"
 # The four numbers of the module's fixed version information.
 module_version() {
