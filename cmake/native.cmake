@@ -48,7 +48,8 @@ add_test(NAME native_tests COMMAND native_tests)
 
 # Each target runs a fixed number of inputs over its seed corpus; what it
 # finds new goes to a working folder, never into the repository's corpus.
-foreach(target call_details volume_list workspace_name script_call host_request origin)
+set(fuzz_targets call_details volume_list workspace_name script_call host_request origin)
+foreach(target ${fuzz_targets})
   add_executable(fuzz_${target} tests/fuzz/fuzz_${target}.cpp)
   target_compile_options(fuzz_${target} PRIVATE -fsanitize=fuzzer)
   target_link_options(fuzz_${target} PRIVATE -fsanitize=fuzzer)
@@ -59,6 +60,14 @@ foreach(target call_details volume_list workspace_name script_call host_request 
     COMMAND fuzz_${target} -runs=20000 -artifact_prefix=${work}/ ${work}
             ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${target})
 endforeach()
+
+# scripts/fuzz.sh runs every target the build defines, one second each.
+list(SORT fuzz_targets)
+list(JOIN fuzz_targets " " fuzz_target_names)
+add_test(NAME fuzz_script COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/fuzz.sh 1)
+set_tests_properties(fuzz_script PROPERTIES
+  PASS_REGULAR_EXPRESSION "fuzz.sh: [0-9]+ targets: ${fuzz_target_names}\n"
+  FAIL_REGULAR_EXPRESSION "findings kept" TIMEOUT 300)
 
 # The strict result parser, under Node, against hostile texts and the call
 # details text of every file of the decoder's corpus.

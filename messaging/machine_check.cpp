@@ -18,15 +18,31 @@ using Status = Finding::Status;
 using platform::RegistryView;
 
 constexpr char kModuleName[] = "npDravenilFileAccessPlugin.dll";
-// Puts back every file and registry value of the installed package as it
-// installed them.
-constexpr char kReinstall[] =
-    "repair the package: msiexec /i npDravenilFileAccessPlugin-<version>.msi REINSTALL=ALL "
-    "REINSTALLMODE=amus /qn (the package installed), or uninstall it and install it again "
-    "with ALLOWEDORIGINS=...";
+
+// The host's own build: the 32-bit package registers in the 32-bit registry
+// view, the 64-bit one in the 64-bit view (on 32-bit Windows the two are one).
+constexpr RegistryView kOwnView = sizeof(void*) == 8 ? RegistryView::Bits64 : RegistryView::Bits32;
 
 const char* ViewName(RegistryView view) {
     return view == RegistryView::Bits64 ? "64-bit view" : "32-bit view";
+}
+const char* PackageName(RegistryView view) {
+    return view == RegistryView::Bits64 ? "the 64-bit package" : "the 32-bit package";
+}
+
+// The package file of that view's build and version, as package.sh names it.
+std::string PackageFile(RegistryView view, const std::string& version) {
+    return "npDravenilFileAccessPlugin-" + version + (view == RegistryView::Bits64 ? "-x64" : "") +
+           ".msi";
+}
+
+// Puts back every file and registry value of the installed package as it
+// installed them; "v" takes the package given as the one to keep, so that a
+// package built for another extension key replaces one of the same version.
+std::string Reinstall(RegistryView view, const std::string& version) {
+    return "repair the package: msiexec /i " + PackageFile(view, version) +
+           " REINSTALL=ALL REINSTALLMODE=vamus /qn, or uninstall it and install it again with "
+           "ALLOWEDORIGINS=...";
 }
 
 std::wstring FolderOf(const std::wstring& path) {
@@ -80,12 +96,15 @@ std::string OwnVersion() {
     return version;
 }
 
+// This host's package's repair.
+std::string OwnReinstall() { return Reinstall(kOwnView, OwnVersion()); }
+
 void CheckModule(std::vector<Finding>& out, const std::wstring& hostFolder) {
     const std::wstring module = hostFolder + platform::WideFromUtf8(kModuleName);
     const std::string shown = platform::Utf8FromWide(module);
     if (!platform::FileExists(module)) {
         out.push_back({Status::Problem, "module", shown + " is missing beside the host",
-                       std::string(kReinstall) + "; the module must sit beside the host"});
+                       OwnReinstall() + "; the module must sit beside the host"});
         return;
     }
     const auto version = platform::FileVersion(module);
@@ -96,14 +115,14 @@ void CheckModule(std::vector<Finding>& out, const std::wstring& hostFolder) {
                        shown + " is not this product's module (product \"" +
                            product.value_or("none") + "\", MIME type \"" +
                            mimeType.value_or("none") + "\")",
-                       kReinstall});
+                       OwnReinstall()});
         return;
     }
     if (*version != OwnVersion()) {
         out.push_back({Status::Problem, "module",
                        shown + ", version " + *version + ", but the host is version " +
                            OwnVersion() + ": the two come from one package",
-                       kReinstall});
+                       OwnReinstall()});
         return;
     }
     out.push_back({Status::Ok, "module", shown + ", version " + *version, ""});
@@ -123,13 +142,16 @@ void CheckPluginRegistration(std::vector<Finding>& out) {
                                                                 : std::string("(none)"));
         const std::wstring file = platform::WideFromAnsi(path.text);
         const auto fileVersion = platform::FileVersion(file);
+        // Each view's registration is its package's.
+        const std::string repair = Reinstall(
+            view, version.kind == platform::MachineValue::Kind::Text ? version.text : OwnVersion());
         if (!platform::FileExists(file)) {
-            out.push_back({Status::Problem, where, detail + "; the file is missing", kReinstall});
+            out.push_back({Status::Problem, where, detail + "; the file is missing", repair});
         } else if (version.kind != platform::MachineValue::Kind::Text ||
                    fileVersion != version.text) {
             out.push_back({Status::Problem, where,
                            detail + "; the file is version " + fileVersion.value_or("(none)"),
-                           kReinstall});
+                           repair});
         } else {
             out.push_back({Status::Ok, where, detail, ""});
         }
@@ -139,7 +161,7 @@ void CheckPluginRegistration(std::vector<Finding>& out) {
                        "HKLM\\" + key +
                            " is in neither registry view: browsers that load "
                            "plug-ins do not find it",
-                       kReinstall});
+                       OwnReinstall()});
     }
 }
 
@@ -212,68 +234,111 @@ void CheckForcedExtensions(std::vector<Finding>& out, const std::string& browser
             return;
         }
     }
-    out.push_back({Status::Problem, item,
-                   "HKLM\\" + policyKey + " forces " + Joined(forced) +
-                       ", but the host manifest allows " +
-                       (allowed.empty() ? std::string("no extension") : Joined(allowed)) +
-                       ": the forced extension's pages find no host",
-                   "build the package for the key the forced extension is signed with "
-                   "(scripts/package.sh --extension-key KEY.pem) and install it"});
+    out.push_back(
+        {Status::Problem, item,
+         "HKLM\\" + policyKey + " forces " + Joined(forced) + ", but the host manifest allows " +
+             (allowed.empty() ? std::string("no extension") : Joined(allowed)) +
+             ": the forced extension's pages find no host",
+         "build the package for the key the forced extension is signed with "
+         "(scripts/package.sh --extension-key KEY.pem) and install it over this one: "
+         "msiexec /i " +
+             PackageFile(kOwnView, OwnVersion()) + " REINSTALL=ALL REINSTALLMODE=vamus /qn"});
+}
+
+// One view's registration of the host for a browser: its manifest there,
+// readable, allowing an extension, and its path leading to this host (for
+// this host's own view) or to the other package's host (for the other
+// view, on a machine with both packages installed side by side).
+void CheckManifest(std::vector<Finding>& out, const std::string& where, const std::string& shown,
+                   bool firefox, const std::wstring& hostPath, RegistryView view, bool own,
+                   std::vector<std::string>& allowed) {
+    const auto registered = platform::ReadMachineString(
+        std::string("Software\\MozillaPlugins\\") + PLUGIN_REGISTRY_ID, "Version", view);
+    const std::string repair =
+        own ? OwnReinstall()
+            : Reinstall(view, registered.kind == platform::MachineValue::Kind::Text
+                                  ? registered.text
+                                  : OwnVersion());
+    const std::wstring manifestPath = platform::WideFromAnsi(shown);
+    if (!platform::FileExists(manifestPath)) {
+        out.push_back({Status::Problem, where, "the manifest " + shown + " is missing", repair});
+        return;
+    }
+    const auto text = platform::ReadTextFile(manifestPath);
+    const auto parsed = text ? ParseJson(*text) : std::variant<Json, JsonError>(JsonError{});
+    const Json* manifest = std::get_if<Json>(&parsed);
+    if (!manifest || !manifest->Member("name")) {
+        out.push_back(
+            {Status::Problem, where, "the manifest " + shown + " cannot be read as JSON", repair});
+        return;
+    }
+    const Json* pathMember = manifest->Member("path");
+    const auto* path = pathMember ? std::get_if<std::string>(&pathMember->value) : nullptr;
+    std::wstring target = path ? platform::WideFromUtf8(*path) : std::wstring();
+    if (!target.empty() && !IsAbsolute(target)) target = FolderOf(manifestPath) + target;
+    const std::vector<std::string> listed = AllowedIds(*manifest, firefox);
+    allowed.insert(allowed.end(), listed.begin(), listed.end());
+    const std::string ids = Joined(listed);
+    const std::string detail = "manifest " + shown + ", path " +
+                               (path ? *path : std::string("(none)")) + ", allows " +
+                               (ids.empty() ? std::string("no extension") : ids);
+    // This host by file identity, whatever spelling led here; the other
+    // package's host by being this product's host program.
+    const bool leads =
+        path && (own ? platform::SameFile(target, hostPath) || SamePath(target, hostPath)
+                     : platform::FileVersionText(target, L"ProductName") == PLUGIN_PRODUCT_NAME);
+    if (!leads) {
+        out.push_back({Status::Problem, where,
+                       detail + (own ? "; its path does not lead to this host"
+                                     : "; its path does not lead to that package's host"),
+                       repair});
+    } else if (ids.empty()) {
+        out.push_back({Status::Problem, where, detail, repair});
+    } else {
+        out.push_back({Status::Ok, where, detail, ""});
+    }
 }
 
 void CheckBrowser(std::vector<Finding>& out, const char* browser, const std::string& key,
                   const std::string& policyKey, bool firefox, const std::wstring& hostPath) {
     const std::string item = std::string(browser) + " host";
-    bool registered = false;
+    constexpr RegistryView kOtherView =
+        kOwnView == RegistryView::Bits64 ? RegistryView::Bits32 : RegistryView::Bits64;
+    const auto own = platform::ReadMachineString(key, "", kOwnView);
+    const auto other = platform::ReadMachineString(key, "", kOtherView);
+    const bool ownRegistered = own.kind == platform::MachineValue::Kind::Text;
     std::vector<std::string> allowed;
-    for (const auto& [view, value] : InBothViews(key, "")) {
-        if (value.kind != platform::MachineValue::Kind::Text) continue;
-        registered = true;
-        const std::string where = item + " (" + ViewName(view) + ")";
-        const std::string manifestShown = value.text;
-        const std::wstring manifestPath = platform::WideFromAnsi(value.text);
-        if (!platform::FileExists(manifestPath)) {
-            out.push_back({Status::Problem, where, "the manifest " + manifestShown + " is missing",
-                           kReinstall});
-            continue;
-        }
-        const auto text = platform::ReadTextFile(manifestPath);
-        const auto parsed = text ? ParseJson(*text) : std::variant<Json, JsonError>(JsonError{});
-        const Json* manifest = std::get_if<Json>(&parsed);
-        if (!manifest || !manifest->Member("name")) {
-            out.push_back({Status::Problem, where,
-                           "the manifest " + manifestShown + " cannot be read as JSON",
-                           kReinstall});
-            continue;
-        }
-        const Json* pathMember = manifest->Member("path");
-        const auto* path = pathMember ? std::get_if<std::string>(&pathMember->value) : nullptr;
-        std::wstring target = path ? platform::WideFromUtf8(*path) : std::wstring();
-        if (!target.empty() && !IsAbsolute(target)) target = FolderOf(manifestPath) + target;
-        const std::vector<std::string> listed = AllowedIds(*manifest, firefox);
-        allowed.insert(allowed.end(), listed.begin(), listed.end());
-        const std::string ids = Joined(listed);
-        const std::string detail = "manifest " + manifestShown + ", path " +
-                                   (path ? *path : std::string("(none)")) + ", allows " +
-                                   (ids.empty() ? std::string("no extension") : ids);
-        if (!path || !SamePath(target, hostPath)) {
-            out.push_back({Status::Problem, where, detail + "; its path does not lead to this host",
-                           kReinstall});
-        } else if (ids.empty()) {
-            out.push_back({Status::Problem, where, detail, kReinstall});
-        } else {
-            out.push_back({Status::Ok, where, detail, ""});
-        }
+    if (ownRegistered) {
+        CheckManifest(out, item + " (" + ViewName(kOwnView) + ")", own.text, firefox, hostPath,
+                      kOwnView, true, allowed);
     }
-    if (!registered) {
+    // On 32-bit Windows, and where both views hold one value, the two are one.
+    if (other.kind == platform::MachineValue::Kind::Text &&
+        !(ownRegistered && other.text == own.text)) {
+        CheckManifest(out, item + " (" + PackageName(kOtherView) + ")", other.text, firefox,
+                      hostPath, kOtherView, false, allowed);
+    }
+    if (!ownRegistered) {
         out.push_back({Status::Problem, item,
-                       "HKLM\\" + key + " is in neither registry view: " + browser +
-                           " does not find the host (\"Specified native messaging host not "
+                       "HKLM\\" + key + " is not in the " + ViewName(kOwnView) + ": " + browser +
+                           " does not find this host (\"Specified native messaging host not "
                            "found\")",
-                       kReinstall});
+                       OwnReinstall()});
         return;
     }
     CheckForcedExtensions(out, browser, policyKey, allowed);
+}
+
+// The origin of a page's address ("https://calls.example:8443/app/page.html"
+// gives "https://calls.example:8443"), as the browser reports a page's
+// origin; any other text as it is.
+std::string OriginOfPage(const std::string& text) {
+    const size_t scheme = text.find("://");
+    if (scheme == std::string::npos) return text;
+    const size_t end = text.find_first_of("/?#", scheme + 3);
+    if (end == std::string::npos) return text;
+    const std::string cut = text.substr(0, end);
+    return shell::ReadOrigin(cut).origin ? cut : text;
 }
 
 constexpr char kEveryPageRisk[] =
@@ -302,7 +367,12 @@ std::string AddOriginFix(const std::string& origin, const std::string& current) 
         }
         if (add != origin.substr(0, path)) why += "serve the pages over https and ";
     }
-    const std::string value = current.empty() ? add : current + ";" + add;
+    // An entry already there is not added again.
+    const std::string listed = ";" + current + ";";
+    const std::string value = current.empty() ? add
+                              : listed.find(";" + add + ";") != std::string::npos
+                                  ? current
+                                  : current + ";" + add;
     return why + "add " + add + " to AllowedOrigins: Group Policy (Enabled, with \"" + value +
            "\"), or reinstall with ALLOWEDORIGINS=\"" + value + "\"";
 }
@@ -364,7 +434,8 @@ void CheckPolicy(std::vector<Finding>& out, const std::optional<std::string>& or
         }
     }
     if (!origin) return;
-    const bool served = shell::Allows(policy, origin);
+    const std::string page = OriginOfPage(*origin);
+    const bool served = shell::Allows(policy, page);
     std::string rule;
     switch (policy.kind) {
         case shell::OriginPolicy::Kind::None:
@@ -378,7 +449,7 @@ void CheckPolicy(std::vector<Finding>& out, const std::optional<std::string>& or
             break;
         case shell::OriginPolicy::Kind::Origins:
         case shell::OriginPolicy::Kind::Unusable:
-            if (const auto reading = shell::ReadOrigin(*origin); reading.origin && served) {
+            if (const auto reading = shell::ReadOrigin(page); reading.origin && served) {
                 rule = "the policy names " + OriginText(*reading.origin);
             } else if (!reading.origin) {
                 rule = "it is no origin: it " + reading.refusal;
@@ -392,9 +463,10 @@ void CheckPolicy(std::vector<Finding>& out, const std::optional<std::string>& or
     for (const shell::Origin& named : policy.origins) {
         current += (current.empty() ? "" : ";") + OriginText(named);
     }
-    out.push_back({served ? Status::Ok : Status::Problem, "page " + *origin,
+    out.push_back({served ? Status::Ok : Status::Problem,
+                   "page " + *origin + (page != *origin ? " (origin " + page + ")" : ""),
                    std::string(served ? "served: " : "refused: ") + rule,
-                   served ? "" : AddOriginFix(*origin, current)});
+                   served ? "" : AddOriginFix(page, current)});
 }
 
 // The log file recommended where several users share a machine.

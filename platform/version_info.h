@@ -16,6 +16,10 @@ std::optional<std::string> FileVersionText(const std::wstring& path, const std::
 // Whether a file (not a folder) of that name exists.
 bool FileExists(const std::wstring& path);
 bool FolderExists(const std::wstring& path);
+// Whether two paths lead to one file, whatever their spelling (a short name,
+// another case, a Unix path under Wine, a link on the way): the same volume
+// and file id. False when either cannot be opened.
+bool SameFile(const std::wstring& a, const std::wstring& b);
 // Whether this user can append to the file at `path`, or, when there is none,
 // create one in its folder (tried with a file removed at once).
 bool CanAppendTo(const std::wstring& path);

@@ -16,7 +16,11 @@
 #                                    project's prefix, or with --host an
 #                                    installed one (the Unix path of
 #                                    npDravenilFileAccessHost.exe), in the Wine
-#                                    prefix it lies in
+#                                    prefix it lies in, whatever WINEPREFIX
+#                                    the browser's environment holds
+#
+# --no-host writes the extension and the client alone (no wrapper, no host
+# manifest), where no host is built, as for the client's own checks.
 #
 # Everything in DIR is readable by every user (a web server's among them),
 # and nothing else is left there.
@@ -42,6 +46,7 @@ while [ $# -gt 0 ]; do
     --key) key="$2"; shift 2 ;;
     --update-url) update_url="${2%/}"; shift 2 ;;
     --host) host="$2"; shift 2 ;;
+    --no-host) host=""; shift ;;
     -h|--help) sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; exit 0 ;;
     *) echo "$usage" >&2; exit 2 ;;
   esac
@@ -52,11 +57,11 @@ if [ "$browser" != chromium ] && [ "$browser" != firefox ]; then
 fi
 [ -n "$out" ] || { echo "$usage" >&2; exit 2; }
 # The wrapper must lead to a host that is there.
-if [ ! -f "$host" ]; then
+if [ -n "$host" ] && [ ! -f "$host" ]; then
   echo "extension.sh: there is no host at $host: build it (cmake --build --preset windows), or name an installed one with --host" >&2
   exit 2
 fi
-host=$(cd "$(dirname "$host")" && pwd)/$(basename "$host")
+[ -z "$host" ] || host=$(cd "$(dirname "$host")" && pwd)/$(basename "$host")
 # An installed host runs in the Wine prefix it was installed in.
 host_prefix="$WINEPREFIX"
 case "$host" in */drive_c/*) host_prefix="${host%%/drive_c/*}" ;; esac
@@ -103,10 +108,16 @@ else
 fi
 
 source scripts/host_manifest.sh
+if [ -z "$host" ]; then
+  echo "$out/extension, without a host"
+  exit 0
+fi
+# The prefix is fixed here: a WINEPREFIX the browser inherits (one a user
+# exported for the tests, say) would run the host where no policy is set.
 cat > "$out/npDravenilFileAccessHost.sh" <<WRAPPER
 #!/bin/sh
 # The native-messaging host under Wine, in the prefix that holds it.
-export WINEPREFIX="\${WINEPREFIX:-$host_prefix}" WINEDEBUG=-all
+export WINEPREFIX="$host_prefix" WINEDEBUG=-all
 exec wine "$host" 2>/dev/null
 WRAPPER
 chmod +x "$out/npDravenilFileAccessHost.sh"

@@ -8,7 +8,14 @@ scripts/ensure-tools.sh
 cmake --preset native >/dev/null
 cmake --build --preset native
 status=0
-for target in call_details volume_list workspace_name script_call; do
+# Every fuzz target the build defines (cmake/native.cmake lists them).
+targets=()
+for binary in build/native/fuzz_*; do
+  [ -x "$binary" ] && [ -f "$binary" ] && targets+=("${binary##*/fuzz_}")
+done
+[ "${#targets[@]}" -gt 0 ] || { echo "fuzz.sh: the build made no fuzz target" >&2; exit 1; }
+echo "fuzz.sh: ${#targets[@]} targets: ${targets[*]}"
+for target in "${targets[@]}"; do
   findings="build/native/fuzz-findings/$target"
   work="build/native/fuzz-work/$target"
   mkdir -p "$findings" "$work"

@@ -56,12 +56,29 @@ if find "$out/chromium" ! -perm -o=r | grep -q .; then fail "not readable by oth
 installed="$out/prefix/drive_c/Program Files/Dravenil File Access Plugin/npDravenilFileAccessHost.exe"
 mkdir -p "$(dirname "$installed")" && touch "$installed"
 scripts/extension.sh --out "$out/installed" --host "$installed" >/dev/null 2>&1 || fail "a build for an installed host"
-grep -q "WINEPREFIX:-$out/prefix}" "$out/installed/npDravenilFileAccessHost.sh" &&
+grep -qF "WINEPREFIX=\"$out/prefix\"" "$out/installed/npDravenilFileAccessHost.sh" &&
   grep -qF "exec wine \"$installed\"" "$out/installed/npDravenilFileAccessHost.sh" ||
   fail "the wrapper for an installed host: $(cat "$out/installed/npDravenilFileAccessHost.sh")"
 if scripts/extension.sh --out "$out/nohost" --host "$out/missing.exe" >/dev/null 2>&1 ||
   [ -e "$out/nohost/npDravenilFileAccessHost.sh" ]; then
   fail "a wrapper for a host that is not there"
 fi
+# The wrapper runs its host in the prefix it was built for, whatever
+# WINEPREFIX the browser passes on: a request is answered there, and the
+# inherited prefix is never made.
+if [ -x "$out/chromium/npDravenilFileAccessHost.sh" ]; then
+  reply=$(node -e '
+    const text = JSON.stringify({ id: 1, method: "fileExists", args: ["C:\\windows\\win.ini"] });
+    const frame = Buffer.alloc(4 + text.length);
+    frame.writeUInt32LE(text.length, 0);
+    frame.write(text, 4);
+    process.stdout.write(frame);' | WINEPREFIX="$out/inherited" "$out/chromium/npDravenilFileAccessHost.sh" | tail -c +5)
+  [ "$reply" = '{"id":1,"result":true}' ] || fail "the wrapper with another WINEPREFIX inherited answers '$reply'"
+  [ ! -e "$out/inherited" ] || fail "the wrapper ran its host in the inherited WINEPREFIX"
+fi
+# Without a host, only the extension and its client.
+scripts/extension.sh --no-host --out "$out/bare" >/dev/null 2>&1 || fail "the build without a host"
+[ -f "$out/bare/npDravenilFileAccess.js" ] && [ ! -e "$out/bare/npDravenilFileAccessHost.sh" ] ||
+  fail "--no-host wrote: $(ls "$out/bare")"
 [ "$failed" = 0 ] && echo "extension build: one build, packed and signed with the key, its id allowed"
 exit "$failed"

@@ -144,6 +144,13 @@ all=$(check https://calls.example:8443); status=$?
 if grep -v '^ok ' <<<"$all" | grep -q .; then fail "--check after the install: $all"; fi
 grep -q '^ok      page https://calls.example:8443: served: the policy names' <<<"$all" ||
   fail "--check with an origin: $all"
+# A page's address is cut to its origin; the host started by another path to
+# the same file (its Unix path) judges the same registrations.
+page=$(check https://calls.example:8443/app/page.html); status=$?
+[ "$status" = 0 ] && grep -q '^ok      page https://calls.example:8443/app/page.html (origin https://calls.example:8443): served' <<<"$page" ||
+  fail "--check with a page's address of an allowed origin: $page"
+by_unix=$(w "$(winepath -u "$installed_host")" --check | tr -d '\r'); status=$?
+[ "$status" = 0 ] || fail "--check started by the host's Unix path: $by_unix"
 node -e 'const r = JSON.parse(require("fs").readFileSync(0, "utf8"));
   if (r.problems !== 0 || !r.findings.length) process.exit(1);' < <(check --json) || fail "--check --json"
 firefox_manifest="$folder/com.dravenil.fileaccess.firefox.json"
@@ -168,7 +175,7 @@ mv "$out/module.dll" "$unix"
 # written so, it serves the page.
 fix=$(check http://new.example | sed -n 's/^problem page http:\/\/new.example: .*(fix: .*ALLOWEDORIGINS="\([^"]*\)")$/\1/p')
 [ "$fix" = "$origins;https://new.example" ] || fail "--check's fix for an http page: $(check http://new.example)"
-grep -q 'fix: "https://new.example/app" holds a path.*; add https://new.example to' <<<"$(check https://new.example/app)" ||
+grep -q '^problem page https://new.example/app (origin https://new.example): refused: .*(fix: add https://new.example to AllowedOrigins' <<<"$(check https://new.example/app)" ||
   fail "--check's fix for a page's address: $(check https://new.example/app)"
 w reg add "$policy" /v AllowedOrigins /d "$fix" /f >/dev/null
 grep -q '^ok      page https://new.example: served' <<<"$(check https://new.example)" || fail "the fix followed"
@@ -223,8 +230,8 @@ grep -q '^problem module: .*version 1.2.3.4, but the host is version' <<<"$(chec
   fail "--check with a module of another version: $(check)"
 grep -q '^problem NPAPI registration.*the file is version 1.2.3.4' <<<"$(check)" ||
   fail "--check with a registration of another version: $(check)"
-repair() { w msiexec /i "$(winepath -w "$new")" REINSTALL=ALL REINSTALLMODE=amus /qn; }
-grep -q 'fix: repair the package: msiexec /i npDravenilFileAccessPlugin-<version>.msi REINSTALL=ALL REINSTALLMODE=amus' <<<"$(check)" ||
+repair() { w msiexec /i "$(winepath -w "$new")" REINSTALL=ALL REINSTALLMODE=vamus /qn; }
+grep -qF "fix: repair the package: msiexec /i $(basename "$new") REINSTALL=ALL REINSTALLMODE=vamus" <<<"$(check)" ||
   fail "the fix for another version: $(check)"
 repair || fail "the repair the fix names"
 [ "$(check >/dev/null; echo $?)" = 0 ] || fail "--check after the repair: $(check)"
@@ -279,8 +286,11 @@ w reg add "$forced" /v 1 /d "$keyed_id;https://updates.example/updates.xml" /f >
 grep -q "^problem Chrome forced extension: .*forces $keyed_id, but the host manifest allows" <<<"$(check)" ||
   fail "--check with a forced extension no manifest allows: $(check)"
 keyed=$(ls "$out"/keyed/*.msi)
-w msiexec /x "$(winepath -w "$new")" /qn || fail "uninstall, to follow the forced extension's fix"
-w msiexec /i "$(winepath -w "$keyed")" /qn ALLOWEDORIGINS="$origins" || fail "install the keyed package"
+# The fix, followed as written: the keyed package over the installed one of
+# the same version.
+grep -qF "install it over this one: msiexec /i $(basename "$keyed") REINSTALL=ALL REINSTALLMODE=vamus /qn" <<<"$(check)" ||
+  fail "the forced extension's fix: $(check)"
+w msiexec /i "$(winepath -w "$keyed")" REINSTALL=ALL REINSTALLMODE=vamus /qn || fail "install the keyed package over it"
 grep -q "^ok      Chrome forced extension: $keyed_id" <<<"$(check)" || fail "--check with the keyed package: $(check)"
 w reg delete "$forced" /f >/dev/null
 w msiexec /x "$(winepath -w "$keyed")" /qn || fail "uninstall the keyed package"

@@ -59,6 +59,27 @@ w msiexec /i "$(msi new64)" /qn || fail "upgrade the 64-bit package"
   fail "the 64-bit registration after the upgrade: $(value 64 "$key" Version)"
 answers 64 windows64 'C:\Program Files'
 answers 32 windows 'C:\Program Files (x86)'
+# Side by side, each host's --check finds everything ok: its own package's
+# registrations, and the other package's as the other's. A manifest of one
+# package taken away is a problem of that package alone.
+host_of() { echo "$WINEPREFIX/drive_c/$1/Dravenil File Access Plugin/npDravenilFileAccessHost.exe"; }
+for folder in 'Program Files' 'Program Files (x86)'; do
+  report=$(w "$(host_of "$folder")" --check | tr -d '\r'); status=$?
+  [ "$status" = 0 ] || fail "--check of the host in $folder with both packages exited $status: $report"
+done
+manifest32="$WINEPREFIX/drive_c/Program Files (x86)/Dravenil File Access Plugin/com.dravenil.fileaccess.chromium.json"
+mv "$manifest32" "$out/manifest32"
+for folder in 'Program Files' 'Program Files (x86)'; do
+  report=$(w "$(host_of "$folder")" --check | tr -d '\r')
+  problems=$(grep '^problem' <<<"$report")
+  case "$folder" in
+    'Program Files') want='^problem (Chrome|Edge|Chromium) host \(the 32-bit package\): the manifest .* is missing \(fix: repair the package: msiexec /i npDravenilFileAccessPlugin-[0-9.]*\.msi ' ;;
+    *) want='^problem (Chrome|Edge|Chromium) host \(32-bit view\): the manifest .* is missing \(fix: repair the package: msiexec /i npDravenilFileAccessPlugin-[0-9.]*\.msi ' ;;
+  esac
+  [ "$(grep -Ec "$want" <<<"$problems")" = 3 ] && [ "$(wc -l <<<"$problems")" = 3 ] ||
+    fail "--check of the host in $folder without the 32-bit package's manifest: $problems"
+done
+mv "$out/manifest32" "$manifest32"
 
 w msiexec /x "$(msi new32)" /qn || fail "uninstall the 32-bit package"
 if present 32 "$key"; then fail "the 32-bit registration left"; fi

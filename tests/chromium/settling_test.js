@@ -89,6 +89,9 @@ async function main() {
     }
     // The host's manifest gone: the page is told what is missing and where.
     fs.rmSync(path.join(profile, "NativeMessagingHosts", "com.dravenil.fileaccess.json"));
+    // A busy machine may show a fresh page before its scripts are in: it is
+    // looked at again until they are, as at the start.
+    await shared.waitServed((url) => evaluate("typeof window.DravenilFileAccess"), origin + "/");
     const missing = await evaluate("window.DravenilFileAccess.fileExists('x').then(() => 'resolved', (e) => e.message)");
     if (!/^the file access host is not installed for this browser: com\.dravenil\.fileaccess /.test(String(missing))) {
       shared.fail(`without a host: ${missing}`);

@@ -33,7 +33,7 @@ const refusal = (f) => {
 let clientSource = "";
 async function main() {
 try {
-  execFileSync(path.join(root, "scripts", "extension.sh"), ["--out", out], { cwd: root, stdio: ["ignore", "ignore", "inherit"] });
+  execFileSync(path.join(root, "scripts", "extension.sh"), ["--no-host", "--out", out], { cwd: root, stdio: ["ignore", "ignore", "inherit"] });
   const client = require(path.join(out, "npDravenilFileAccess.js"));
   clientSource = fs.readFileSync(path.join(out, "npDravenilFileAccess.js"), "utf8");
   const signatures = fs.readFileSync(path.join(root, "types", "npDravenilFileAccessPlugin.d.ts"), "utf8");
