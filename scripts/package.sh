@@ -54,6 +54,8 @@ command -v wixl >/dev/null || {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends wixl msitools
 }
 scripts/ensure-tools.sh
+step() { echo "package.sh: $*" >&2; }
+step "building the $arch release build ($preset)"
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" >/dev/null
 
@@ -84,6 +86,7 @@ mkdir -p "$staging"
 trap 'rm -rf "$staging"' EXIT
 module=build/$preset/bin/npDravenilFileAccessPlugin.dll
 symbols="$output/npDravenilFileAccessPlugin$suffix.dll.debug"
+step "staging the module, its symbols, the host and the installer checks"
 $tools-objcopy --only-keep-debug "$module" "$symbols"
 $tools-objcopy --strip-all --add-gnu-debuglink="$symbols" "$module" "$staging/npDravenilFileAccessPlugin.dll"
 
@@ -115,6 +118,7 @@ write_host_manifest firefox npDravenilFileAccessHost.exe "$staging/firefox.json"
 # packs the same bytes.
 find "$staging" -exec touch -h -d "@${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}" {} +
 package="$output/npDravenilFileAccessPlugin-$version$suffix.msi"
+step "writing $package"
 package_name="$(identity PLUGIN_PRODUCT_NAME)"
 [ "$arch" = x64 ] && package_name="$package_name (64-bit)"
 wixl --arch "$arch" -o "$package" \
