@@ -241,8 +241,9 @@
     return namedError("NotInstalledError", `no route to the file access plug-in for ${origin}: ` +
       "the extension is not installed, or does not serve this origin because the administrator's " +
       "origin policy does not name it or its native-messaging host is missing or does not allow it; " +
-      `and no plug-in is registered for ${kMimeType}. npDravenilFileAccessHost.exe --check ${origin} ` +
-      "says which");
+      `and no plug-in is registered for ${kMimeType}. Where the extension is installed, its toolbar ` +
+      `button (Dravenil File Access) shows which; npDravenilFileAccessHost.exe --check ${origin} says ` +
+      "which on the computer");
   }
 
   // A document whose origin is opaque (a sandboxed frame or page) has no

@@ -33,8 +33,16 @@ const connections = new Map(); // tab id -> { port, nextId, calls: host id -> ca
 // could not be asked, when it could not.
 let served;
 let hostProblem = "";
+let hostVersion = ""; // as the host said with its policy
 let asking = null;
 let askedAt = 0;
+
+// Why a native port closed, in the browser's words: Chromium sets
+// runtime.lastError, Firefox the port's own error.
+function disconnectReason(port) {
+  if (port && port.error && port.error.message) return port.error.message;
+  return chrome.runtime.lastError ? chrome.runtime.lastError.message : "";
+}
 
 // The host's answer to the extension's own question, on a port of its own:
 // { policy } or { error }.
@@ -49,13 +57,12 @@ function askHost() {
     }
     port.onMessage.addListener((message) => {
       port.disconnect();
-      if (message && message.policy === null) resolve({ policy: "*" });
-      else if (message && (message.policy === "*" || Array.isArray(message.policy))) resolve({ policy: message.policy });
+      const version = message && typeof message.version === "string" ? message.version : "";
+      if (message && message.policy === null) resolve({ policy: "*", version });
+      else if (message && (message.policy === "*" || Array.isArray(message.policy))) resolve({ policy: message.policy, version });
       else resolve({ error: "the host gave no policy" });
     });
-    port.onDisconnect.addListener(() => resolve({
-      error: chrome.runtime.lastError ? chrome.runtime.lastError.message : "the host ended",
-    }));
+    port.onDisconnect.addListener((gone) => resolve({ error: disconnectReason(gone) || "the host ended" }));
     port.postMessage({ id: 0, method: "#policy", args: [] });
   });
 }
@@ -110,6 +117,7 @@ function refreshPolicy() {
     if (answer.policy !== undefined) {
       served = answer.policy;
       hostProblem = "";
+      hostVersion = answer.version;
       await register(served);
       await serveOpenTabs(served);
     } else {
@@ -236,7 +244,7 @@ function connect(tabId) {
     }
   });
   connection.port.onDisconnect.addListener(() => {
-    drop(tabId, connection, hostError(chrome.runtime.lastError ? chrome.runtime.lastError.message : ""));
+    drop(tabId, connection, hostError(disconnectReason(connection.port)));
   });
   connections.set(tabId, connection);
   return connection;
@@ -332,4 +340,30 @@ chrome.tabs.onRemoved.addListener((tabId) => {
     connections.delete(tabId);
     connection.port.disconnect();
   }
+});
+
+// ---- The extension's own page ---------------------------------------------------
+
+// What the status page (status.html, the toolbar button's) shows: whether the
+// host answered, and if not why, its version beside the extension's, the
+// policy it holds, and whether `origin` (the page in the tab) is served,
+// asked afresh. Only the extension's own pages ask.
+chrome.runtime.onMessage.addListener((message, sender, respond) => {
+  if (!message || message.dravenilStatus !== true || sender.id !== chrome.runtime.id) return false;
+  askedAt = 0; // a person asking wants the answer of now
+  refreshPolicy().then(() => {
+    const origin = typeof message.origin === "string" ? message.origin : "";
+    const problem = hostProblem ? hostError(hostProblem) : undefined;
+    respond({
+      extensionId: chrome.runtime.id,
+      extensionVersion: chrome.runtime.getManifest().version,
+      hostAnswered: served !== undefined && !hostProblem,
+      hostProblem: problem ? { name: problem.name, reason: hostProblem } : null,
+      hostVersion,
+      policy: served === undefined ? null : served,
+      origin,
+      served: origin ? served !== undefined && !hostProblem && serves(origin) : null,
+    });
+  });
+  return true;
 });

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "messaging/json.h"
+#include "messaging/product_version.h"
 
 namespace messaging {
 namespace {
@@ -118,7 +119,9 @@ Reading ReadRequest(std::string_view text, const ArityFunction& arity,
         return answer;
     };
     if (policy && method && *method == kPolicyRequest) {
-        return logged({*id, "{\"id\":" + *id + ",\"policy\":" + policy() + "}"},
+        // With the host's version, for the extension to show beside its own.
+        return logged({*id, "{\"id\":" + *id + ",\"policy\":" + policy() +
+                                ",\"version\":" + JsonString(ProductVersion()) + "}"},
                       std::string(kPolicyRequest), "policy");
     }
     if (method && *method == kCancelRequest) return Cancel{*id};

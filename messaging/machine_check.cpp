@@ -3,6 +3,7 @@
 #include <cwctype>
 
 #include "messaging/json.h"
+#include "messaging/product_version.h"
 #include "platform/log_file.h"
 #include "platform/registry.h"
 #include "platform/version_info.h"
@@ -12,6 +13,7 @@
 #include "shell/origin_policy.h"
 
 namespace messaging {
+
 namespace {
 
 using Status = Finding::Status;
@@ -82,22 +84,8 @@ std::vector<ViewedValue> InBothViews(const std::string& key, const std::string& 
     return found;
 }
 
-// The host's own version, "a.b.c.d".
-std::string OwnVersion() {
-#define MACHINE_CHECK_QUOTE(...) #__VA_ARGS__
-#define MACHINE_CHECK_TEXT(...) MACHINE_CHECK_QUOTE(__VA_ARGS__)
-    const std::string text = MACHINE_CHECK_TEXT(PLUGIN_VERSION_NUMBERS);
-#undef MACHINE_CHECK_TEXT
-#undef MACHINE_CHECK_QUOTE
-    std::string version;
-    for (const char c : text) {
-        if (c != ' ') version += c == ',' ? '.' : c;
-    }
-    return version;
-}
-
 // This host's package's repair.
-std::string OwnReinstall() { return Reinstall(kOwnView, OwnVersion()); }
+std::string OwnReinstall() { return Reinstall(kOwnView, ProductVersion()); }
 
 void CheckModule(std::vector<Finding>& out, const std::wstring& hostFolder) {
     const std::wstring module = hostFolder + platform::WideFromUtf8(kModuleName);
@@ -118,10 +106,10 @@ void CheckModule(std::vector<Finding>& out, const std::wstring& hostFolder) {
                        OwnReinstall()});
         return;
     }
-    if (*version != OwnVersion()) {
+    if (*version != ProductVersion()) {
         out.push_back({Status::Problem, "module",
                        shown + ", version " + *version + ", but the host is version " +
-                           OwnVersion() + ": the two come from one package",
+                           ProductVersion() + ": the two come from one package",
                        OwnReinstall()});
         return;
     }
@@ -144,7 +132,7 @@ void CheckPluginRegistration(std::vector<Finding>& out) {
         const auto fileVersion = platform::FileVersion(file);
         // Each view's registration is its package's.
         const std::string repair = Reinstall(
-            view, version.kind == platform::MachineValue::Kind::Text ? version.text : OwnVersion());
+            view, version.kind == platform::MachineValue::Kind::Text ? version.text : ProductVersion());
         if (!platform::FileExists(file)) {
             out.push_back({Status::Problem, where, detail + "; the file is missing", repair});
         } else if (version.kind != platform::MachineValue::Kind::Text ||
@@ -242,7 +230,7 @@ void CheckForcedExtensions(std::vector<Finding>& out, const std::string& browser
          "build the package for the key the forced extension is signed with "
          "(scripts/package.sh --extension-key KEY.pem) and install it over this one: "
          "msiexec /i " +
-             PackageFile(kOwnView, OwnVersion()) + " REINSTALL=ALL REINSTALLMODE=vamus /qn"});
+             PackageFile(kOwnView, ProductVersion()) + " REINSTALL=ALL REINSTALLMODE=vamus /qn"});
 }
 
 // One view's registration of the host for a browser: its manifest there,
@@ -258,7 +246,7 @@ void CheckManifest(std::vector<Finding>& out, const std::string& where, const st
         own ? OwnReinstall()
             : Reinstall(view, registered.kind == platform::MachineValue::Kind::Text
                                   ? registered.text
-                                  : OwnVersion());
+                                  : ProductVersion());
     const std::wstring manifestPath = platform::WideFromAnsi(shown);
     if (!platform::FileExists(manifestPath)) {
         out.push_back({Status::Problem, where, "the manifest " + shown + " is missing", repair});

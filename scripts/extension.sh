@@ -73,7 +73,7 @@ rm -rf "$out/extension"
 mkdir -p "$out/extension"
 out=$(cd "$out" && pwd)
 
-for file in methods.js relay.js service_worker.js; do
+for file in methods.js relay.js service_worker.js status.html status.js; do
   cp "extension/$file" "$out/extension/$file"
 done
 # The client: one script whose names are all its own, nothing but
@@ -99,7 +99,7 @@ if [ "$browser" = firefox ]; then
   esac
   sed -e '/"key":/d' \
       -e "s|\"version\": \"[^\"]*\"|\"version\": \"$version\"|" \
-      -e "s|\"background\": { \"service_worker\": \"service_worker.js\" }|\"background\": { \"scripts\": [\"methods.js\", \"service_worker.js\"] },\n  \"browser_specific_settings\": { \"gecko\": { $gecko } }|" \
+      -e "s|\"background\": { \"service_worker\": \"service_worker.js\" }|\"background\": { \"scripts\": [\"methods.js\", \"service_worker.js\"] },\n  \"browser_specific_settings\": { \"gecko\": { $gecko } },\n  \"web_accessible_resources\": [{ \"resources\": [\"status.html\"], \"matches\": [\"<all_urls>\"] }]|" \
       extension/manifest.json > "$out/extension/manifest.json"
 else
   sed -e "s|\"version\": \"[^\"]*\"|\"version\": \"$version\"|" \

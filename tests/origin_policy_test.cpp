@@ -12,6 +12,7 @@
 #include <string>
 
 #include "messaging/host_session.h"
+#include "messaging/product_version.h"
 #include "scriptable/method_table.h"
 #include "shell/origin_policy.h"
 #include "tests/support/plugin_fixture.h"
@@ -226,7 +227,8 @@ TEST(OriginPolicyHost, RequestsFromOtherOriginsAreRefusedBeforeTheyReachThePlugI
     };
     // The extension's own question, which needs no page origin.
     EXPECT_EQ(answer(R"({"id":5,"method":"#policy","args":[]})"),
-              R"({"id":5,"policy":["https://calls.example"]})");
+              R"({"id":5,"policy":["https://calls.example"],"version":")" +
+                  messaging::ProductVersion() + "\"}");
     const std::string refused =
         R"(,"error":"the administrator's origin policy does not allow this page's origin","name":"PolicyRefusedError"})";
     EXPECT_EQ(

@@ -467,15 +467,55 @@ async function longCalls(cdp, url) {
   for (const name of ["Long", "Copy", "Part", "Moved", "Again", "Reopened"]) fs.rmSync(path.join(set, name), { recursive: true, force: true });
 }
 
+// The extension's status page (its toolbar button's) for `origin`, as a
+// person sees it: the verdict, the fix and the details in words, and a
+// screenshot kept in build/status-pages/ to look at.
+const statusVerdicts = {
+  served: /^This page is served: /,
+  refused: /^This page is not served: the administrator's origin policy does not name /,
+  missing: /^No page is served: the file access host is not installed for this browser\.$/,
+  forbidden: /^No page is served: the installed file access host does not allow this extension\.$/,
+};
+async function statusPage(cdp, extensionId, origin, state) {
+  const target = await cdp.send("Target.createTarget",
+    { url: `chrome-extension://${extensionId}/status.html?origin=${encodeURIComponent(origin)}` });
+  const session = (await cdp.send("Target.attachToTarget", { targetId: target.targetId, flatten: true })).sessionId;
+  let text = "";
+  for (let attempt = 0; attempt < 300 && !text; attempt++) {
+    text = (await cdp.send("Runtime.evaluate", { returnByValue: true, expression:
+      "document.querySelector('#verdict.waiting') ? '' : document.body.innerText" }, session)).result.value || "";
+    if (!text) await new Promise((r) => setTimeout(r, 100));
+  }
+  const shot = await cdp.send("Page.captureScreenshot", { format: "png" }, session);
+  await cdp.send("Target.closeTarget", { targetId: target.targetId });
+  const folder = path.join(root, "build", "status-pages");
+  fs.mkdirSync(folder, { recursive: true });
+  fs.writeFileSync(path.join(folder, `chromium-${state}.png`), Buffer.from(shot.data, "base64"));
+  const verdict = text.split("\n").find((line) => line.trim() && line !== "Dravenil File Access") || "";
+  if (!statusVerdicts[state].test(verdict)) fail(`the status page when ${state}: ${text.slice(0, 400)}`);
+  return verdict;
+}
+
+// The id Chromium gives an extension: the first 32 hex digits of the SHA-256
+// of its public key, written with the letters a to p.
+function extensionIdOf(manifestPath) {
+  const key = JSON.parse(fs.readFileSync(manifestPath, "utf8")).key;
+  const digest = require("crypto").createHash("sha256").update(Buffer.from(key, "base64")).digest("hex");
+  return [...digest.slice(0, 32)].map((c) => String.fromCharCode(97 + parseInt(c, 16))).join("");
+}
+
 // What a page of an origin the extension serves is told when the host is
 // missing, when its manifest allows another extension, and when the policy
-// is narrowed after the page loaded: each by its name.
-async function namedErrors(cdp, origin, profile) {
+// is narrowed after the page loaded: each by its name; and what the
+// extension's status page says in each state.
+async function namedErrors(cdp, origin, profile, extensionId, otherOrigin) {
   const manifest = path.join(profile, "NativeMessagingHosts", "com.dravenil.fileaccess.json");
   const kept = fs.readFileSync(manifest);
   const readyIn = (url) => evaluateIn(cdp, url,
     "DravenilFileAccess.ready().then((r) => 'ready ' + r.route, (e) => e.name + ': ' + e.message)");
   const seen = {};
+  await statusPage(cdp, extensionId, origin, "served");
+  await statusPage(cdp, extensionId, otherOrigin, "refused");
   try {
     const narrowed = await evaluateIn(cdp, origin + "/client", `(async () => {
       // A busy machine may keep the first ready() waiting past its time: it
@@ -490,11 +530,13 @@ async function namedErrors(cdp, origin, profile) {
     fs.rmSync(manifest);
     await new Promise((r) => setTimeout(r, 1200));
     seen.missing = await readyIn(origin + "/client");
+    await statusPage(cdp, extensionId, origin, "missing");
     const other = JSON.parse(kept.toString());
     other.allowed_origins = ["chrome-extension://abcdefghijklmnopabcdefghijklmnop/"];
     fs.writeFileSync(manifest, JSON.stringify(other));
     await new Promise((r) => setTimeout(r, 1200));
     seen.forbidden = await readyIn(origin + "/client");
+    await statusPage(cdp, extensionId, origin, "forbidden");
   } finally {
     fs.writeFileSync(manifest, kept);
     setPolicy(origin);
@@ -722,7 +764,7 @@ async function main() {
     }
     if (probed !== "undefined,undefined,undefined") fail(`a page on another port sees: ${probed}`);
     const noRoute = await evaluateIn(cdp, otherOrigin + "/noroute", "window.__route");
-    if (!/^NotInstalledError: no route to the file access plug-in for http:\/\/127\.0\.0\.1:\d+: .* no plug-in is registered for application\/x-dravenilfileaccessplugin\. npDravenilFileAccessHost\.exe --check http:\/\/127\.0\.0\.1:\d+ says which$/.test(noRoute)) {
+    if (!/^NotInstalledError: no route to the file access plug-in for http:\/\/127\.0\.0\.1:\d+: .* no plug-in is registered for application\/x-dravenilfileaccessplugin\. Where the extension is installed, its toolbar button \(Dravenil File Access\) shows which; npDravenilFileAccessHost\.exe --check http:\/\/127\.0\.0\.1:\d+ says which on the computer$/.test(noRoute)) {
       fail(`a page the extension does not serve is told: ${noRoute}`);
     }
     await new Promise((r) => setTimeout(r, 1000));
@@ -735,7 +777,7 @@ async function main() {
     if (!/^PolicyRefusedError: this document is sandboxed/.test(String(sandboxed))) fail(`a sandboxed page: ${sandboxed}`);
 
     await longCalls(cdp, origin + "/probe");
-    await namedErrors(cdp, origin, profile);
+    await namedErrors(cdp, origin, profile, extensionIdOf(path.join(built, "extension", "manifest.json")), otherOrigin);
 
     // The administrator changes the policy: without a restart, the new
     // origin is served and the old one no longer.
@@ -804,7 +846,7 @@ async function main() {
 module.exports = {
   root, prefix, wineEnv, scratch, outer, fail, winePath, calls, setFolder, prepare, runConsole,
   expectedAnswers, compareAnswers, serveClient, page, otherPage, winePids, descendsFromUs, policyIsSet, setPolicy, removePolicy, waitServed, Cdp,
-  evaluateIn, followsThePolicy, startChromium, stopChromium, twoPageOrigins,
+  evaluateIn, followsThePolicy, startChromium, stopChromium, twoPageOrigins, statusVerdicts,
 };
 
 if (require.main === module) {

@@ -210,6 +210,52 @@ async function callsBelongToTheirPage(bidi, evaluate, context, otherContext, ori
   for (const name of ["Long", "Whole", "Left", "Reopened"]) fs.rmSync(path.join(shared.setFolder(), "I", name), { recursive: true, force: true });
 }
 
+const kExtensionUuid = "5f0c6a3e-2b7d-4c1a-9e84-3d6b1f2a7c90";
+
+// The extension's status page for `origin`, as a person sees it, with a
+// screenshot kept in build/status-pages/.
+async function statusPage(bidi, evaluate, context, origin, state, shown = state) {
+  // Opened as a page opens it (BiDi may not navigate to an extension's page).
+  await bidi.send("browsingContext.navigate", { context, url: origin + "/probe", wait: "complete" });
+  await evaluate(`location.href = ${JSON.stringify(
+    `moz-extension://${kExtensionUuid}/status.html?origin=${encodeURIComponent(origin)}`)}; "opening"`, context);
+  let text = "";
+  for (let attempt = 0; attempt < 300 && !text; attempt++) {
+    text = await evaluate("location.protocol === 'moz-extension:' && document.readyState === 'complete' && " +
+      "!document.querySelector('#verdict.waiting') ? document.body.innerText : ''", context).catch(() => "");
+    if (!text) await new Promise((r) => setTimeout(r, 100));
+  }
+  const shot = await bidi.send("browsingContext.captureScreenshot", { context });
+  const folder = path.join(root, "build", "status-pages");
+  fs.mkdirSync(folder, { recursive: true });
+  fs.writeFileSync(path.join(folder, `firefox-${state}.png`), Buffer.from(shot.data, "base64"));
+  const verdict = String(text).split("\n").find((line) => line.trim() && line !== "Dravenil File Access") || "";
+  if (!shared.statusVerdicts[shown].test(verdict)) fail(`the status page when ${state}: ${String(text).slice(0, 400)}`);
+}
+
+// The status page in each state: served, refused by the policy, the host
+// missing, the host refusing the extension.
+async function statusPages(bidi, evaluate, origin, otherOrigin, manifest) {
+  const { context } = await bidi.send("browsingContext.create", { type: "tab" });
+  const kept = fs.readFileSync(manifest);
+  try {
+    await statusPage(bidi, evaluate, context, origin, "served");
+    await statusPage(bidi, evaluate, context, otherOrigin, "refused");
+    fs.rmSync(manifest);
+    await statusPage(bidi, evaluate, context, origin, "missing");
+    const other = JSON.parse(kept.toString());
+    other.allowed_extensions = ["someone-else@example.com"];
+    fs.writeFileSync(manifest, JSON.stringify(other));
+    // Firefox says "No such native application" for a manifest that does
+    // not allow the extension too: the page shows it as missing, and its fix
+    // names both.
+    await statusPage(bidi, evaluate, context, origin, "forbidden", "missing");
+  } finally {
+    fs.writeFileSync(manifest, kept);
+    await bidi.send("browsingContext.close", { context });
+  }
+}
+
 async function main() {
   const before = shared.winePids();
   const serverWasRunning = [...before.values()].some((c) => /wineserver/.test(c));
@@ -265,6 +311,8 @@ async function main() {
     'user_pref("browser.startup.homepage_override.mstone", "ignore");',
     'user_pref("network.captive-portal-service.enabled", false);',
     'user_pref("extensions.getAddons.cache.enabled", false);',
+    // A fixed address for the extension's own pages (its status page).
+    `user_pref("extensions.webextensions.uuids", ${JSON.stringify(JSON.stringify({ "fileaccess@dravenil.com": kExtensionUuid }))});`,
   ].join("\n") + "\n");
 
   shared.prepare(exchangeDir);
@@ -311,6 +359,7 @@ async function main() {
       }
     }
     await callsBelongToTheirPage(bidi, evaluate, context, probe.context, origin, otherOrigin);
+    await statusPages(bidi, evaluate, origin, otherOrigin, path.join(hosts, "com.dravenil.fileaccess.json"));
     await new Promise((r) => setTimeout(r, 1000));
     if (fs.existsSync(path.join(shared.setFolder(), "I", "Forged"))) fail("another origin created a workspace");
 
