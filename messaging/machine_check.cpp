@@ -131,8 +131,9 @@ void CheckPluginRegistration(std::vector<Finding>& out) {
         const std::wstring file = platform::WideFromAnsi(path.text);
         const auto fileVersion = platform::FileVersion(file);
         // Each view's registration is its package's.
-        const std::string repair = Reinstall(
-            view, version.kind == platform::MachineValue::Kind::Text ? version.text : ProductVersion());
+        const std::string repair =
+            Reinstall(view, version.kind == platform::MachineValue::Kind::Text ? version.text
+                                                                               : ProductVersion());
         if (!platform::FileExists(file)) {
             out.push_back({Status::Problem, where, detail + "; the file is missing", repair});
         } else if (version.kind != platform::MachineValue::Kind::Text ||
