@@ -175,6 +175,14 @@ TEST_F(OriginPolicy, TheLogRecordsCallsAndRefusalsButNoArgumentValues) {
     EXPECT_NE(text.find("origin=https://evil.example?outcome=boolean refused"), std::string::npos)
         << text;
 
+    // An origin goes into its line no longer than an origin can be (300).
+    EXPECT_FALSE(Served("https://" + std::string(400, 'a') + ".example"));
+    const std::string after = testing_support::ReadBytes(log);
+    const size_t field = after.find("origin=https://aaaa");
+    ASSERT_NE(field, std::string::npos) << after;
+    EXPECT_EQ(after.find(' ', field) - field, sizeof "origin=" - 1 + 300)
+        << after.substr(field, 420);
+
     // Full at 1 MB: the file is renamed over the older one and a new one begun.
     testing_support::WriteBytes(log.string() + ".1", "older");
     testing_support::WriteBytes(log, std::string(1 << 20, 'x'));

@@ -27,8 +27,10 @@ TEST(Origins, ParseToTheFormABrowserReportsAndBackAgain) {
           "https://*.example", "https://calls.example:0", "https://calls.example:65536",
           "https://calls.example:", "calls.example", "://calls.example", "https://calls..",
           "https://.calls", "https://[::1", "https://calls.example:8443x", "1http://a",
-          // Six digits that a 16-bit port would wrap to 443 and 8443.
-          "https://calls.example:065979", "https://calls.example:139515"}) {
+          // Six digits that a 16-bit port would wrap to 443 and 8443, and
+          // ten that a 32-bit count wraps to 443 (2^32 + 443).
+          "https://calls.example:065979", "https://calls.example:139515",
+          "https://calls.example:4294967739"}) {
         EXPECT_FALSE(shell::ParseOrigin(refused)) << refused;
     }
 }

@@ -78,6 +78,10 @@ TEST(ScriptCalls, ReadUnicodeEscapesAsTheHostDoes) {
         {R"(\udc00x)", "\xEF\xBF\xBDx"},
         {R"(\ud800\ue000)", "\xEF\xBF\xBD\xEE\x80\x80"},
         {R"(\ud800\ud83d\ude00)", "\xEF\xBF\xBD\xF0\x9F\x98\x80"},
+        // A lone low one followed by another escape: each read on its own,
+        // never joined as if the first were a high one.
+        {R"(\udc00\ude00)", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {R"(\udc00\ud83d\ude00)", "\xEF\xBF\xBD\xF0\x9F\x98\x80"},
     };
     for (const auto& c : cases) {
         const std::string quoted = std::string("\"") + c.escapes + "\"";

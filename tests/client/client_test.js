@@ -171,6 +171,21 @@ async function routeChecks() {
   const unanswered = await silent.ready({ timeout: 300 }).catch((e) => e);
   check(unanswered && unanswered.name === "HostEndedError" && Date.now() - started < 5000,
     `ready() with a relay that never answers: ${unanswered}`);
+  // A rejected ready() looks afresh: the relay that did not answer answers now.
+  let answering = false;
+  const late = pageWith({ extension: true, relay: (data, answer) => {
+    if (!answering) return;
+    if (data.status !== undefined) return answer({ id: data.status, ready: true });
+    answer({ id: data.id, error: "a failure the page did not name" });
+  } });
+  const first = await late.ready({ timeout: 200 }).catch((e) => e);
+  answering = true;
+  const again = await late.ready({ timeout: 2000 }).catch((e) => e);
+  check(first && first.name === "HostEndedError" && again && again.route === "extension",
+    `ready() again after ${first}: ${again && (again.name || again.route)}`);
+  // An error the relay gives without a name still has one.
+  const unnamed = await late.fileExists("x").catch((e) => e);
+  check(unnamed && unnamed.name === "InvocationError", `an error without a name: ${unnamed && unnamed.name}`);
   const sandboxed = await pageWith({ extension: true, relay, opaque: true }).ready().catch((e) => e);
   check(sandboxed && sandboxed.name === "PolicyRefusedError", `ready() in a sandboxed document: ${sandboxed}`);
   for (const port of openPorts) port.close();
@@ -220,6 +235,17 @@ async function workerChecks() {
     ["https://calls.example:8443", false], ["https://calls.exampl", false]]) {
     check(context.serves(origin) === served, `the policy of https://calls.example ${served ? "does not serve" : "serves"} ${origin}`);
   }
+  // The browsers' words for a host that is missing or refuses the extension,
+  // and Firefox's reason, which comes on the port, not in runtime.lastError.
+  for (const [reason, name] of [["Specified native messaging host not found.", "HostMissingError"],
+    ["No such native application com.dravenil.fileaccess", "HostMissingError"],
+    ["Access to the specified native messaging host is forbidden.", "HostForbiddenError"],
+    ["This extension does not have permission to use native application com.dravenil.fileaccess", "HostForbiddenError"],
+    ["Native host has exited.", "HostEndedError"]]) {
+    check(context.hostError(reason).name === name, `"${reason}" gives ${context.hostError(reason).name}, not ${name}`);
+  }
+  check(context.disconnectReason({ error: { message: "No such native application x" } }) === "No such native application x",
+    "Firefox's reason on the port is not read");
   const before = matches();
   await ask(undefined);  // the host cannot be asked
   check(matches() === before && before !== undefined, `a host that cannot be asked changed the page scripts: ${matches()}`);
