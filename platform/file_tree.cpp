@@ -114,21 +114,30 @@ struct Identity {
         return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsLink(attributes, reparseTag);
     }
 };
-std::optional<Identity> IdentityOf(HANDLE handle) {
+// Its attributes and reparse tag alone (id 0): one question.
+std::optional<Identity> KindOf(HANDLE handle) {
     IO_STATUS_BLOCK status{};
-    LARGE_INTEGER id{};
     struct {
         ULONG attributes, reparseTag;
     } tag{};
     if (PLATFORM_CALL("NtQueryInformationFile", static_cast<NTSTATUS>(0xC0000022L),
-                      NtQueryInformationFile(handle, &status, &id, sizeof id,
-                                             static_cast<FILE_INFORMATION_CLASS>(6))) < 0 ||
-        PLATFORM_CALL("NtQueryInformationFile", static_cast<NTSTATUS>(0xC0000022L),
                       NtQueryInformationFile(handle, &status, &tag, sizeof tag,
                                              static_cast<FILE_INFORMATION_CLASS>(35))) < 0) {
         return std::nullopt;
     }
-    return Identity{tag.attributes, tag.reparseTag, static_cast<uint64_t>(id.QuadPart)};
+    return Identity{tag.attributes, tag.reparseTag, 0};
+}
+std::optional<Identity> IdentityOf(HANDLE handle) {
+    IO_STATUS_BLOCK status{};
+    LARGE_INTEGER id{};
+    if (PLATFORM_CALL("NtQueryInformationFile", static_cast<NTSTATUS>(0xC0000022L),
+                      NtQueryInformationFile(handle, &status, &id, sizeof id,
+                                             static_cast<FILE_INFORMATION_CLASS>(6))) < 0) {
+        return std::nullopt;
+    }
+    auto identity = KindOf(handle);
+    if (identity) identity->id = static_cast<uint64_t>(id.QuadPart);
+    return identity;
 }
 
 // How many names an open file has: more than one for a file with hard links,
@@ -236,8 +245,8 @@ std::optional<HeldFolder> HeldFolder::Open(const TreePath& path, Use use) {
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
     if (!handle.IsValid()) return std::nullopt;
-    const auto identity = IdentityOf(handle.Get());
-    if (!identity || !identity->IsFolder()) return std::nullopt;
+    const auto kind = KindOf(handle.Get());
+    if (!kind || !kind->IsFolder()) return std::nullopt;
     return HeldFolder(handle.Release());
 }
 
@@ -454,17 +463,22 @@ PathBelow HeldFolder::Below(const std::vector<std::wstring>& names) const {
             if (failure == kNameNotFound || failure == kPathNotFound) continue;
             return PathBelow::NotPlain;
         }
-        const auto identity = IdentityOf(handle.Get());
-        if (!identity || IsLink(identity->attributes, identity->reparseTag)) {
-            return PathBelow::NotPlain;
-        }
+        // Asked of the file system as few questions as it takes: what it
+        // is, how many names a file has, and the name it was opened by.
+        const auto kind = KindOf(handle.Get());
+        if (!kind || IsLink(kind->attributes, kind->reparseTag)) return PathBelow::NotPlain;
         TreeEntry expected;
         expected.name = std::move(relative);
-        expected.attributes = identity->attributes & FILE_ATTRIBUTE_DIRECTORY;
+        expected.attributes = kind->attributes & FILE_ATTRIBUTE_DIRECTORY;
         const bool folder = expected.IsFolder();
         // Only a folder can hold the names that are not there yet.
         if (count < names.size() && !folder) return PathBelow::NotPlain;
-        if (!IsListedHere(handle.Get(), expected, folder ? Names::Any : Names::One)) {
+        if (!folder && NamesOf(handle.Get()) != 1) return PathBelow::NotPlain;
+        if (!fileSystemName_) fileSystemName_ = FileSystemNameOf(handle_.get());
+        auto opened = FileSystemNameOf(handle.Get());
+        if (!fileSystemName_ || !opened ||
+            !IsListedEntry(expected, {kind->attributes, kind->reparseTag, 0, std::move(*opened)},
+                           *fileSystemName_)) {
             return PathBelow::NotPlain;
         }
         return count == names.size() ? PathBelow::Plain : PathBelow::Missing;
