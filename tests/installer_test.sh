@@ -204,6 +204,16 @@ w reg delete "$policy" /v AllowedOrigins /f >/dev/null
 [ -z "$(console_call https://calls.example:8443)" ] || fail "the module served a page with the policy deleted"
 grep -q '"name":"PolicyRefusedError"' <<<"$(host_call https://calls.example:8443)" ||
   fail "the host with the policy deleted: $(host_call https://calls.example:8443)"
+# The extension's own question in that state: no origin is served (an
+# answer of null would serve every page).
+policy_answer=$(node -e '
+  const text = JSON.stringify({ id: 0, method: "#policy", args: [] });
+  const frame = Buffer.alloc(4 + text.length);
+  frame.writeUInt32LE(text.length, 0);
+  frame.write(text, 4);
+  process.stdout.write(frame);' | wine "$folder/npDravenilFileAccessHost.exe" 2>/dev/null | tail -c +5)
+grep -q '^{"id":0,"policy":\[\],' <<<"$policy_answer" ||
+  fail "the extension's question with the required policy missing: $policy_answer"
 grep -q '^problem origin policy: .* is not set, and the installed package requires it' <<<"$(check)" ||
   fail "--check with the policy deleted: $(check)"
 w reg delete "$mark" /v PolicyRequired /f >/dev/null
