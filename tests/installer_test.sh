@@ -303,6 +303,15 @@ grep -qF "install it over this one: msiexec /i $(basename "$keyed") REINSTALL=AL
 w msiexec /i "$(winepath -w "$keyed")" REINSTALL=ALL REINSTALLMODE=vamus /qn || fail "install the keyed package over it"
 grep -q "^ok      Chrome forced extension: $keyed_id" <<<"$(check)" || fail "--check with the keyed package: $(check)"
 w reg delete "$forced" /f >/dev/null
+# Firefox's policy forcing an extension whose id the manifest's begins with
+# (ids are compared whole), installed as "normal_installed" (also a forced
+# install): a problem.
+firefox_policy='HKLM\Software\Policies\Mozilla\Firefox'
+w reg add "$firefox_policy" /v ExtensionSettings \
+  /d '{"fileaccess@dravenil.co":{"installation_mode":"normal_installed"}}' /f >/dev/null
+grep -q "^problem Firefox forced extension: .*forces fileaccess@dravenil.co, but the host manifest allows fileaccess@dravenil.com" <<<"$(check)" ||
+  fail "--check with Firefox forcing another add-on: $(check)"
+w reg delete 'HKLM\Software\Policies\Mozilla' /f >/dev/null
 w msiexec /x "$(winepath -w "$keyed")" /qn || fail "uninstall the keyed package"
 w msiexec /i "$(winepath -w "$new")" /qn ALLOWEDORIGINS="$origins" || fail "install again"
 [ "$(check >/dev/null; echo $?)" = 0 ] || fail "--check after the package is back: $(check)"
