@@ -372,8 +372,10 @@ TEST_F(HostLongCalls, TheLogHasALineForEveryRequestAnswered) {
                   Frame(R"({"id":3,"method":"fileExists","args":[true]})") +
                   Frame(R"({"id":4,"method":"#policy","args":[]})") +
                   Frame(R"({"id":6,"method":"fileExists","args":["C:\\nothing"]})") +
+                  // A copy that waits behind the first, cancelled before it starts.
+                  Copy(7, "Part2") + Frame(R"({"id":7,"method":"#cancel","args":[]})") +
                   Frame(R"({"id":5,"method":"#cancel","args":[]})"));
-        Until(host, "5.000000");
+        Until(host, "7.000000");
     }
     RegDeleteValueA(key, "LogFile");
     RegCloseKey(key);
@@ -393,6 +395,12 @@ TEST_F(HostLongCalls, TheLogHasALineForEveryRequestAnswered) {
     for (size_t at = 0; (at = text.find("outcome=wrong arguments", at)) != std::string::npos; ++at)
         ++wrong;
     EXPECT_EQ(wrong, 2u) << "a wrong count and a wrong type, one line each:\n" << text;
+    size_t cancelled = 0;
+    for (size_t at = 0;
+         (at = text.find("method=copyWSFolder outcome=cancelled", at)) != std::string::npos; ++at)
+        ++cancelled;
+    EXPECT_EQ(cancelled, 2u) << "the running copy and the one cancelled before it started:\n"
+                             << text;
     EXPECT_EQ(text.find("outcome=boolean"), text.rfind("outcome=boolean"))
         << "a call logged twice:\n"
         << text;
