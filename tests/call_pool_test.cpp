@@ -143,6 +143,7 @@ TEST(CallPool, WhatWaitsIsBoundedAndOneCallOfAnySizeIsTaken) {
     running(3);
     EXPECT_TRUE(pool.Add(call(40), bound));
     EXPECT_TRUE(pool.Add(call(40), bound));
+    EXPECT_FALSE(pool.Add(call(20), bound)) << "over the bytes only with its own";
     EXPECT_TRUE(pool.Add(call(1), bound));
     EXPECT_FALSE(pool.Add(call(1), bound)) << "over the count";
     closed.unlock();
