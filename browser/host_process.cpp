@@ -90,6 +90,12 @@ std::optional<std::string> HostProcess::Receive() {
     return message;
 }
 
+size_t HostProcess::Pending() const {
+    DWORD available = 0;
+    if (!fromHost_ || !PeekNamedPipe(fromHost_, nullptr, 0, nullptr, &available, nullptr)) return 0;
+    return available;
+}
+
 unsigned long HostProcess::WaitForExitCode() {
     CloseInput();
     DWORD code = STILL_ACTIVE;

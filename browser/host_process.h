@@ -38,6 +38,8 @@ class HostProcess {
     void CloseInput();
     // The next message, or nothing when the output ended.
     std::optional<std::string> Receive();
+    // Bytes the host has written that nobody has read yet.
+    size_t Pending() const;
     // Closes the input and waits up to 20 s; STILL_ACTIVE when the host is
     // still running then.
     unsigned long WaitForExitCode();
