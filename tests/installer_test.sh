@@ -185,15 +185,18 @@ w reg add "$policy" /v AllowedOrigins /d "$origins" /f >/dev/null
 # machine closed, in the module and the host, and --check says so. Without
 # the mark (a module registered by hand) every page is served, with a
 # warning.
-host_call() {
+# One framed request to the installed host: its answer.
+host_request() {
   node -e '
-    const text = JSON.stringify({ id: 7, method: "fileExists", args: ["C:\\windows\\win.ini"],
-                                  origin: process.argv[1] });
-    const frame = Buffer.alloc(4 + text.length);
-    frame.writeUInt32LE(text.length, 0);
-    frame.write(text, 4);
+    const frame = Buffer.alloc(4 + Buffer.byteLength(process.argv[1]));
+    frame.writeUInt32LE(Buffer.byteLength(process.argv[1]), 0);
+    frame.write(process.argv[1], 4);
     process.stdout.write(frame);' "$1" | wine "$folder/npDravenilFileAccessHost.exe" 2>/dev/null | tail -c +5
 }
+host_call() {
+  host_request '{"id":7,"method":"fileExists","args":["C:\\windows\\win.ini"],"origin":"'"$1"'"}'
+}
+policy_question() { host_request '{"id":0,"method":"#policy","args":[]}'; }
 console_call() {
   w build/windows/bin/plugin-console.exe --plugin "$path" --quiet --origin "$1" \
     'fileExists("C:\\windows\\win.ini")' | tr -d '\r'
@@ -206,18 +209,16 @@ grep -q '"name":"PolicyRefusedError"' <<<"$(host_call https://calls.example:8443
   fail "the host with the policy deleted: $(host_call https://calls.example:8443)"
 # The extension's own question in that state: no origin is served (an
 # answer of null would serve every page).
-policy_answer=$(node -e '
-  const text = JSON.stringify({ id: 0, method: "#policy", args: [] });
-  const frame = Buffer.alloc(4 + text.length);
-  frame.writeUInt32LE(text.length, 0);
-  frame.write(text, 4);
-  process.stdout.write(frame);' | wine "$folder/npDravenilFileAccessHost.exe" 2>/dev/null | tail -c +5)
+policy_answer=$(policy_question)
 grep -q '^{"id":0,"policy":\[\],' <<<"$policy_answer" ||
   fail "the extension's question with the required policy missing: $policy_answer"
 grep -q '^problem origin policy: .* is not set, and the installed package requires it' <<<"$(check)" ||
   fail "--check with the policy deleted: $(check)"
 w reg delete "$mark" /v PolicyRequired /f >/dev/null
 [ "$(console_call https://anywhere.example)" = true ] || fail "without the mark, a page was refused"
+# No policy and no mark: the extension is told that every page is served.
+policy_answer=$(policy_question)
+grep -q '^{"id":0,"policy":null,' <<<"$policy_answer" || fail "the extension's question with no policy: $policy_answer"
 grep -q '^warning origin policy: .* every page is served' <<<"$(check)" || fail "--check without the mark"
 [ "$(check >/dev/null; echo $?)" = 0 ] || fail "a warning is no problem: --check exits 0"
 w "$installed_host" --no-such-option >/dev/null; [ $? = 2 ] || fail "an unknown option does not exit 2"

@@ -31,6 +31,15 @@ products() {  # in both views: a 32-bit package lists itself in the 32-bit one
     w reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:$view
   done | tr -d '\r' | grep -c 'DisplayName.*Dravenil File Access Plugin'
 }
+# The host in FOLDER (a Windows path) asked one framed request: its answer.
+host_reply() {
+  node -e '
+    const text = process.argv[1];
+    const frame = Buffer.alloc(4 + Buffer.byteLength(text));
+    frame.writeUInt32LE(Buffer.byteLength(text), 0);
+    frame.write(text, 4);
+    process.stdout.write(frame);' "$2" | wine "$(winepath -u "$1")/npDravenilFileAccessHost.exe" 2>/dev/null | tail -c +5
+}
 # Each view: the registered module is in the expected folder and answers
 # through a console of its own architecture; the host beside it answers.
 answers() {  # VIEW CONSOLE-BUILD FOLDER
@@ -42,12 +51,7 @@ answers() {  # VIEW CONSOLE-BUILD FOLDER
   [[ "$(default "$1" "$chrome")" == *"$3\\Dravenil File Access Plugin\\com.dravenil.fileaccess.chromium.json" ]] ||
     fail "the $1-bit view names the host manifest $(default "$1" "$chrome")"
   local reply
-  reply=$(node -e '
-    const text = JSON.stringify({ id: 1, method: "fileExists", args: ["C:\\windows\\win.ini"], origin: "https://calls.example" });
-    const frame = Buffer.alloc(4 + text.length);
-    frame.writeUInt32LE(text.length, 0);
-    frame.write(text, 4);
-    process.stdout.write(frame);' | wine "$(winepath -u "${path%\\*}")/npDravenilFileAccessHost.exe" 2>/dev/null | tail -c +5)
+  reply=$(host_reply "${path%\\*}" '{"id":1,"method":"fileExists","args":["C:\\windows\\win.ini"],"origin":"https://calls.example"}')
   [ "$reply" = '{"id":1,"result":true}' ] || fail "the host of $3 answers '$reply'"
 }
 
@@ -81,12 +85,21 @@ for folder in 'Program Files' 'Program Files (x86)'; do
 done
 mv "$out/manifest32" "$manifest32"
 
-w msiexec /x "$(msi new32)" /qn || fail "uninstall the 32-bit package"
-if present 32 "$key"; then fail "the 32-bit registration left"; fi
-[ "$(value 64 "$policy" AllowedOrigins)" = https://calls.example ] ||
-  fail "the policy went with the 32-bit package while the 64-bit one stays"
-answers 64 windows64 'C:\Program Files'
 w msiexec /x "$(msi new64)" /qn || fail "uninstall the 64-bit package"
+if present 64 "$key"; then fail "the 64-bit registration left"; fi
+[ "$(value 64 "$policy" AllowedOrigins)" = https://calls.example ] ||
+  fail "the policy went with the 64-bit package while the 32-bit one stays"
+answers 32 windows 'C:\Program Files (x86)'
+# The 32-bit package alone marks the policy as required in its own view: with
+# the policy deleted, its host serves no page.
+w reg delete "$policy" /v AllowedOrigins /f /reg:64 >/dev/null
+folder32='C:\Program Files (x86)\Dravenil File Access Plugin'
+reply=$(host_reply "$folder32" '{"id":0,"method":"#policy","args":[]}')
+[[ "$reply" == '{"id":0,"policy":[],'* ]] || fail "the 32-bit host's policy with the required policy missing: $reply"
+reply=$(host_reply "$folder32" '{"id":1,"method":"fileExists","args":["x"],"origin":"https://calls.example"}')
+[[ "$reply" == *'"name":"PolicyRefusedError"}' ]] || fail "the 32-bit host with the required policy missing: $reply"
+w reg add "$policy" /v AllowedOrigins /d https://calls.example /f /reg:64 >/dev/null
+w msiexec /x "$(msi new32)" /qn || fail "uninstall the 32-bit package"
 [ "$(products)" = 0 ] || fail "a product left"
 for view in 64 32; do
   if present $view "$key" || present $view "$chrome"; then fail "a registration left in the $view-bit view"; fi
