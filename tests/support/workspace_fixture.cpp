@@ -80,4 +80,38 @@ std::string WorkspaceTest::Surroundings() const {
     return snapshot + "--\n" + Tree(root_ / outer) + "--\n" + Tree(scratch.path());
 }
 
+ReadOnlyFiles ReadOnlyFilesHere(const fs::path& scratchFolder) {
+    const std::wstring probe = LongForm(scratchFolder / "read-only probe");
+    const auto opens = [&](DWORD access, DWORD creation, DWORD attributes) {
+        const HANDLE file = CreateFileW(probe.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, creation, attributes, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        CloseHandle(file);
+        return true;
+    };
+    if (!opens(GENERIC_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_READONLY)) return ReadOnlyFiles::Stuck;
+    const ReadOnlyFiles here = opens(GENERIC_WRITE, OPEN_EXISTING, 0) ? ReadOnlyFiles::Ignored
+                               : opens(FILE_WRITE_ATTRIBUTES, OPEN_EXISTING, 0)
+                                   ? ReadOnlyFiles::AsOnWindows
+                                   : ReadOnlyFiles::Stuck;
+    SetFileAttributesW(probe.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(probe.c_str());
+    return here;
+}
+
+std::string WhyNot(ReadOnlyFiles here) {
+    switch (here) {
+        case ReadOnlyFiles::Ignored:
+            return "a read-only file opens for writing here (Wine run as root): nothing shows "
+                   "how a read-only file is handled; the Windows kit runs this";
+        case ReadOnlyFiles::Stuck:
+            return "a read-only file's attributes cannot be changed through a handle here (Wine "
+                   "run as an ordinary user asks Unix write permission for it, Windows does "
+                   "not); the Windows kit runs this";
+        case ReadOnlyFiles::AsOnWindows:
+            break;
+    }
+    return "";
+}
+
 }  // namespace testing_support
