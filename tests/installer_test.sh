@@ -255,12 +255,23 @@ w reg add "$policy" /v LogFile /d 'C:\nolog\access.log' /f >/dev/null
 grep -q '^problem log: C:\\nolog\\access.log: its folder is missing' <<<"$(check)" || fail "--check with no log folder: $(check)"
 mkdir -p "$WINEPREFIX/drive_c/nolog"
 grep -q '^ok      log: C:\\nolog\\access.log' <<<"$(check)" || fail "--check once the log's folder is made"
+# A log file that cannot be opened to add to (another program holds it
+# without sharing): --check finds out by trying.
+logdir="$WINEPREFIX/drive_c/nolog"
+wine build/windows/bin/test-helper.exe hold 'C:\nolog\access.log' none 'C:\nolog\held' 'C:\nolog\release' \
+  2>/dev/null </dev/null &
+holder=$!
+for _ in $(seq 300); do [ -e "$logdir/held" ] && break; sleep 0.1; done
+grep -q '^problem log: C:\\nolog\\access.log cannot be written by this user' <<<"$(check)" ||
+  fail "--check with a log file that cannot be written: $(check)"
+touch "$logdir/release"
+wait "$holder"
+rm -f "$logdir/held" "$logdir/release" "$logdir/access.log"
 # The log's folder is one every user writes: what another user plants as
 # the log file (a link, a hard link, a file of their own; with or without a
 # folder as ".1") is never written, renamed or cut, the call still answers,
 # and --check names what is there. The victim is past the log's bound, so
 # each plant is offered a rotation too.
-logdir="$WINEPREFIX/drive_c/nolog"
 head -c 1260000 /dev/zero | tr '\0' v >"$out/victim.txt"
 victim_sum=$(sha256sum <"$out/victim.txt")
 for plant in symbolic hard other-user; do
