@@ -60,6 +60,26 @@ TEST_F(Host, FileExistsIsFalseForAFileLockedAgainstReading) {
     EXPECT_EQ(Call("fileExists", folder.Text("locked.dat")), true);
 }
 
+// Another module in the browser may switch the narrow file functions to the
+// OEM code page: a name is then read in that code page, as they read it.
+TEST_F(Host, FileExistsReadsANameInTheCodePageOfTheNarrowFunctions) {
+    const std::string bytes = "h\xC3\xA9lper.wav";
+    const auto readIn = [&](UINT codePage) {
+        std::wstring wide(bytes.size(), L'\0');
+        wide.resize(MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                        wide.data(), static_cast<int>(wide.size())));
+        return wide;
+    };
+    if (readIn(CP_OEMCP) == readIn(CP_ACP))
+        GTEST_SKIP() << "the OEM and the ANSI code page read these bytes alike here";
+    WriteBytes(folder.path() / readIn(CP_OEMCP), "RIFF");
+    SetFileApisToOEM();
+    const auto asOem = Call("fileExists", folder.Text(bytes));
+    SetFileApisToANSI();
+    EXPECT_EQ(asOem, true);
+    EXPECT_EQ(Call("fileExists", folder.Text(bytes)), false);
+}
+
 // ---- checkAccessRights -----------------------------------------------------------
 
 TEST_F(Host, CheckAccessRightsCreatesAMissingChainAndRemovesItsProbe) {
