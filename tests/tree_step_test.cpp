@@ -3,10 +3,17 @@
 // for it is that entry: Wine has no reparse points but links, and opens a
 // link as its target, so the rules for what Windows would show are held
 // here.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <tuple>
 
+#include "platform/file_tree.h"
+#include "tests/support/long_paths.h"
+#include "tests/support/temp_folder.h"
 #include "workspace/workspace_tree.h"
 
 namespace {
@@ -109,6 +116,11 @@ TEST(TreeSteps, AHandleIsTheListedEntryOnlyWhenItsIdKindAndNameAreThose) {
          L"\\Ws\\W",
          false},
         {"another name ending so", file, {0x20, 0, 7, L"\\Ws\\W\\acall.wav"}, L"\\Ws\\W", false},
+        {"another entry of the folder, of the listed id",
+         file,
+         {0x20, 0, 7, L"\\Ws\\W\\what.wav"},
+         L"\\Ws\\W",
+         false},
         {"a link opened as itself",
          link,
          {0x20 | kReparse, 0xA000000C, 7, L"\\Ws\\W\\call.wav"},
@@ -119,6 +131,46 @@ TEST(TreeSteps, AHandleIsTheListedEntryOnlyWhenItsIdKindAndNameAreThose) {
     for (const Case& c : cases) {
         EXPECT_EQ(platform::IsListedEntry(c.listed, c.opened, c.folder), c.same) << c.what;
     }
+}
+
+// A real listing gives each entry's kind as the file system has it: a link
+// with its reparse tag, which decides that it is never entered nor read.
+TEST(TreeSteps, AListingGivesALinkItsReparseTag) {
+    testing_support::TempFolder folder;
+    std::filesystem::create_directories(folder.path() / "target");
+    testing_support::WriteBytes(folder.path() / "file.wav", "w");
+    if (!testing_support::MakeLink(folder.path() / "link", folder.path() / "target",
+                                   testing_support::LinkKind::Symbolic)) {
+        GTEST_SKIP() << "no symbolic links here";
+    }
+    // The tag as the system's own search lists it.
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW((folder.path() / "link").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    FindClose(search);
+    const uint32_t systemTag = found.dwReserved0;
+    const auto path = platform::TreePath::FromWide(folder.path().wstring());
+    ASSERT_TRUE(path);
+    const auto held = platform::HeldFolder::Open(*path, platform::HeldFolder::Use::Read);
+    ASSERT_TRUE(held);
+    const platform::FolderListing listing = held->List();
+    ASSERT_TRUE(listing.complete);
+    for (const auto& [name, link, isFolder] :
+         {std::tuple{L"link", true, true}, std::tuple{L"target", false, true},
+          std::tuple{L"file.wav", false, false}}) {
+        const platform::TreeEntry* entry = listing.Find(name);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->IsLink(), link);
+        EXPECT_EQ(entry->reparseTag, link ? systemTag : 0u);
+        EXPECT_EQ(held->Enter(*entry, platform::HeldFolder::Use::Read).has_value(),
+                  isFolder && !link);
+    }
+    EXPECT_TRUE(testing_support::RemoveLink(folder.path() / "link"));
+    if (systemTag == 0) {
+        GTEST_SKIP() << "this system lists a link without its reparse tag (Wine): the kit shows "
+                        "the tag read on Windows";
+    }
+    EXPECT_TRUE(testing_support::RemoveLink(folder.path() / "link"));
 }
 
 }  // namespace

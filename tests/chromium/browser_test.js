@@ -116,6 +116,26 @@ async function followsThePolicy(evaluate, origin, otherOrigin, seconds) {
   await waitServed(load, origin + "/", "undefined");
 }
 
+// Listens with `first` and `second` on ports of which the second's digits
+// begin with the first's (such as 4312 and 43127), so that an origin matched
+// by its beginning rather than whole serves the wrong page.
+async function listenOnPrefixedPorts(first, second) {
+  const listen = (server, port) => new Promise((resolve) => {
+    const done = (ok) => { server.removeAllListeners("error"); resolve(ok); };
+    server.once("error", () => done(false));
+    server.listen(port, "127.0.0.1", () => done(true));
+  });
+  // The ports browsers refuse to load from, in this range.
+  const unsafe = new Set([1719, 1720, 1723, 2049, 3659, 4045, 4190, 5060, 5061, 6000]);
+  for (let attempt = 0; attempt < 200; attempt++) {
+    const port = 1024 + Math.floor(Math.random() * (6552 - 1024));
+    if (unsafe.has(port) || !await listen(first, port)) continue;
+    if (await listen(second, port * 10 + Math.floor(Math.random() * 10))) return;
+    await new Promise((resolve) => first.close(resolve));
+  }
+  throw new Error("no two free ports of which one begins with the other");
+}
+
 // Two plain pages on this machine, for the policy's origin and another one:
 // the other is a second port, reached by `otherHost`. close() ends both.
 // With `built`, each also serves the client and /first, the page a user
@@ -127,7 +147,7 @@ async function twoPageOrigins(otherHost = "127.0.0.1", built = null) {
     if (built && request.url === "/first") return response.end(firstPage());
     response.end("<!doctype html><title>page</title>");
   }));
-  for (const server of servers) await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
+  await listenOnPrefixedPorts(...servers);
   return {
     origin: `http://127.0.0.1:${servers[0].address().port}`,
     otherOrigin: `http://${otherHost}:${servers[1].address().port}`,
@@ -694,8 +714,6 @@ async function main() {
     if (request.url.startsWith("/sameframe")) return response.end(otherPage());
     response.end(page(list).replace("<script>", `<script>window.__frameUrl = ${JSON.stringify(otherOrigin + "/frame")};`));
   });
-  await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
-  const origin = `http://127.0.0.1:${server.address().port}`;
   const other = http.createServer((request, response) => {
     if (serveClient(request, response, built)) return;
     response.writeHead(200, { "content-type": "text/html" });
@@ -703,7 +721,8 @@ async function main() {
     if (request.url.startsWith("/noroute")) return response.end(noRoutePage());
     response.end(otherPage());
   });
-  await new Promise((resolve) => other.listen(0, "127.0.0.1", resolve));
+  await listenOnPrefixedPorts(server, other);
+  const origin = `http://127.0.0.1:${server.address().port}`;
   otherOrigin = `http://127.0.0.1:${other.address().port}`;
   if (policyIsSet()) throw new Error("an origin policy is already set in this prefix; the test sets its own");
   setPolicy(origin);
@@ -854,7 +873,7 @@ async function main() {
 module.exports = {
   root, prefix, wineEnv, scratch, outer, fail, winePath, calls, setFolder, prepare, runConsole,
   expectedAnswers, compareAnswers, serveClient, page, otherPage, winePids, descendsFromUs, policyIsSet, setPolicy, removePolicy, waitServed, Cdp,
-  evaluateIn, followsThePolicy, startChromium, stopChromium, twoPageOrigins, statusVerdicts,
+  evaluateIn, followsThePolicy, startChromium, stopChromium, twoPageOrigins, listenOnPrefixedPorts, statusVerdicts,
 };
 
 if (require.main === module) {

@@ -195,26 +195,32 @@ async function routeChecks() {
 // exactly, and a host that cannot be asked leaves the page scripts as they
 // were.
 async function workerChecks() {
-  let hostAnswer;
+  let hostAnswer, pageConnected;
   const registered = new Map();
+  const sentToHost = []; // the calls' requests, not the policy questions
   const listener = () => ({ addListener: () => {} });
   const now = { time: 0 };
+  let openTabs = [];
+  const injected = [];
   const chrome = {
     runtime: {
-      getURL: () => "chrome-extension://abc/", onStartup: listener(), onInstalled: listener(),
-      onConnect: listener(), onMessage: listener(), lastError: undefined,
+      id: "abc", getURL: () => "chrome-extension://abc/", onStartup: listener(), onInstalled: listener(),
+      onConnect: { addListener: (f) => (pageConnected = f) }, onMessage: listener(), lastError: undefined,
       connectNative: () => {
         const port = { onMessage: { addListener: (f) => (port.message = f) }, onDisconnect: { addListener: (f) => (port.gone = f) },
-          disconnect: () => {}, postMessage: () => setTimeout(() => (hostAnswer ? port.message(hostAnswer) : port.gone())) };
+          disconnect: () => {}, postMessage: (request) => {
+            if (request.method !== "#policy") return sentToHost.push(request);
+            setTimeout(() => (hostAnswer ? port.message(hostAnswer) : port.gone()));
+          } };
         return port;
       },
     },
-    tabs: { onUpdated: listener(), onRemoved: listener(), query: async () => [] },
+    tabs: { onUpdated: listener(), onRemoved: listener(), query: async () => openTabs },
     scripting: {
       getRegisteredContentScripts: async ({ ids }) => ids.filter((id) => registered.has(id)).map((id) => registered.get(id)),
       unregisterContentScripts: async ({ ids }) => ids.forEach((id) => registered.delete(id)),
       registerContentScripts: async (scripts) => scripts.forEach((s) => registered.set(s.id, s)),
-      executeScript: async () => {},
+      executeScript: async ({ target }) => injected.push(target.tabId),
     },
   };
   class FakeDate extends Date { static now() { return now.time; } }
@@ -246,6 +252,33 @@ async function workerChecks() {
   }
   check(context.disconnectReason({ error: { message: "No such native application x" } }) === "No such native application x",
     "Firefox's reason on the port is not read");
+  // Origins one of which begins with the other, as ports of one host may:
+  // each is served only when the policy names it, in the tabs already open
+  // too.
+  openTabs = [{ id: 1, url: "http://127.0.0.1:808/a" }, { id: 2, url: "http://127.0.0.1:8080/b" }];
+  for (const [policy, tab] of [["http://127.0.0.1:808", 1], ["http://127.0.0.1:8080", 2]]) {
+    injected.length = 0;
+    await ask({ id: 0, policy: [policy] });
+    check(JSON.stringify(injected) === `[${tab},${tab}]`, `the policy of ${policy} put the scripts into tabs ${injected}`);
+    for (const other of ["http://127.0.0.1:808", "http://127.0.0.1:8080"]) {
+      check(context.serves(other) === (other === policy), `the policy of ${policy} and ${other}`);
+    }
+  }
+  openTabs = [];
+  // A page's cancel reaches the host while the policy serves the page, and
+  // not once the administrator has taken its origin out.
+  await ask({ id: 0, policy: ["https://calls.example"] });
+  const pagePort = { name: "dravenil-page", sender: { id: "abc", origin: "https://calls.example", tab: { id: 7 } },
+    onMessage: { addListener: (f) => (pagePort.message = f) }, onDisconnect: { addListener: () => {} }, postMessage: () => {} };
+  pageConnected(pagePort);
+  const cancels = () => sentToHost.filter((r) => r.method === "#cancel").length;
+  await pagePort.message({ id: 1, method: "copyWSFolder", args: ["o", "In", "A", "B"] });
+  await pagePort.message({ cancel: 1 });
+  check(cancels() === 1, `a served page's cancel: ${cancels()} sent`);
+  await pagePort.message({ id: 2, method: "copyWSFolder", args: ["o", "In", "A", "C"] });
+  await ask({ id: 0, policy: ["https://other.example"] });
+  await pagePort.message({ cancel: 2 });
+  check(cancels() === 1, "the cancel of a page the policy no longer serves reached the host");
   const before = matches();
   await ask(undefined);  // the host cannot be asked
   check(matches() === before && before !== undefined, `a host that cannot be asked changed the page scripts: ${matches()}`);

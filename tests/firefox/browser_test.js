@@ -283,15 +283,14 @@ async function main() {
     if (request.url.startsWith("/sameframe")) return response.end(shared.otherPage());
     response.end(shared.page(list).replace("<script>", `<script>window.__frameUrl = ${JSON.stringify(otherOrigin + "/frame")};`));
   });
-  await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
-  const origin = `http://127.0.0.1:${server.address().port}`;
   const other = http.createServer((request, response) => {
     if (shared.serveClient(request, response, built)) return;
     response.writeHead(200, { "content-type": "text/html" });
     if (request.url.startsWith("/probe")) return response.end("<!doctype html><title>probe</title>");
     response.end(shared.otherPage());
   });
-  await new Promise((resolve) => other.listen(0, "127.0.0.1", resolve));
+  await shared.listenOnPrefixedPorts(server, other);
+  const origin = `http://127.0.0.1:${server.address().port}`;
   otherOrigin = `http://127.0.0.1:${other.address().port}`;
 
   if (shared.policyIsSet()) throw new Error("an origin policy is already set in this prefix; the test sets its own");
