@@ -697,6 +697,7 @@ TEST_F(WalkRace, ANameTakenBetweenTheListingAndTheOpenIsLeftAlone) {
         fs::path notHere{};  // what must not (empty: nothing)
     };
     const fs::path src = Ws("Src"), dst = Ws("Dst");
+    bool linked = true;
     auto replace = [](const fs::path& file) {
         fs::rename(file, file.string() + ".moved");
         WriteBytes(file, "someone's");
@@ -709,6 +710,16 @@ TEST_F(WalkRace, ANameTakenBetweenTheListingAndTheOpenIsLeftAlone) {
          [&] { WriteBytes(dst / "a.wav", "someone's"); }, dst / "a.wav"},
         {"the listed destination file replaced", true, false, 4, [&] { replace(dst / "a.wav"); },
          dst / "a.wav"},
+        // The same file, reached through a link put at its old name (Wine
+        // opens it as the file, of the listed id, named where it now is).
+        {"the source file moved and a link to it put at its name", false, false, 3,
+         [&] {
+             fs::rename(src / "a.wav", src / "b.wav");
+             WriteBytes(src / "b.wav", "someone's");
+             linked = testing_support::MakeLink(src / "a.wav", src / "b.wav",
+                                                testing_support::LinkKind::Symbolic);
+         },
+         src / "b.wav", dst / "a.wav"},
         // Opens: the source, the destination, the source's folder, its copy.
         {"the new folder's name taken", false, true, 4,
          [&] {
@@ -733,11 +744,17 @@ TEST_F(WalkRace, ANameTakenBetweenTheListingAndTheOpenIsLeftAlone) {
         hook("NtCreateFile", c.open, &Hook::Now, &now);
         const Value answer = embed->Call("copyWSFolder", {outer, "In", "Src", "Dst"}).value;
         hook(nullptr, 0, nullptr, nullptr);
+        if (!linked) {
+            ADD_FAILURE() << c.what << ": no symbolic link could be made";
+            linked = true;
+            continue;
+        }
         EXPECT_EQ(answer, Value(false)) << c.what;
         EXPECT_EQ(FileOrNone(c.kept), "someone's") << c.what;
         if (!c.notHere.empty()) {
             EXPECT_NE(FileOrNone(c.notHere), "someone's") << c.what;
         }
+        if (testing_support::IsLink(src / "a.wav")) testing_support::RemoveLink(src / "a.wav");
     }
 }
 
