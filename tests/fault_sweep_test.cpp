@@ -758,4 +758,60 @@ TEST_F(WalkRace, ANameTakenBetweenTheListingAndTheOpenIsLeftAlone) {
     }
 }
 
+// The reads one listing of `folder` takes, as a walk lists (64 KiB at a
+// time), the last one ending it.
+long ListingReads(const fs::path& folder) {
+    using Query = LONG(NTAPI*)(HANDLE, HANDLE, void*, void*, void*, void*, ULONG, int, BOOLEAN,
+                               void*, BOOLEAN);
+    const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryDirectoryFile")));
+    const HANDLE handle =
+        CreateFileW(testing_support::LongForm(folder).c_str(), FILE_LIST_DIRECTORY,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (!query || handle == INVALID_HANDLE_VALUE) return 0;
+    std::vector<unsigned char> buffer(64 * 1024);
+    long reads = 0;
+    for (BOOLEAN restart = TRUE;; restart = FALSE) {
+        ULONG_PTR status[2] = {};
+        ++reads;
+        if (query(handle, nullptr, nullptr, nullptr, status, buffer.data(),
+                  static_cast<ULONG>(buffer.size()), 38, FALSE, nullptr, restart) != 0) {
+            break;
+        }
+    }
+    CloseHandle(handle);
+    return reads;
+}
+
+// The destination's set folder listed only in part (a read of its listing
+// fails): the destination's name may be in what was not read, so nothing is
+// made. Once both listings are whole, it is.
+TEST_F(WalkRace, ACopyMakesNoDestinationWhereItsSetFolderWasListedInPart) {
+    fs::create_directories(Ws("Src") / "Calls");
+    WriteBytes(Ws("Src") / "Calls" / "c1", "call");
+    for (int i = 0; i < 1500; ++i)
+        WriteBytes(Ws("") / (std::string(40, 'f') + std::to_string(i)), "");
+    const long reads = ListingReads(Ws(""));
+    ASSERT_GT(reads, 2) << "the set folder fits one read";
+    struct FailFromNow {
+        PlanFunction plan;
+        static void __cdecl Now(void* context) {
+            static_cast<FailFromNow*>(context)->plan(0, "NtQueryDirectoryFile",
+                                                     ERROR_ACCESS_DENIED);
+        }
+    } failFromNow{plan};
+    // The source's set folder is listed first, then the destination's.
+    for (long at = reads + 1; at <= 2 * reads + 1; ++at) {
+        hook("NtQueryDirectoryFile", at, &FailFromNow::Now, &failFromNow);
+        const Value answer = embed->Call("copyWSFolder", {outer, "In", "Src", "Dst"}).value;
+        hook(nullptr, 0, nullptr, nullptr);
+        plan(0, nullptr, 0);
+        EXPECT_EQ(answer, Value(false)) << "read " << at;
+        EXPECT_EQ(testing_support::LongExists(Ws("Dst")), at == 2 * reads + 1)
+            << "read " << at << " of " << reads << " per listing failing";
+        testing_support::RemoveLongTree(Ws("Dst"));
+    }
+}
+
 }  // namespace
