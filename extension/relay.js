@@ -110,10 +110,11 @@ if (!globalThis.dravenilRelay) {
   }
 
   // Only this window's own script connects: a frame of another origin posts
-  // from another window.
+  // from another window. (What this window posts carries its own origin;
+  // the worker judges the origin as the browser reports it.)
   function connect(event) {
     const data = event.data;
-    if (event.source !== window || event.origin !== window.location.origin) return;
+    if (event.source !== window) return;
     if (!data || data.source !== "dravenil-page" || data.connect !== true || !event.ports[0]) return;
     if (pagePort) pagePort.close();
     pagePort = event.ports[0];

@@ -109,10 +109,6 @@ struct Identity {
     DWORD attributes = 0;
     DWORD reparseTag = 0;
     uint64_t id = 0;
-
-    bool IsFolder() const {
-        return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsLink(attributes, reparseTag);
-    }
 };
 // Its attributes and reparse tag alone (id 0): one question.
 std::optional<Identity> KindOf(HANDLE handle) {
@@ -245,8 +241,10 @@ std::optional<HeldFolder> HeldFolder::Open(const TreePath& path, Use use) {
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
     if (!handle.IsValid()) return std::nullopt;
+    // Opened through whatever links the path holds, the handle is what they
+    // lead to, never a link: only its kind is asked.
     const auto kind = KindOf(handle.Get());
-    if (!kind || !kind->IsFolder()) return std::nullopt;
+    if (!kind || !(kind->attributes & FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
     return HeldFolder(handle.Release());
 }
 
@@ -431,10 +429,10 @@ bool HeldFolder::Remove(const TreeEntry& entry) const {
         DELETE | FILE_READ_ATTRIBUTES |
         (entry.attributes & FILE_ATTRIBUTE_READONLY ? FILE_WRITE_ATTRIBUTES : 0);
     // Opened as itself: a link as a link, anything else as what it is. A
-    // name bound to something else since the listing, or a link opened as
-    // its target, is not the listed entry and is left as it is.
-    const KernelHandle handle(
-        OpenBelow(handle_.get(), entry.name, access, entry.IsLink() ? 0 : FILE_NON_DIRECTORY_FILE));
+    // name bound to something else since the listing (a folder where a file
+    // was listed included), or a link opened as its target, is not the
+    // listed entry and is left as it is.
+    const KernelHandle handle(OpenBelow(handle_.get(), entry.name, access, 0));
     return handle.IsValid() && IsListedHere(handle.Get(), entry) &&
            MarkForRemoval(handle.Get(), entry.attributes);
 }
@@ -558,6 +556,10 @@ PathBelow CheckPathBelow(const TreePath& top, const std::vector<std::wstring>& n
 bool TreeEntry::IsFolder() const { return attributes & FILE_ATTRIBUTE_DIRECTORY; }
 bool TreeEntry::IsHidden() const { return attributes & FILE_ATTRIBUTE_HIDDEN; }
 bool TreeEntry::IsReparsePoint() const { return attributes & FILE_ATTRIBUTE_REPARSE_POINT; }
+
+TreeEntry ListedEntryOf(const void* record) {
+    return EntryOf(*static_cast<const IdFullEntry*>(record));
+}
 
 bool IsListedEntry(const TreeEntry& listed, const OpenedEntry& opened, std::wstring_view folder) {
     if (listed.id && opened.id != listed.id) return false;

@@ -111,6 +111,11 @@ struct OpenedEntry {
 // name tells.)
 bool IsListedEntry(const TreeEntry& listed, const OpenedEntry& opened, std::wstring_view folder);
 
+// One record of a folder's listing (the FileIdFullDirectoryInformation layout)
+// as an entry: a reparse point's tag stands where the size of extended
+// attributes would.
+TreeEntry ListedEntryOf(const void* record);
+
 // What a path below a folder leads to, each name taken as itself.
 enum class PathBelow {
     Plain,     // every name is a real folder, the last a real folder or a file with no other name

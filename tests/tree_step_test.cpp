@@ -133,6 +133,42 @@ TEST(TreeSteps, AHandleIsTheListedEntryOnlyWhenItsIdKindAndNameAreThose) {
     }
 }
 
+// A listing's record as Windows writes it (FILE_ID_FULL_DIR_INFORMATION): a
+// reparse point's tag is read where the size of extended attributes stands,
+// and only for a reparse point.
+TEST(TreeSteps, AListedRecordGivesAReparsePointItsTag) {
+    struct Record {
+        ULONG next, index;
+        LARGE_INTEGER times[4], endOfFile, allocation;
+        ULONG attributes, nameBytes, eaSizeOrTag;
+        LARGE_INTEGER id;
+        WCHAR name[8];
+    };
+    const struct {
+        uint32_t attributes, eaSizeOrTag, tag;
+        bool link;
+    } rows[] = {
+        {0x20 | kReparse, 0xA000000C, 0xA000000C, true},         // a symbolic link
+        {kDirectory | kReparse, 0x9000601A, 0x9000601A, false},  // a cloud file's folder
+        {0x20, 42, 0, false},  // a plain file with extended attributes
+    };
+    for (const auto& row : rows) {
+        Record record{};
+        record.attributes = row.attributes;
+        record.eaSizeOrTag = row.eaSizeOrTag;
+        record.endOfFile.QuadPart = 5;
+        record.id.QuadPart = 9;
+        record.nameBytes = 2 * sizeof(WCHAR);
+        record.name[0] = L'c', record.name[1] = L'1';
+        const platform::TreeEntry entry = platform::ListedEntryOf(&record);
+        EXPECT_EQ(entry.name, L"c1");
+        EXPECT_EQ(entry.reparseTag, row.tag) << std::hex << row.attributes;
+        EXPECT_EQ(entry.IsLink(), row.link) << std::hex << row.attributes;
+        EXPECT_EQ(entry.size, 5u);
+        EXPECT_EQ(entry.id, 9u);
+    }
+}
+
 // A real listing gives each entry's kind as the file system has it: a link
 // with its reparse tag, which decides that it is never entered nor read.
 TEST(TreeSteps, AListingGivesALinkItsReparseTag) {

@@ -421,7 +421,9 @@ TEST_P(LinkedPaths, NoMethodReadsOrWritesThroughALinkBelowTheSet) {
     if (made == 0) GTEST_SKIP() << "no way to make a " << testing_support::NameOf(kind) << " here";
 }
 
-TEST_F(DeepWorkspaces, ACopyReplacesAReadOnlyFileAtItsDestination) {
+// A read-only file at a copy's destination is replaced, and a read-only
+// folder with a read-only file in it is deleted, as Windows lets its owner.
+TEST_F(DeepWorkspaces, ReadOnlyFilesAndFoldersAreReplacedAndRemoved) {
     const auto readOnly = testing_support::ReadOnlyFilesHere(scratch.path());
     if (readOnly != testing_support::ReadOnlyFiles::AsOnWindows)
         GTEST_SKIP() << testing_support::WhyNot(readOnly);
@@ -431,6 +433,12 @@ TEST_F(DeepWorkspaces, ACopyReplacesAReadOnlyFileAtItsDestination) {
     WriteLong(Ws("Dst") / "Calls" / "c1", "old and longer", FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(Flag("copyWSFolder", {outer, "In", "Src", "Dst"}), true);
     EXPECT_EQ(testing_support::ReadBytes(Ws("Dst") / "Calls" / "c1"), "new");
+    SetFileAttributesW(testing_support::LongForm(Ws("Dst") / "Calls" / "c1").c_str(),
+                       FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW(testing_support::LongForm(Ws("Dst") / "Calls").c_str(),
+                       FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(Flag("deleteWorkspace", {outer, "Dst", "In"}), true);
+    EXPECT_FALSE(LongExists(Ws("Dst")));
 }
 
 // Another program holding a file with delete sharing, as the search indexer
