@@ -222,11 +222,15 @@ class HostLongCalls : public testing_support::WorkspaceTest {
         return Frame("{\"id\":" + std::to_string(id) + R"(,"method":"copyWSFolder","args":[")" +
                      outer + R"(","In","Long",")" + to + "\"]}");
     }
+    // The files below `folder` that can be listed (a folder being deleted
+    // may not list).
     static size_t Files(const std::filesystem::path& folder) {
         size_t count = 0;
-        if (!std::filesystem::exists(folder)) return 0;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-            count += entry.is_regular_file();
+        std::error_code error;
+        for (std::filesystem::recursive_directory_iterator entry(folder, error), end;
+             !error && entry != end; entry.increment(error)) {
+            count += entry->is_regular_file(error);
+        }
         return count;
     }
     // Nothing when the call just sent is reporting progress, else why not:
@@ -537,10 +541,11 @@ TEST_F(HostLongCalls, WaitingCallsAreBoundedAndTheExcessIsRefusedByName) {
     EXPECT_EQ(host.WaitForExitCode(), 0u);
 }
 
-// Two calls on one workspace never run side by side, whatever name each
-// gives it: a delete by the copy's short 8.3 name, or by a spelling that the
-// ANSI code page reads as the same name in another case, waits for the copy
-// (held running by a gate on the output) and then removes the whole of it.
+// Calls on one workspace never run side by side, whatever name each gives
+// it: a setting's read and a delete by the copy's short 8.3 name, or by a
+// spelling that the ANSI code page reads as the same name in another case,
+// wait for the copy (held running by a gate on the output); then the delete
+// removes the whole of it.
 TEST_F(HostLongCalls, ADeleteByAnotherNameOfTheFolderWaitsForTheCopy) {
     struct Case {
         const char* destination;
@@ -565,7 +570,10 @@ TEST_F(HostLongCalls, ADeleteByAnotherNameOfTheFolderWaitsForTheCopy) {
         name.resize(MultiByteToWideChar(CP_ACP, 0, c.destination, static_cast<int>(name.size()),
                                         name.data(), static_cast<int>(name.size())));
         const std::filesystem::path made = Set() / name;
-        ASSERT_TRUE(Eventually([&] { return Files(made) > 0; })) << "the copy never started";
+        // The copy makes its folder first; it may be held before its first
+        // file.
+        ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(made); }))
+            << "the copy never started";
         std::string other = c.other;
         if (other.empty()) {
             wchar_t shortPath[MAX_PATH] = {};
@@ -573,24 +581,37 @@ TEST_F(HostLongCalls, ADeleteByAnotherNameOfTheFolderWaitsForTheCopy) {
             other = std::filesystem::path(shortPath).filename().string();
             ASSERT_NE(other, c.destination) << "the file system gave the folder no short name";
         }
+        // By the other name, a quick call (a setting read) and a long one
+        // (the delete); then a call the host runs at once. Once that one's
+        // folder is there, the host has taken the two: a quick call run
+        // beside the copy would have been run at once (and the host would
+        // still be answering it), a delete would have begun.
         const size_t copied = Files(made);
-        host.Send(Frame("{\"id\":2,\"method\":\"deleteWorkspace\",\"args\":[\"" + outer + "\",\"" +
-                        other + R"(","In"]})"));
-        // A call the host runs at once, after it has taken the delete: once
-        // its folder is there, a delete run beside the copy would have ended.
-        host.Send(Frame("{\"id\":3,\"method\":\"createWSFolder\",\"args\":[\"" + outer +
+        host.Send(Frame("{\"id\":2,\"method\":\"readWSCurrentView\",\"args\":[\"" + outer +
+                        "\",\"" + other + R"(","In"]})") +
+                  Frame("{\"id\":4,\"method\":\"deleteWorkspace\",\"args\":[\"" + outer + "\",\"" +
+                        other + R"(","In"]})") +
+                  Frame("{\"id\":3,\"method\":\"createWSFolder\",\"args\":[\"" + outer +
                         R"(","Marker","In"]})"));
-        ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(Ws("Marker")); }));
-        EXPECT_GE(Files(made), copied) << "the delete by " << other << " ran beside the copy";
+        ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(Ws("Marker")); }))
+            << "the host never came to the call after those by " << other
+            << ": it is still answering one it ran beside the copy";
+        EXPECT_TRUE(std::filesystem::exists(made) && Files(made) >= copied)
+            << "the delete by " << other << " ran beside the copy";
+        // Nothing of theirs, not even progress, comes before the copy's
+        // answer.
         std::vector<std::string> answers;
-        for (const std::string& m : Until(host, "2.000000")) {
+        bool copyAnswered = false;
+        for (const std::string& m : Until(host, "4.000000")) {
             const std::string id = Member(m, "id");
-            if (m.find("\"progress\"") == std::string::npos &&
-                (id == "1.000000" || id == "2.000000"))
-                answers.push_back(m);
+            const bool progress = m.find("\"progress\"") != std::string::npos;
+            EXPECT_FALSE((id == "2.000000" || id == "4.000000") && !copyAnswered)
+                << "a call by " << other << " ran beside the copy: " << m;
+            copyAnswered = copyAnswered || (id == "1.000000" && !progress);
+            if (!progress && (id == "1.000000" || id == "4.000000")) answers.push_back(m);
         }
         EXPECT_EQ(answers, (std::vector<std::string>{R"({"id":1,"result":true})",
-                                                     R"({"id":2,"result":true})"}));
+                                                     R"({"id":4,"result":true})"}));
         EXPECT_FALSE(std::filesystem::exists(made));
         EXPECT_EQ(host.WaitForExitCode(), 0u);
         std::filesystem::remove_all(Ws("Marker"));
