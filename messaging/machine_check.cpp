@@ -41,10 +41,16 @@ std::string PackageFile(RegistryView view, const std::string& version) {
 // Puts back every file and registry value of the installed package as it
 // installed them; "v" takes the package given as the one to keep, so that a
 // package built for another extension key replaces one of the same version.
+std::string ReinstallCommand(RegistryView view, const std::string& version) {
+    return "msiexec /i " + PackageFile(view, version) + " REINSTALL=ALL REINSTALLMODE=vamus /qn";
+}
 std::string Reinstall(RegistryView view, const std::string& version) {
-    return "repair the package: msiexec /i " + PackageFile(view, version) +
-           " REINSTALL=ALL REINSTALLMODE=vamus /qn, or uninstall it and install it again with "
-           "ALLOWEDORIGINS=...";
+    return "repair the package: " + ReinstallCommand(view, version) +
+           ", or uninstall it and install it again with ALLOWEDORIGINS=...";
+}
+// The version a view's registration names, else this host's.
+std::string RegisteredOrOwn(const platform::MachineValue& version) {
+    return version.kind == platform::MachineValue::Kind::Text ? version.text : ProductVersion();
 }
 
 std::wstring FolderOf(const std::wstring& path) {
@@ -131,9 +137,7 @@ void CheckPluginRegistration(std::vector<Finding>& out) {
         const std::wstring file = platform::WideFromAnsi(path.text);
         const auto fileVersion = platform::FileVersion(file);
         // Each view's registration is its package's.
-        const std::string repair =
-            Reinstall(view, version.kind == platform::MachineValue::Kind::Text ? version.text
-                                                                               : ProductVersion());
+        const std::string repair = Reinstall(view, RegisteredOrOwn(version));
         if (!platform::FileExists(file)) {
             out.push_back({Status::Problem, where, detail + "; the file is missing", repair});
         } else if (version.kind != platform::MachineValue::Kind::Text ||
@@ -223,15 +227,15 @@ void CheckForcedExtensions(std::vector<Finding>& out, const std::string& browser
             return;
         }
     }
-    out.push_back(
-        {Status::Problem, item,
-         "HKLM\\" + policyKey + " forces " + Joined(forced) + ", but the host manifest allows " +
-             (allowed.empty() ? std::string("no extension") : Joined(allowed)) +
-             ": the forced extension's pages find no host",
-         "build the package for the key the forced extension is signed with "
-         "(scripts/package.sh --extension-key KEY.pem) and install it over this one: "
-         "msiexec /i " +
-             PackageFile(kOwnView, ProductVersion()) + " REINSTALL=ALL REINSTALLMODE=vamus /qn"});
+    out.push_back({Status::Problem, item,
+                   "HKLM\\" + policyKey + " forces " + Joined(forced) +
+                       ", but the host manifest allows " +
+                       (allowed.empty() ? std::string("no extension") : Joined(allowed)) +
+                       ": the forced extension's pages find no host",
+                   "build the package for the key the forced extension is signed with "
+                   "(scripts/package.sh --extension-key KEY.pem) and install it over this "
+                   "one: " +
+                       ReinstallCommand(kOwnView, ProductVersion())});
 }
 
 // One view's registration of the host for a browser: its manifest there,
@@ -243,11 +247,7 @@ void CheckManifest(std::vector<Finding>& out, const std::string& where, const st
                    std::vector<std::string>& allowed) {
     const auto registered = platform::ReadMachineString(
         std::string("Software\\MozillaPlugins\\") + PLUGIN_REGISTRY_ID, "Version", view);
-    const std::string repair =
-        own ? OwnReinstall()
-            : Reinstall(view, registered.kind == platform::MachineValue::Kind::Text
-                                  ? registered.text
-                                  : ProductVersion());
+    const std::string repair = own ? OwnReinstall() : Reinstall(view, RegisteredOrOwn(registered));
     const std::wstring manifestPath = platform::WideFromAnsi(shown);
     if (!platform::FileExists(manifestPath)) {
         out.push_back({Status::Problem, where, "the manifest " + shown + " is missing", repair});

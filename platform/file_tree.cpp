@@ -89,6 +89,9 @@ struct IdFullEntry {
 };
 constexpr auto kIdFullDirectoryInformation = static_cast<FILE_INFORMATION_CLASS>(38);
 constexpr NTSTATUS kNoMoreFiles = static_cast<NTSTATUS>(0x80000006L);
+constexpr NTSTATUS kNameNotFound = static_cast<NTSTATUS>(0xC0000034L),
+                   kPathNotFound = static_cast<NTSTATUS>(0xC000003AL),
+                   kIsAFolder = static_cast<NTSTATUS>(0xC00000BAL);
 
 TreeEntry EntryOf(const IdFullEntry& found) {
     TreeEntry entry;
@@ -449,8 +452,6 @@ PathBelow HeldFolder::Below(const std::vector<std::wstring>& names) const {
     // junction anywhere on the way leads the open elsewhere, which the name
     // the file system gives the opened file shows. Where the last name is
     // not there, the path to its folder is judged the same way.
-    constexpr NTSTATUS kNameNotFound = static_cast<NTSTATUS>(0xC0000034L),
-                       kPathNotFound = static_cast<NTSTATUS>(0xC000003AL);
     for (size_t count = names.size(); count > 0; --count) {
         std::wstring relative;
         for (size_t i = 0; i < count; ++i) relative.append(i ? L"\\" : L"").append(names[i]);
@@ -488,7 +489,6 @@ void* HeldFolder::OpenSoleFile(const std::wstring& name, uint32_t access, bool m
                                SoleFile* why) const {
     SoleFile unused;
     SoleFile& reason = why ? *why : unused;
-    constexpr NTSTATUS kNameNotFound = static_cast<NTSTATUS>(0xC0000034L);
     NTSTATUS failure = 0;
     const auto open = [&](ULONG disposition) {
         return OpenBelow(handle_.get(), name, access | FILE_READ_ATTRIBUTES,
@@ -501,16 +501,15 @@ void* HeldFolder::OpenSoleFile(const std::wstring& name, uint32_t access, bool m
     if (!file.IsValid() && make && failure == kNameNotFound) file.Reset(open(FILE_CREATE));
     reason = SoleFile::Failed;
     if (!file.IsValid()) {
-        constexpr NTSTATUS kIsAFolder = static_cast<NTSTATUS>(0xC00000BAL);
         if (failure == kNameNotFound) reason = SoleFile::Absent;
         if (failure == kIsAFolder) reason = SoleFile::NotAFile;
         return nullptr;
     }
-    const auto identity = IdentityOf(file.Get());
-    if (!identity) return nullptr;
+    const auto kind = KindOf(file.Get());
+    if (!kind) return nullptr;
     TreeEntry listed;
     listed.name = name;
-    if (IsLink(identity->attributes, identity->reparseTag) || !IsListedHere(file.Get(), listed)) {
+    if (IsLink(kind->attributes, kind->reparseTag) || !IsListedHere(file.Get(), listed)) {
         // Opened as itself, or where links open as what they lead to, named
         // as something else.
         reason = SoleFile::Link;

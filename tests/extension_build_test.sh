@@ -11,6 +11,7 @@ trap 'rm -rf "$out"' EXIT
 failed=0
 fail() { echo "FAILED: $*" >&2; failed=1; }
 source scripts/host_manifest.sh
+source tests/support/native_message.sh
 
 # A throwaway key: the vendor's own never enters the repository.
 openssl genrsa -out "$out/key.pem" 2048 2>/dev/null || { echo "SKIPPED: no openssl"; exit 77; }
@@ -67,12 +68,8 @@ fi
 # WINEPREFIX the browser passes on: a request is answered there, and the
 # inherited prefix is never made.
 if [ -x "$out/chromium/npDravenilFileAccessHost.sh" ]; then
-  reply=$(node -e '
-    const text = JSON.stringify({ id: 1, method: "fileExists", args: ["C:\\windows\\win.ini"] });
-    const frame = Buffer.alloc(4 + text.length);
-    frame.writeUInt32LE(text.length, 0);
-    frame.write(text, 4);
-    process.stdout.write(frame);' | WINEPREFIX="$out/inherited" "$out/chromium/npDravenilFileAccessHost.sh" | tail -c +5)
+  reply=$(host_answer '{"id":1,"method":"fileExists","args":["C:\\windows\\win.ini"]}' \
+    env WINEPREFIX="$out/inherited" "$out/chromium/npDravenilFileAccessHost.sh")
   [ "$reply" = '{"id":1,"result":true}' ] || fail "the wrapper with another WINEPREFIX inherited answers '$reply'"
   [ ! -e "$out/inherited" ] || fail "the wrapper ran its host in the inherited WINEPREFIX"
 fi

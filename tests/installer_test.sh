@@ -14,6 +14,7 @@ set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 source tests/support/throwaway_prefix.sh
+source tests/support/native_message.sh
 throwaway_prefix installer-test win32
 key='HKLM\Software\MozillaPlugins\@dravenil.com/FileAccessPlugin'
 other='HKLM\Software\MozillaPlugins\@example.org/SomeoneElse'
@@ -121,13 +122,8 @@ done
 # The administrator's log, on for the host's call: a line for it, with no
 # argument's value.
 w reg add "$policy" /v LogFile /d 'C:\host.log' /f >/dev/null
-reply=$(node -e '
-  const text = JSON.stringify({ id: 7, method: "fileExists", args: ["C:\\windows\\win.ini"],
-                                origin: "https://calls.example" });
-  const frame = Buffer.alloc(4 + text.length);
-  frame.writeUInt32LE(text.length, 0);
-  frame.write(text, 4);
-  process.stdout.write(frame);' | wine "$folder/npDravenilFileAccessHost.exe" 2>/dev/null | tail -c +5) || true
+reply=$(host_answer '{"id":7,"method":"fileExists","args":["C:\\windows\\win.ini"],"origin":"https://calls.example"}' \
+  wine "$folder/npDravenilFileAccessHost.exe")
 [ "$reply" = '{"id":7,"result":true}' ] || fail "the installed host answers: '$reply'"
 log_text=$(cat "$WINEPREFIX/drive_c/host.log" 2>/dev/null)
 grep -q ' route=host origin=https://calls.example method=fileExists outcome=boolean ' <<<"$log_text" ||
@@ -185,14 +181,8 @@ w reg add "$policy" /v AllowedOrigins /d "$origins" /f >/dev/null
 # machine closed, in the module and the host, and --check says so. Without
 # the mark (a module registered by hand) every page is served, with a
 # warning.
-# One framed request to the installed host: its answer.
-host_request() {
-  node -e '
-    const frame = Buffer.alloc(4 + Buffer.byteLength(process.argv[1]));
-    frame.writeUInt32LE(Buffer.byteLength(process.argv[1]), 0);
-    frame.write(process.argv[1], 4);
-    process.stdout.write(frame);' "$1" | wine "$folder/npDravenilFileAccessHost.exe" 2>/dev/null | tail -c +5
-}
+# One request to the installed host: its answer.
+host_request() { host_answer "$1" wine "$folder/npDravenilFileAccessHost.exe"; }
 host_call() {
   host_request '{"id":7,"method":"fileExists","args":["C:\\windows\\win.ini"],"origin":"'"$1"'"}'
 }

@@ -10,6 +10,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 dpkg -s wine64 >/dev/null 2>&1 || { echo "SKIPPED: no 64-bit Wine (Debian's wine64) here"; exit 77; }
 source tests/support/throwaway_prefix.sh
+source tests/support/native_message.sh
 throwaway_prefix installer-views win64
 for build in "x86 --version 5.2.0.0 old32" "x64 --version 5.2.0.0 old64" "x86 new32" "x64 new64"; do
   read -r arch a b name <<<"$build"
@@ -31,15 +32,8 @@ products() {  # in both views: a 32-bit package lists itself in the 32-bit one
     w reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:$view
   done | tr -d '\r' | grep -c 'DisplayName.*Dravenil File Access Plugin'
 }
-# The host in FOLDER (a Windows path) asked one framed request: its answer.
-host_reply() {
-  node -e '
-    const text = process.argv[1];
-    const frame = Buffer.alloc(4 + Buffer.byteLength(text));
-    frame.writeUInt32LE(Buffer.byteLength(text), 0);
-    frame.write(text, 4);
-    process.stdout.write(frame);' "$2" | wine "$(winepath -u "$1")/npDravenilFileAccessHost.exe" 2>/dev/null | tail -c +5
-}
+# The host in FOLDER (a Windows path) asked one request: its answer.
+host_reply() { host_answer "$2" wine "$(winepath -u "$1")/npDravenilFileAccessHost.exe"; }
 # Each view: the registered module is in the expected folder and answers
 # through a console of its own architecture; the host beside it answers.
 answers() {  # VIEW CONSOLE-BUILD FOLDER
