@@ -83,7 +83,7 @@ async function evaluateIn(cdp, url, expression) {
   const session = (await cdp.send("Target.attachToTarget", { targetId: target.targetId, flatten: true })).sessionId;
   // A busy machine may take seconds to load even a small page: up to 30 s.
   for (let attempt = 0; attempt < 300; attempt++) {
-    const ready = await cdp.send("Runtime.evaluate", { expression: "document.readyState", returnByValue: true }, session);
+    const ready = await cdp.evaluate(session, "document.readyState", false);
     if (ready.result.value === "complete") break;
     await new Promise((r) => setTimeout(r, 100));
   }
@@ -92,7 +92,7 @@ async function evaluateIn(cdp, url, expression) {
   // page as it learns the policy, on a busy machine), and it is asked again.
   let answer;
   for (let attempt = 0; attempt < 3; attempt++) {
-    answer = await cdp.send("Runtime.evaluate", { expression, awaitPromise: true, returnByValue: true }, session);
+    answer = await cdp.evaluate(session, expression);
     if (!answer.exceptionDetails) break;
     await new Promise((r) => setTimeout(r, 500));
   }
@@ -423,8 +423,7 @@ async function pluginRoute(cdp, url) {
   await cdp.send("Page.addScriptToEvaluateOnNewDocument", { source: PluginStandIn.source(methods) }, sessionId);
   await cdp.send("Page.navigate", { url }, sessionId);
   for (let attempt = 0; attempt < 100; attempt++) {
-    const evaluated = await cdp.send("Runtime.evaluate",
-      { expression: "window.__answers", awaitPromise: true, returnByValue: true }, sessionId);
+    const evaluated = await cdp.evaluate(sessionId, "window.__answers");
     if (evaluated.result.value) return evaluated.result.value;
     await new Promise((r) => setTimeout(r, 200));
   }
@@ -510,8 +509,8 @@ async function statusPage(cdp, extensionId, origin, state) {
   const session = (await cdp.send("Target.attachToTarget", { targetId: target.targetId, flatten: true })).sessionId;
   let text = "";
   for (let attempt = 0; attempt < 300 && !text; attempt++) {
-    text = (await cdp.send("Runtime.evaluate", { returnByValue: true, expression:
-      "document.querySelector('#verdict.waiting') ? '' : document.body.innerText" }, session)).result.value || "";
+    text = (await cdp.evaluate(session,
+      "document.querySelector('#verdict.waiting') ? '' : document.body.innerText", false)).result.value || "";
     if (!text) await new Promise((r) => setTimeout(r, 100));
   }
   const shot = await cdp.send("Page.captureScreenshot", { format: "png" }, session);
@@ -633,6 +632,20 @@ class Cdp {
     this.toBrowser.write(JSON.stringify({ id, method, params, sessionId }) + "\0");
     return new Promise((resolve, reject) => this.waiting.set(id, { resolve, reject }));
   }
+  // Runtime.evaluate in the page of `sessionId`. A page just opened, or one
+  // the extension is putting its scripts into, may have no context for a
+  // moment: the browser refuses such an evaluation, and it is asked again,
+  // for up to 30 s on a busy machine.
+  async evaluate(sessionId, expression, awaitPromise = true) {
+    for (const deadline = Date.now() + 30000; ;) {
+      try {
+        return await this.send("Runtime.evaluate", { expression, awaitPromise, returnByValue: true }, sessionId);
+      } catch (error) {
+        if (!/context/i.test(error.message) || Date.now() > deadline) throw error;
+        await new Promise((r) => setTimeout(r, 200));
+      }
+    }
+  }
 }
 
 // Whether the process descends from this test's own: other tests may run
@@ -752,15 +765,13 @@ async function main() {
     const { sessionId } = await cdp.send("Target.attachToTarget", { targetId, flatten: true });
     let answers;
     for (let attempt = 0; ; attempt++) {
-      const evaluated = await cdp.send("Runtime.evaluate",
-        { expression: "window.__answers", awaitPromise: true, returnByValue: true }, sessionId);
+      const evaluated = await cdp.evaluate(sessionId, "window.__answers");
       answers = evaluated.result.value;
       if (answers || attempt > 50) break;
       await new Promise((r) => setTimeout(r, 200));
     }
     if (!answers) throw new Error("the page gave no answers");
-    const checks = (await cdp.send("Runtime.evaluate",
-      { expression: "window.__checks", awaitPromise: true, returnByValue: true }, sessionId)).result.value || {};
+    const checks = (await cdp.evaluate(sessionId, "window.__checks")).result.value || {};
     const expectations = {
       bigint: /^TypeError: fileExists: argument 1 \(path\) must be a string, not a bigint$/,
       func: /^TypeError: fileExists: argument 1 \(path\) must be a string, not a function$/,
@@ -786,7 +797,7 @@ async function main() {
     const probeSession = (await cdp.send("Target.attachToTarget", { targetId: probe.targetId, flatten: true })).sessionId;
     let probed;
     for (let attempt = 0; !probed && attempt < 300; attempt++) {
-      probed = (await cdp.send("Runtime.evaluate", { expression: "window.__probe", returnByValue: true }, probeSession)).result.value;
+      probed = (await cdp.evaluate(probeSession, "window.__probe", false)).result.value;
       if (!probed) await new Promise((r) => setTimeout(r, 100));
     }
     if (probed !== "undefined,undefined,undefined") fail(`a page on another port sees: ${probed}`);

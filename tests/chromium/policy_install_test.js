@@ -89,8 +89,7 @@ async function main() {
     const first = targetInfos.find((t) => t.type === "page" && t.url === origin + "/first");
     if (!first) throw new Error("the first tab is not showing the first page");
     const session = (await cdp.send("Target.attachToTarget", { targetId: first.targetId, flatten: true })).sessionId;
-    const route = (await cdp.send("Runtime.evaluate",
-      { expression: "window.__first", awaitPromise: true, returnByValue: true }, session)).result.value;
+    const route = (await cdp.evaluate(session, "window.__first")).result.value;
     if (!/^extension after \d+ ms$/.test(route)) shared.fail(`the first page, without a reload: ${route}`);
     else console.log(`policy install: the first page found the ${route}`);
     await shared.followsThePolicy((url, expression) => shared.evaluateIn(cdp, url, expression), origin, otherOrigin, 60);
