@@ -251,17 +251,32 @@ std::optional<HeldFolder> HeldFolder::Open(const TreePath& path, Use use) {
     return HeldFolder(handle.Release());
 }
 
-bool HeldFolder::IsListedHere(void* handle, const TreeEntry& entry, Names names) const {
-    // A file with other names is reached from elsewhere too: what is read
-    // from it or written into it is not the store's alone.
-    if (names == Names::One && NamesOf(handle) != 1) return false;
-    const auto identity = IdentityOf(handle);
-    if (!fileSystemName_) fileSystemName_ = FileSystemNameOf(handle_.get());
+namespace {
+// Whether `handle`, of the kind (and, where `listed` has one, the id)
+// `identity` gives, is the entry `listed` of the folder the file system
+// names `folder`; with `oneName`, also a file's only name (a file with
+// other names is reached from elsewhere too: what is read from it or
+// written into it is not the store's alone).
+bool IsOpenedAs(HANDLE handle, const Identity& identity, const TreeEntry& listed, bool oneName,
+                const std::optional<std::wstring>& folder) {
+    if (!folder || (oneName && NamesOf(handle) != 1)) return false;
     auto name = FileSystemNameOf(handle);
-    if (!identity || !fileSystemName_ || !name) return false;
-    return IsListedEntry(
-        entry, {identity->attributes, identity->reparseTag, identity->id, std::move(*name)},
-        *fileSystemName_);
+    return name &&
+           IsListedEntry(listed,
+                         {identity.attributes, identity.reparseTag, identity.id, std::move(*name)},
+                         *folder);
+}
+}  // namespace
+
+const std::optional<std::wstring>& HeldFolder::FileSystemName() const {
+    if (!fileSystemName_) fileSystemName_ = FileSystemNameOf(handle_.get());
+    return fileSystemName_;
+}
+
+bool HeldFolder::IsListedHere(void* handle, const TreeEntry& entry, Names names) const {
+    // The id is asked only where the listing gave one.
+    const auto identity = entry.id ? IdentityOf(handle) : KindOf(handle);
+    return identity && IsOpenedAs(handle, *identity, entry, names == Names::One, FileSystemName());
 }
 
 FolderListing HeldFolder::List() const {
@@ -472,12 +487,7 @@ PathBelow HeldFolder::Below(const std::vector<std::wstring>& names) const {
         const bool folder = expected.IsFolder();
         // Only a folder can hold the names that are not there yet.
         if (count < names.size() && !folder) return PathBelow::NotPlain;
-        if (!folder && NamesOf(handle.Get()) != 1) return PathBelow::NotPlain;
-        if (!fileSystemName_) fileSystemName_ = FileSystemNameOf(handle_.get());
-        auto opened = FileSystemNameOf(handle.Get());
-        if (!fileSystemName_ || !opened ||
-            !IsListedEntry(expected, {kind->attributes, kind->reparseTag, 0, std::move(*opened)},
-                           *fileSystemName_)) {
+        if (!IsOpenedAs(handle.Get(), *kind, expected, !folder, FileSystemName())) {
             return PathBelow::NotPlain;
         }
         return count == names.size() ? PathBelow::Plain : PathBelow::Missing;
@@ -509,7 +519,8 @@ void* HeldFolder::OpenSoleFile(const std::wstring& name, uint32_t access, bool m
     if (!kind) return nullptr;
     TreeEntry listed;
     listed.name = name;
-    if (IsLink(kind->attributes, kind->reparseTag) || !IsListedHere(file.Get(), listed)) {
+    if (IsLink(kind->attributes, kind->reparseTag) ||
+        !IsOpenedAs(file.Get(), *kind, listed, false, FileSystemName())) {
         // Opened as itself, or where links open as what they lead to, named
         // as something else.
         reason = SoleFile::Link;

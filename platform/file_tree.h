@@ -210,6 +210,7 @@ class HeldFolder {
     void* OpenToReplace(const std::wstring& name, const TreeEntry* existing) const;
     std::unique_ptr<void, Close> handle_;
     // The name the file system gives this folder, asked once when needed.
+    const std::optional<std::wstring>& FileSystemName() const;
     mutable std::optional<std::wstring> fileSystemName_;
 };
 

@@ -109,9 +109,7 @@ TEST_F(Workspaces, RenameMovesAWorkspaceButNeverOntoAnotherOrFromNothing) {
 // ---- deleteWorkspace -----------------------------------------------------------------
 
 TEST_F(Workspaces, DeleteRemovesTheWholeWorkspaceAndNothingBeside) {
-    const auto readOnly = testing_support::ReadOnlyFilesHere(scratch.path());
-    if (readOnly == testing_support::ReadOnlyFiles::Stuck)
-        GTEST_SKIP() << testing_support::WhyNot(readOnly);
+    if (const auto why = WhyNoReadOnlyFiles(); !why.empty()) GTEST_SKIP() << why;
     MakeNested("Gone");
     MakeNested("Kept");
     const std::string kept = Tree(Ws("Kept"));

@@ -75,9 +75,7 @@ class DeepWorkspaces : public testing_support::WorkspaceTest {
 // ---- Depth ---------------------------------------------------------------------------
 
 TEST_F(DeepWorkspaces, DeleteRemovesContentPastFourHundredCharacters) {
-    const auto readOnly = testing_support::ReadOnlyFilesHere(scratch.path());
-    if (readOnly == testing_support::ReadOnlyFiles::Stuck)
-        GTEST_SKIP() << testing_support::WhyNot(readOnly);
+    if (const auto why = WhyNoReadOnlyFiles(); !why.empty()) GTEST_SKIP() << why;
     MakeDeep("Deep");
     MakeDeep("Kept");
     // A read-only folder on the way.
@@ -90,9 +88,7 @@ TEST_F(DeepWorkspaces, DeleteRemovesContentPastFourHundredCharacters) {
 }
 
 TEST_F(DeepWorkspaces, CopyTakesEveryFileAtEveryDepthWithItsBytesAndAttributes) {
-    const auto readOnly = testing_support::ReadOnlyFilesHere(scratch.path());
-    if (readOnly == testing_support::ReadOnlyFiles::Stuck)
-        GTEST_SKIP() << testing_support::WhyNot(readOnly);
+    if (const auto why = WhyNoReadOnlyFiles(); !why.empty()) GTEST_SKIP() << why;
     MakeDeep("Deep");
     const std::string source = LongTree(Ws("Deep"));
     ASSERT_NE(source.find("call.wav 5000 #"), std::string::npos);
@@ -324,11 +320,10 @@ TEST_P(LinkedWorkspaces, ACopyNeverWritesThroughALinkAtItsDestination) {
 // source. The rest of the workspace is copied, and the copy answers false.
 TEST_F(DeepWorkspaces, ACopyNeitherReadsNorWritesAFileThatHasAnotherName) {
     const fs::path outside = scratch.path() / "outside.wav";
-    const auto readOnly = testing_support::ReadOnlyFilesHere(scratch.path());
+    const std::string noReadOnly = WhyNoReadOnlyFiles();
     for (const DWORD attributes : {DWORD{FILE_ATTRIBUTE_NORMAL}, DWORD{FILE_ATTRIBUTE_READONLY}}) {
-        if (attributes == FILE_ATTRIBUTE_READONLY &&
-            readOnly == testing_support::ReadOnlyFiles::Stuck) {
-            GTEST_SKIP() << "the read-only rows: " << testing_support::WhyNot(readOnly);
+        if (attributes == FILE_ATTRIBUTE_READONLY && !noReadOnly.empty()) {
+            GTEST_SKIP() << "the read-only rows: " << noReadOnly;
         }
         for (const bool atSource : {true, false}) {
             SCOPED_TRACE(std::string(atSource ? "at the source" : "at the destination") +
@@ -424,9 +419,7 @@ TEST_P(LinkedPaths, NoMethodReadsOrWritesThroughALinkBelowTheSet) {
 // A read-only file at a copy's destination is replaced, and a read-only
 // folder with a read-only file in it is deleted, as Windows lets its owner.
 TEST_F(DeepWorkspaces, ReadOnlyFilesAndFoldersAreReplacedAndRemoved) {
-    const auto readOnly = testing_support::ReadOnlyFilesHere(scratch.path());
-    if (readOnly != testing_support::ReadOnlyFiles::AsOnWindows)
-        GTEST_SKIP() << testing_support::WhyNot(readOnly);
+    if (const auto why = WhyReadOnlyFilesDiffer(); !why.empty()) GTEST_SKIP() << why;
     MakeLongFolders(Ws("Src") / "Calls");
     WriteLong(Ws("Src") / "Calls" / "c1", "new");
     MakeLongFolders(Ws("Dst") / "Calls");

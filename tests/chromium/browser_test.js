@@ -634,14 +634,14 @@ class Cdp {
   }
   // Runtime.evaluate in the page of `sessionId`. A page just opened, or one
   // the extension is putting its scripts into, may have no context for a
-  // moment: the browser refuses such an evaluation, and it is asked again,
-  // for up to 30 s on a busy machine.
+  // moment, or lose it while a promise is awaited: the browser refuses such
+  // an evaluation, and it is asked again, for up to 30 s on a busy machine.
   async evaluate(sessionId, expression, awaitPromise = true) {
     for (const deadline = Date.now() + 30000; ;) {
       try {
         return await this.send("Runtime.evaluate", { expression, awaitPromise, returnByValue: true }, sessionId);
       } catch (error) {
-        if (!/context/i.test(error.message) || Date.now() > deadline) throw error;
+        if (!/context|Promise was collected/i.test(error.message) || Date.now() > deadline) throw error;
         await new Promise((r) => setTimeout(r, 200));
       }
     }

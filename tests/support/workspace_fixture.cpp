@@ -80,6 +80,8 @@ std::string WorkspaceTest::Surroundings() const {
     return snapshot + "--\n" + Tree(root_ / outer) + "--\n" + Tree(scratch.path());
 }
 
+namespace {
+enum class ReadOnlyFiles { AsOnWindows, Ignored, Stuck };
 ReadOnlyFiles ReadOnlyFilesHere(const fs::path& scratchFolder) {
     const std::wstring probe = LongForm(scratchFolder / "read-only probe");
     const auto opens = [&](DWORD access, DWORD creation, DWORD attributes) {
@@ -98,16 +100,23 @@ ReadOnlyFiles ReadOnlyFilesHere(const fs::path& scratchFolder) {
     DeleteFileW(probe.c_str());
     return here;
 }
+constexpr char kStuck[] =
+    "a read-only file's attributes cannot be changed through a handle here (Wine run as an "
+    "ordinary user asks Unix write permission for it, Windows does not); the Windows kit runs "
+    "this";
+}  // namespace
 
-std::string WhyNot(ReadOnlyFiles here) {
-    switch (here) {
+std::string WorkspaceTest::WhyNoReadOnlyFiles() const {
+    return ReadOnlyFilesHere(scratch.path()) == ReadOnlyFiles::Stuck ? kStuck : "";
+}
+
+std::string WorkspaceTest::WhyReadOnlyFilesDiffer() const {
+    switch (ReadOnlyFilesHere(scratch.path())) {
         case ReadOnlyFiles::Ignored:
             return "a read-only file opens for writing here (Wine run as root): nothing shows "
                    "how a read-only file is handled; the Windows kit runs this";
         case ReadOnlyFiles::Stuck:
-            return "a read-only file's attributes cannot be changed through a handle here (Wine "
-                   "run as an ordinary user asks Unix write permission for it, Windows does "
-                   "not); the Windows kit runs this";
+            return kStuck;
         case ReadOnlyFiles::AsOnWindows:
             break;
     }

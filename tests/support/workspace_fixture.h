@@ -13,16 +13,6 @@
 
 namespace testing_support {
 
-// How read-only files behave here. Windows refuses to write a read-only file
-// but lets its attributes be changed through a handle, which is how the walks
-// replace and remove one. Wine run as root writes it all the same (a test of
-// that cannot fail there); Wine run as an ordinary user asks Unix write
-// permission for a change of attributes too, so nothing read-only can be
-// replaced or removed there at all. The Windows kit runs what skips here.
-enum class ReadOnlyFiles { AsOnWindows, Ignored, Stuck };
-ReadOnlyFiles ReadOnlyFilesHere(const std::filesystem::path& scratchFolder);
-std::string WhyNot(ReadOnlyFiles here);
-
 class WorkspaceTest : public ScriptTest {
   protected:
     void SetUp() override;
@@ -42,6 +32,19 @@ class WorkspaceTest : public ScriptTest {
     std::optional<bool> Flag(const std::string& method, const std::vector<embedding::Value>& args) {
         return FlagOf(Call(method, args));
     }
+
+    // How read-only files behave here, asked of the system with a file in
+    // the scratch folder. Windows refuses to write a read-only file but lets
+    // its attributes be changed through a handle, which is how the walks
+    // replace and remove one. Wine run as root writes it all the same (a
+    // test of that cannot fail there); Wine run as an ordinary user asks Unix
+    // write permission for a change of attributes too, so nothing read-only
+    // can be replaced or removed there at all. The Windows kit runs what
+    // skips here. Each gives why a test skips, or "" where it can run:
+    //  - it holds read-only files, and needs them removable;
+    std::string WhyNoReadOnlyFiles() const;
+    //  - it shows how read-only files are replaced and removed.
+    std::string WhyReadOnlyFilesDiffer() const;
 
     std::string outer;  // this test's own outer name
     TempFolder scratch;
